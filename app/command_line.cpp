@@ -1,0 +1,81 @@
+#include "app/command_line.h"
+
+#include <cstring>
+
+namespace lumek {
+
+namespace {
+
+enum class Action { NoFiltering, Colour16, Scale, RenderSize, Resolution };
+
+struct SwitchRow {
+    const char* text;
+    Action action;
+    float factor;  // Scale
+    int32_t a;     // RenderSize, or width for Resolution
+    int32_t b;     // height for Resolution
+};
+
+// Order matters: among sizes and resolutions the later row wins.
+constexpr SwitchRow kSwitches[] = {
+    {"-i", Action::NoFiltering, 0, 0, 0},
+    {"-b16", Action::Colour16, 0, 0, 0},
+    {"-s1", Action::Scale, 0.75f, 0, 0},
+    {"-s2", Action::Scale, 0.5f, 0, 0},
+    {"-s3", Action::Scale, 0.33f, 0, 0},
+    {"-s4", Action::Scale, 0.25f, 0, 0},
+    {"-t1", Action::RenderSize, 0, 32, 0},
+    {"-t2", Action::RenderSize, 0, 64, 0},
+    {"-t3", Action::RenderSize, 0, 128, 0},
+    {"-t4", Action::RenderSize, 0, 256, 0},
+    {"-t5", Action::RenderSize, 0, 512, 0},
+    {"-r1", Action::Resolution, 0, 320, 240},
+    {"-r2", Action::Resolution, 0, 400, 300},
+    {"-r3", Action::Resolution, 0, 640, 480},
+    {"-r4", Action::Resolution, 0, 800, 600},
+    {"-r5", Action::Resolution, 0, 1024, 768},
+};
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+void applyCommandLine(const char* text, Settings& s) {
+    for (const SwitchRow& row : kSwitches) {
+        if (std::strstr(text, row.text) == nullptr) continue;
+        switch (row.action) {
+            case Action::NoFiltering: s.linearFiltering = false; break;
+            case Action::Colour16: s.colourBits = 16; break;
+            case Action::Scale: s.quadScale = s.quadScale * row.factor; break;
+            case Action::RenderSize: s.renderSize = row.a; break;
+            case Action::Resolution:
+                s.screenWidth = row.a;
+                s.screenHeight = row.b;
+                break;
+        }
+    }
+}
+
+const char* skipProgramName(const char* p) {
+    while (isBlank(*p)) ++p;
+    if (*p == '"') {
+        ++p;
+        while (*p != '\0' && *p != '"') ++p;
+        if (*p == '"') ++p;
+    } else {
+        while (*p != '\0' && !isBlank(*p)) ++p;
+    }
+    while (isBlank(*p)) ++p;
+    return p;
+}
+
+std::string joinArguments(int argc, const char* const* argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) text += ' ';
+        text += argv[i];
+    }
+    return text;
+}
+
+}  // namespace lumek

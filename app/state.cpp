@@ -1,0 +1,7 @@
+#include "app/state.h"
+
+namespace lumek {
+
+Settings settings;
+
+}  // namespace lumek

@@ -1,0 +1,10 @@
+#include "render/random.h"
+
+namespace lumek {
+
+RandomStream& programRandom() {
+    static RandomStream stream;
+    return stream;
+}
+
+}  // namespace lumek

@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 
 #include "app/state.h"
+#include "render/random.h"
+#include "shots/shots.h"
 
 namespace lumek {
 
@@ -15,6 +18,7 @@ const char* usageText() {
            "Modes:\n"
            "  -bench         time a processor walk and 32 renders, append to bench.txt\n"
            "  -shot1..-shot8 write 1024x768 raw RGB pictures of the eight fixed views\n"
+           "  -png           with -shot...: also write each picture as a PNG\n"
            "  --help         print this text\n"
            "\n"
            "Settings of the show (switches are found anywhere in the text):\n"
@@ -32,6 +36,9 @@ int runProgram(const char* commandLine) {
     }
     settings = Settings{};
     applyCommandLine(commandLine, settings);
+
+    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(), std::cout, std::cerr};
+    if (const auto status = ScreenshotRun(commandLine, shots)) return *status;
 
     std::puts("lumek: the interactive show is not available in this build.");
     return 0;

@@ -3,5 +3,9 @@
 namespace lumek {
 
 Settings settings;
+SceneLibrary sceneLibrary;
+RenderSlots renderSlots;
+uint32_t elapsedMs = 0;
+uint32_t lastTickMs = 0;
 
 }  // namespace lumek

@@ -2,10 +2,19 @@
 // needs as arguments; only the entry and the interactive loop reach here.
 #pragma once
 
+#include <cstdint>
+
 #include "app/command_line.h"
+#include "render/slots.h"
+#include "scenes/library.h"
 
 namespace lumek {
 
 extern Settings settings;
+extern SceneLibrary sceneLibrary;
+// currentImage and currentRenderer of the running mode.
+extern RenderSlots renderSlots;
+extern uint32_t elapsedMs;
+extern uint32_t lastTickMs;
 
 }  // namespace lumek

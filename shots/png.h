@@ -1,0 +1,14 @@
+// PNG pictures of a frame, for people who would rather not open raw files.
+#pragma once
+
+#include <string>
+
+#include "render/image.h"
+
+namespace lumek {
+
+// An 8-bit RGB PNG of the image's colour bytes (the fourth byte is left
+// out). Empty when encoding fails.
+std::string encodePng(const FrameImage& image);
+
+}  // namespace lumek

@@ -1,0 +1,84 @@
+// The whole program, run as a separate process in a fresh folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/files.h"
+
+namespace lumek {
+namespace {
+
+using test::ProcessResult;
+using test::TempDir;
+
+ProcessResult lumek(const std::string& args, const TempDir& dir) {
+    return test::runCommand("env -u DISPLAY -u WAYLAND_DISPLAY " + test::shellQuote(LUMEK_EXE) +
+                                " " + args,
+                            dir.path());
+}
+
+TEST(Program, HelpNamesEverySwitchAndEndsWithZero) {
+    TempDir dir;
+    const ProcessResult r = lumek("--help", dir);
+    EXPECT_EQ(r.status, 0);
+    for (const char* s : {"-bench", "-shot1", "-shot8", "-png", "-i", "-b16", "-s1", "-s4", "-t1",
+                          "-t5", "-r1", "-r5", "--help"})
+        EXPECT_NE(r.out.find(s), std::string::npos) << s;
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST(Program, TableOrderDecidesWhichPictureComesFirst) {
+    TempDir dir;
+    const ProcessResult r = lumek("-shot8 -shot1", dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Lumeklogo.raw  2359296 bytes\nXMas.raw  2359296 bytes\n");
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"Lumeklogo.raw", "XMas.raw"}));
+    EXPECT_EQ(std::filesystem::file_size(dir.file("XMas.raw")), 2359296u);
+}
+
+TEST(Program, ShotSwitchesAreSubstringsOfTheText) {
+    TempDir twelve;
+    EXPECT_EQ(lumek("-shot12", twelve).status, 0);
+    EXPECT_EQ(twelve.entries(), std::vector<std::string>{"Lumeklogo.raw"});
+
+    TempDir joined;
+    EXPECT_EQ(lumek("-shot1-shot3", joined).status, 0);
+    EXPECT_EQ(joined.entries(), (std::vector<std::string>{"Boxes.raw", "Lumeklogo.raw"}));
+}
+
+TEST(Program, ShotModeWithoutARowWritesNothingAndOpensNoWindow) {
+    // DISPLAY is unset: reaching the interactive mode would fail.
+    for (const char* args : {"-shot", "-shot0", "-shot9", "-t5 -shot -r5"}) {
+        TempDir dir;
+        const ProcessResult r = lumek(args, dir);
+        EXPECT_EQ(r.status, 0) << args;
+        EXPECT_TRUE(r.out.empty()) << args;
+        EXPECT_TRUE(dir.entries().empty()) << args;
+    }
+}
+
+TEST(Program, AnExistingFileIsReplacedWhole) {
+    TempDir dir;
+    test::writeFile(dir.file("Lumeklogo.raw"), std::string(3000000, 'z'));
+    EXPECT_EQ(lumek("-shot1", dir).status, 0);
+    const std::string bytes = test::readFile(dir.file("Lumeklogo.raw"));
+    EXPECT_EQ(bytes.size(), 2359296u);
+    EXPECT_NE(bytes.substr(0, 16), std::string(16, 'z'));
+}
+
+TEST(Program, AFileThatCannotBeWrittenIsReportedAndTheOthersStillWritten) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("Boxes.raw"));
+    const ProcessResult r = lumek("-shot1 -shot3 -shot5", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Boxes.raw"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Is a directory"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "Lumeklogo.raw  2359296 bytes\nShadow1.raw  2359296 bytes\n");
+    EXPECT_EQ(dir.entries(),
+              (std::vector<std::string>{"Boxes.raw", "Lumeklogo.raw", "Shadow1.raw"}));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("Boxes.raw")));
+}
+
+}  // namespace
+}  // namespace lumek

@@ -1,0 +1,210 @@
+#include "shots/shots.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "support/files.h"
+#include "support/sha256.h"
+
+namespace lumek {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+
+TEST(ShotPoses, Shadow2PaddlesTurnAboutTheirMidpoints) {
+    SceneLibrary lib;
+    buildSceneLibrary(lib);
+    FrameImage img(32, 24, 1.0f);
+    RandomStream rng;
+    RayRenderer r(&img, rng);
+    renderShot(6, lib, r);
+
+    const SegmentShape& lower = lib.segment(kShadow2, 4);
+    const SegmentShape& upper = lib.segment(kShadow2, 5);
+    EXPECT_NEAR(lower.start.x, 0.036588, 1e-6);
+    EXPECT_NEAR(lower.start.y, -0.149677, 1e-6);
+    EXPECT_NEAR(lower.start.x + lower.dir.x, -0.036588, 1e-6);
+    EXPECT_NEAR(lower.start.y + lower.dir.y, -0.030323, 1e-6);
+    EXPECT_NEAR(upper.start.x, 0.036588, 1e-6);
+    EXPECT_NEAR(upper.start.y, 0.149677, 1e-6);
+    EXPECT_NEAR(upper.start.x + upper.dir.x, -0.036588, 1e-6);
+    EXPECT_NEAR(upper.start.y + upper.dir.y, 0.030323, 1e-6);
+    // The exact float recipe: sin and cos of 0.55f rounded to float, then
+    // float products.
+    const float sa = static_cast<float>(std::sin(static_cast<double>(0.55f)));
+    EXPECT_EQ(lower.start.x, 0.07f * sa);
+    EXPECT_NEAR(sa, 0.5226873, 1e-7);
+
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(lib.circle(kShadow2, i).radius, 0.05f);
+    EXPECT_EQ(lib.circle(kShadow2, 1).centre, (Vec2{0.3f, -0.24f}));
+    EXPECT_EQ(lib.circle(kShadow2, 2).centre, (Vec2{-0.3f, 0.24f}));
+    deleteSceneShapes(lib);
+}
+
+TEST(ShotPoses, PosesOverwriteTheBuiltValuesAndRepeatingThemChangesNothing) {
+    SceneLibrary lib;
+    buildSceneLibrary(lib);
+    FrameImage img(32, 24, 1.0f);
+    RandomStream rng;
+    RayRenderer r(&img, rng);
+    for (int row = 1; row <= kShotCount; ++row) renderShot(row, lib, r);
+    const Vec2 lowerStart = lib.segment(kShadow2, 4).start;
+    for (int row = 1; row <= kShotCount; ++row) renderShot(row, lib, r);
+
+    EXPECT_EQ(lib.segment(kShadow2, 4).start, lowerStart);
+    EXPECT_EQ(lib.circle(kBoxes, 0).centre, (Vec2{0.0f, 0.0f}));
+    EXPECT_EQ(lib.circle(kSpotlight, 0).red, 240);
+    EXPECT_EQ(lib.circle(kShadow1, 0).centre, (Vec2{0.5f, 0.3f}));
+    EXPECT_EQ(lib.circle(kShadow1, 1).centre, (Vec2{-0.5f, -0.3f}));
+    EXPECT_EQ(lib.circle(kShadow3, 0).radius, 0.8f);
+    EXPECT_EQ(lib.circle(kShadow3, 0).centre, (Vec2{0.0f, 0.8f}));
+    deleteSceneShapes(lib);
+}
+
+TEST(ShotTable, RowsNameTheirSwitchFileListAndView) {
+    const char* files[] = {"Lumeklogo.raw", "ColorCircles.raw", "Boxes.raw", "Spotlight.raw",
+                           "Shadow1.raw",   "Shadow2.raw",      "Shadow3.raw", "XMas.raw"};
+    const int lists[] = {0, 2, 3, 4, 5, 6, 7, 1};
+    for (int row = 1; row <= kShotCount; ++row) {
+        EXPECT_EQ(std::string(shotRow(row).switchText), "-shot" + std::to_string(row));
+        EXPECT_STREQ(shotRow(row).fileName, files[row - 1]);
+        EXPECT_EQ(shotRow(row).list, lists[row - 1]);
+    }
+    EXPECT_EQ(shotRow(1).viewCentre, (Vec2{1.5f, 0.0f}));
+    EXPECT_EQ(shotRow(1).viewHeight, 1.1f);
+    EXPECT_EQ(shotRow(2).viewHeight, 3.0f);
+    EXPECT_EQ(shotRow(7).viewCentre, (Vec2{0.0f, -0.3f}));
+    EXPECT_EQ(shotRow(8).viewHeight, 4.2f);
+}
+
+TEST(RawImage, WritesColourBytesInBinaryAndReplacesOldFilesWhole) {
+    TempDir dir;
+    FrameImage img(4, 2, 1.0f);
+    const uint8_t pattern[] = {10, 13, 26, 99, 0, 255, 13, 10};
+    for (size_t i = 0; i < img.byteCount(); ++i) img.pixels[i] = pattern[i % 8] + uint8_t(i / 8);
+    const std::string name = dir.file("pic.raw");
+    test::writeFile(name, std::string(1000, 'x'));  // longer than the picture
+
+    std::string error;
+    ASSERT_TRUE(writeRawImage(name.c_str(), img, error)) << error;
+    const std::string bytes = readFile(name);
+    ASSERT_EQ(bytes.size(), 4u * 2u * 3u);
+    for (int p = 0; p < 8; ++p)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(uint8_t(bytes[3 * p + c]), img.pixels[4 * p + c]) << p << "/" << c;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"pic.raw"});
+}
+
+TEST(RawImage, AnUnwritableTargetFailsWithAReasonAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("pic.raw"));
+    FrameImage img(8, 8, 1.0f);
+    std::string error;
+    EXPECT_FALSE(writeRawImage(dir.file("pic.raw").c_str(), img, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"pic.raw"});
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("pic.raw")));
+
+    // A folder that does not exist cannot hold the temporary file either.
+    EXPECT_FALSE(writeRawImage(dir.file("missing/pic.raw").c_str(), img, error));
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+}
+
+TEST(ScreenshotRun, DoesNothingWithoutItsSwitch) {
+    TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    SceneLibrary lib;
+    RenderSlots slots;
+    RandomStream rng;
+    std::ostringstream out, err;
+    ShotEnvironment env{lib, slots, rng, out, err};
+    EXPECT_FALSE(ScreenshotRun("-bench -t5 -shoot -Shot1", env).has_value());
+    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_TRUE(lib[kXMas].empty());
+    EXPECT_EQ(rng.state(), RandomStream::kStartState);
+    EXPECT_TRUE(out.str().empty());
+}
+
+struct PngPixels {
+    int width = 0, height = 0;
+    std::string rgb;
+};
+
+PngPixels decodePng(const std::string& path) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    PngPixels result;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return result;
+    EXPECT_EQ(image.format & PNG_FORMAT_FLAG_COLOR, PNG_FORMAT_FLAG_COLOR);
+    EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, 0u);
+    image.format = PNG_FORMAT_RGB;
+    result.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, result.rgb.data(), 0, nullptr)) return {};
+    result.width = int(image.width);
+    result.height = int(image.height);
+    return result;
+}
+
+// The eight fixed views rendered in one run from the generator's start.
+// Looked at when pinned: soft orange light and the two triangle outlines;
+// red, green and blue discs round a black one; the light between three black
+// boxes with hard shadows; the lit spotlight in its shade; red and green
+// lights with shadows behind the casters; four brown discs round the two
+// light segments; the large light below three green casters; the red
+// lettering lit from the top left.
+TEST(ScreenshotRun, GoldenPictures) {
+    TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    SceneLibrary lib;
+    RenderSlots slots;
+    RandomStream rng;
+    std::ostringstream out, err;
+    ShotEnvironment env{lib, slots, rng, out, err};
+    const auto status =
+        ScreenshotRun("-shot1 -shot2 -shot3 -shot4 -shot5 -shot6 -shot7 -shot8 -png", env);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0);
+    EXPECT_TRUE(err.str().empty()) << err.str();
+
+    const std::pair<const char*, const char*> golden[] = {
+        {"Lumeklogo", "09c08ab9be6517663a205a7bc9cb9dbdd5ed611b15f397a34e36cb993f642268"},
+        {"ColorCircles", "29bd0f4d5049da2d84378fa7e2e8c3bd7032eebe0b344bea0dd82f033cdc3e3e"},
+        {"Boxes", "3a690376241e792f384fccb1faba0ad7a7cef6f21aca84970a7c5b72c7563129"},
+        {"Spotlight", "3371c28e4e291d2e42d89de9f0ac6800a2c94449978f2960f46c7bd053094081"},
+        {"Shadow1", "b5c2198cfc2f186be3e0603711f2ac2eb39396286a51a6ece033d2ff252fcfa5"},
+        {"Shadow2", "7e449d630ae8efeadb080b82ebb75b34d995a98012cdd5a13ed0ddd559f34ed3"},
+        {"Shadow3", "87ad10cd1a2541a3804151e9e593698c3d3268e94c461d89d405fff61f0e2a8a"},
+        {"XMas", "0d9ded3ee5392ac3790382135cedf1b7c4d35eb32734904bdbe8a792a4984188"},
+    };
+    std::string expectedOut;
+    for (const auto& [name, hash] : golden) {
+        const std::string raw = readFile(dir.file(std::string(name) + ".raw"));
+        ASSERT_EQ(raw.size(), 2359296u) << name;
+        EXPECT_EQ(test::sha256Hex(raw), hash) << name;
+
+        const PngPixels png = decodePng(dir.file(std::string(name) + ".png"));
+        EXPECT_EQ(png.width, 1024) << name;
+        EXPECT_EQ(png.height, 768) << name;
+        EXPECT_TRUE(png.rgb == raw) << name << ": PNG pixels differ from the raw file";
+        expectedOut += std::string(name) + ".raw  2359296 bytes\n";
+        expectedOut += std::string(name) + ".png  " +
+                       std::to_string(std::filesystem::file_size(dir.file(std::string(name) + ".png"))) +
+                       " bytes\n";
+    }
+    EXPECT_EQ(out.str(), expectedOut);
+    EXPECT_EQ(dir.entries().size(), 16u) << "no temporary files are left";
+    // Everything the run built is released.
+    for (int i = 0; i < kSceneCount; ++i) EXPECT_TRUE(lib[i].empty());
+    EXPECT_EQ(slots.currentImage, nullptr);
+    EXPECT_EQ(slots.currentRenderer, nullptr);
+}
+
+}  // namespace
+}  // namespace lumek

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/state.h"
+#include "bench/bench.h"
 #include "render/random.h"
 #include "shots/shots.h"
 
@@ -36,6 +37,11 @@ int runProgram(const char* commandLine) {
     }
     settings = Settings{};
     applyCommandLine(commandLine, settings);
+
+    BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
+    bench.out = &std::cout;
+    bench.err = &std::cerr;
+    if (const auto status = BenchmarkRun(commandLine, bench)) return *status;
 
     ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(), std::cout, std::cerr};
     if (const auto status = ScreenshotRun(commandLine, shots)) return *status;

@@ -1,0 +1,51 @@
+// The benchmark mode: a timed processor walk and 32 timed renders of the
+// shot table's views at 128 x 128, reported in "bench.txt".
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <ostream>
+
+#include "bench/report.h"
+#include "render/random.h"
+#include "render/slots.h"
+#include "scenes/library.h"
+
+namespace lumek {
+
+constexpr uint32_t kWalkSteps = 5000000;
+constexpr int kFramesPerRow = 4;
+
+// A monotonic millisecond counter read as a wrapping 32-bit value.
+uint32_t steadyClockMs();
+
+// The processor workload: `steps` steps of a pseudo-random walk, each
+// drawing one value from `random`.
+void runCpuWalk(RandomStream& random, uint32_t steps);
+
+struct BenchEnvironment {
+    BenchEnvironment(SceneLibrary& library, RenderSlots& slots, RandomStream& random,
+                     uint32_t& elapsedMs, uint32_t& lastTickMs)
+        : library(library), slots(slots), random(random), elapsedMs(elapsedMs),
+          lastTickMs(lastTickMs) {}
+
+    SceneLibrary& library;
+    RenderSlots& slots;
+    RandomStream& random;
+    uint32_t& elapsedMs;   // holds renderMs afterwards
+    uint32_t& lastTickMs;  // holds the render phase's start
+    std::function<uint32_t()> clockMs = steadyClockMs;
+    std::function<LocalTime()> localTime = currentLocalTime;
+    const char* reportPath = "bench.txt";
+    std::ostream* out = nullptr;  // the entry is echoed here
+    std::ostream* err = nullptr;  // a report that cannot be written
+    // Told of every frame rendered (row number; false for the warm-up).
+    std::function<void(int row, bool timed)> frameRendered;
+};
+
+// Runs the benchmark when the text asks for it ("-bench" anywhere) and
+// returns the exit status; nothing when it was not asked for.
+std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env);
+
+}  // namespace lumek

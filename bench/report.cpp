@@ -1,0 +1,133 @@
+#include "bench/report.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace lumek {
+
+namespace {
+
+// Removes trailing zeros after a decimal point, and the point itself when
+// nothing follows it.
+void trimFraction(std::string& digits) {
+    if (digits.find('.') == std::string::npos) return;
+    while (!digits.empty() && digits.back() == '0') digits.pop_back();
+    if (!digits.empty() && digits.back() == '.') digits.pop_back();
+}
+
+// Kept out of line and fed through volatile so the compiler cannot fold a
+// division of infinities into a NaN of its own choosing: at run time x86
+// gives the default NaN, whose sign bit is set.
+double divide(double a, double b) {
+    volatile double num = a, den = b;
+    return num / den;
+}
+
+}  // namespace
+
+std::string formatGeneral(double value) {
+    if (std::isnan(value)) return std::signbit(value) ? "-NaN" : "NaN";
+    if (std::isinf(value)) return std::signbit(value) ? "-Infinity" : "Infinity";
+
+    // The decimal exponent after rounding to 6 significant digits decides
+    // between plain and exponent notation, as %g does; formatting it by hand
+    // keeps the output the same on every C runtime.
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.5e", value);
+    const char* e = std::strchr(buf, 'e');
+    const int exponent = e ? std::atoi(e + 1) : 0;
+    if (exponent >= -4 && exponent < 6) {
+        std::snprintf(buf, sizeof buf, "%.*f", 5 - exponent, value);
+        std::string digits = buf;
+        trimFraction(digits);
+        return digits;
+    }
+    std::string mantissa(buf, static_cast<size_t>(e - buf));
+    trimFraction(mantissa);
+    char exp[16];
+    std::snprintf(exp, sizeof exp, "e%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+    return mantissa + exp;
+}
+
+LocalTime currentLocalTime() {
+    const std::time_t now = std::time(nullptr);
+    LocalTime when;
+    if (const std::tm* tm = std::localtime(&now)) {
+        when.day = tm->tm_mday;
+        when.month = tm->tm_mon + 1;
+        when.year = tm->tm_year + 1900;
+        when.hour = tm->tm_hour;
+        when.minute = tm->tm_min;
+    }
+    return when;
+}
+
+std::string formatBenchReport(uint32_t renderMs, uint32_t cpuMs, const LocalTime& when,
+                              const char* newline) {
+    const float renderRating = static_cast<float>(divide(33908.0, renderMs));
+    const float cpuRating = static_cast<float>(divide(3533.0, cpuMs));
+    const double fps = divide(32000.0, renderMs);
+    const double coefficient = divide(renderRating, cpuRating);
+
+    const std::string nl = newline;
+    std::string entry;
+    entry += "Datum: " + std::to_string(when.day) + "." + std::to_string(when.month) + "." +
+             std::to_string(when.year) + "   Uhrzeit: " + std::to_string(when.hour) + ":" +
+             std::to_string(when.minute) + nl;
+    entry += "Render Dauer: " + std::to_string(renderMs) + " ms   Rating: " +
+             formatGeneral(renderRating) + " Tq7-Marks (=" + formatGeneral(fps) + " fps)" + nl;
+    entry += "CPUBench Dauer: " + std::to_string(cpuMs) + " ms   Rating: " +
+             formatGeneral(cpuRating) + " Tq7-Marks" + nl;
+    entry += "Ratingkoeffizient: " + formatGeneral(coefficient) + nl;
+    entry += nl;
+    return entry;
+}
+
+#ifdef _WIN32
+#define LUMEK_APPEND_OPEN(p) ::_open(p, _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE)
+#define LUMEK_SEEK_END(fd) ::_lseeki64(fd, 0, SEEK_END)
+#define LUMEK_WRITE ::_write
+#define LUMEK_TRUNCATE ::_chsize_s
+#define LUMEK_CLOSE ::_close
+#else
+#define LUMEK_APPEND_OPEN(p) ::open(p, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0664)
+#define LUMEK_SEEK_END(fd) ::lseek(fd, 0, SEEK_END)
+#define LUMEK_WRITE ::write
+#define LUMEK_TRUNCATE ::ftruncate
+#define LUMEK_CLOSE ::close
+#endif
+
+bool appendToFile(const std::string& path, const std::string& bytes, std::string& error) {
+    const int fd = LUMEK_APPEND_OPEN(path.c_str());
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const auto before = LUMEK_SEEK_END(fd);
+    const auto written = LUMEK_WRITE(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
+    bool ok = written >= 0 && static_cast<size_t>(written) == bytes.size();
+    if (!ok) {
+        error = written < 0 ? std::strerror(errno) : "the disk is full";
+        if (written > 0 && before >= 0) (void)LUMEK_TRUNCATE(fd, before);
+    }
+    if (LUMEK_CLOSE(fd) != 0 && ok) {
+        error = std::strerror(errno);
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace lumek

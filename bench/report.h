@@ -1,0 +1,40 @@
+// The benchmark's report: a five-line, German-labelled entry appended to
+// "bench.txt".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lumek {
+
+struct LocalTime {
+    int day = 1;     // 1..31
+    int month = 1;   // 1..12
+    int year = 1970;
+    int hour = 0;
+    int minute = 0;
+};
+
+// The local calendar time now, from time and localtime.
+LocalTime currentLocalTime();
+
+// A value in general notation with 6 significant digits, trailing zeros
+// removed; "Infinity" and "NaN", with "-" when the sign bit is set.
+std::string formatGeneral(double value);
+
+#ifdef _WIN32
+inline constexpr const char* kTextNewline = "\r\n";
+#else
+inline constexpr const char* kTextNewline = "\n";
+#endif
+
+// The whole entry with the given line break (the file gets the platform's
+// text line ending).
+std::string formatBenchReport(uint32_t renderMs, uint32_t cpuMs, const LocalTime& when,
+                              const char* newline = kTextNewline);
+
+// Appends the entry with one write, creating the file if needed. A failure
+// part-way is undone, so the file never holds a fragment of an entry.
+bool appendToFile(const std::string& path, const std::string& bytes, std::string& error);
+
+}  // namespace lumek

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <iostream>
 
+#include "app/interactive.h"
 #include "app/state.h"
 #include "bench/bench.h"
+#include "display/platform.h"
 #include "render/random.h"
 #include "shots/shots.h"
 
@@ -39,6 +41,7 @@ int runProgram(const char* commandLine) {
     applyCommandLine(commandLine, settings);
 
     BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
+    bench.clockMs = display::clockMs;
     bench.out = &std::cout;
     bench.err = &std::cerr;
     if (const auto status = BenchmarkRun(commandLine, bench)) return *status;
@@ -46,8 +49,7 @@ int runProgram(const char* commandLine) {
     ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(), std::cout, std::cerr};
     if (const auto status = ScreenshotRun(commandLine, shots)) return *status;
 
-    std::puts("lumek: the interactive show is not available in this build.");
-    return 0;
+    return runInteractive();
 }
 
 }  // namespace lumek

@@ -7,5 +7,6 @@ SceneLibrary sceneLibrary;
 RenderSlots renderSlots;
 uint32_t elapsedMs = 0;
 uint32_t lastTickMs = 0;
+TimelineState timeline;
 
 }  // namespace lumek

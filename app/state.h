@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "render/slots.h"
 #include "scenes/library.h"
+#include "scenes/timeline.h"
 
 namespace lumek {
 
@@ -16,5 +17,7 @@ extern SceneLibrary sceneLibrary;
 extern RenderSlots renderSlots;
 extern uint32_t elapsedMs;
 extern uint32_t lastTickMs;
+// timelinePhase and currentShapes of the show.
+extern TimelineState timeline;
 
 }  // namespace lumek

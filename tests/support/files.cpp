@@ -66,7 +66,7 @@ std::string shellQuote(const std::string& word) {
 ProcessResult runCommand(const std::string& command, const std::string& dir) {
     TempDir capture;
     const std::string outFile = capture.file("out"), errFile = capture.file("err");
-    const std::string full = "cd " + shellQuote(dir) + " && " + command + " </dev/null >" +
+    const std::string full = "cd " + shellQuote(dir) + " && { " + command + "; } </dev/null >" +
                              shellQuote(outFile) + " 2>" + shellQuote(errFile);
     const int raw = std::system(full.c_str());
     ProcessResult result;

@@ -1,0 +1,52 @@
+#include "app/interactive.h"
+
+#include "app/state.h"
+#include "display/gl_view.h"
+#include "display/platform.h"
+#include "render/random.h"
+
+namespace lumek {
+
+int runInteractive() {
+    const display::WindowOpened opened =
+        display::openWindow("Lumek", settings.screenWidth, settings.screenHeight,
+                            settings.colourBits, true, settings.linearFiltering);
+    // The reason was shown already; declining the windowed fallback is the
+    // person's choice, a window that could not be opened is a failure.
+    if (opened == display::WindowOpened::Declined) return 0;
+    if (opened == display::WindowOpened::Failed) return 1;
+
+    buildSceneLibrary(sceneLibrary);
+    renderSlots.currentImage =
+        std::make_unique<FrameImage>(settings.renderSize, settings.renderSize, 1.333f);
+    renderSlots.currentRenderer =
+        std::make_unique<RayRenderer>(renderSlots.currentImage.get(), programRandom());
+    const display::QuadOptions quad{settings.renderSize, settings.quadScale,
+                                    settings.linearFiltering};
+
+    elapsedMs = 0;
+    lastTickMs = display::clockMs();
+    int quitCode = 0;
+    for (;;) {
+        const display::Pumped pumped = display::takeEvent(quitCode);
+        if (pumped == display::Pumped::Quit) break;
+        if (pumped == display::Pumped::Dispatched) continue;
+
+        // Idle: the clock runs on even while minimised.
+        const uint32_t now = display::clockMs();
+        elapsedMs += now - lastTickMs;
+        lastTickMs = now;
+        if (display::windowActive() &&
+            !display::presentFrame(timeline, sceneLibrary, elapsedMs,
+                                   *renderSlots.currentRenderer, *renderSlots.currentImage, quad))
+            break;  // the show is over
+        display::swapBuffers();
+    }
+
+    display::closeWindow();
+    deleteSceneShapes(sceneLibrary);
+    renderSlots.release();
+    return quitCode;
+}
+
+}  // namespace lumek

@@ -1,0 +1,139 @@
+#include "support/process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <thread>
+
+extern char** environ;
+
+namespace lumek::test {
+
+namespace {
+
+int decodeStatus(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1; }
+
+std::vector<std::string> mergedEnvironment(const std::vector<std::string>& changes) {
+    std::map<std::string, std::string> vars;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const size_t eq = entry.find('=');
+        if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    for (const std::string& change : changes) {
+        const size_t eq = change.find('=');
+        if (eq == std::string::npos)
+            vars.erase(change);
+        else
+            vars[change.substr(0, eq)] = change.substr(eq + 1);
+    }
+    std::vector<std::string> out;
+    for (const auto& [k, v] : vars) out.push_back(k + "=" + v);
+    return out;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> p;
+    for (std::string& s : strings) p.push_back(s.data());
+    p.push_back(nullptr);
+    return p;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& env, const std::string& workingDir,
+                           const std::string& outPath, const std::string& errPath) {
+    std::vector<std::string> args = argv;
+    std::vector<std::string> vars = mergedEnvironment(env);
+    std::vector<char*> argp = pointers(args), envp = pointers(vars);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::setpgid(0, 0);
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        if (::chdir(workingDir.c_str()) != 0) ::_exit(126);
+        ::execve(argp[0], argp.data(), envp.data());
+        ::_exit(127);
+    }
+}
+
+ChildProcess::~ChildProcess() { kill(); }
+
+std::optional<int> ChildProcess::waitFor(std::chrono::milliseconds timeout) {
+    if (status_) return status_;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        int raw = 0;
+        const pid_t r = ::waitpid(pid_, &raw, WNOHANG);
+        if (r == pid_) {
+            status_ = decodeStatus(raw);
+            return status_;
+        }
+        if (r < 0) return std::nullopt;
+        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool ChildProcess::running() { return !waitFor(std::chrono::milliseconds(0)).has_value(); }
+
+void ChildProcess::kill() {
+    if (pid_ <= 0 || status_) return;
+    ::kill(-pid_, SIGKILL);
+    int raw = 0;
+    ::waitpid(pid_, &raw, 0);
+    status_ = -1;
+}
+
+XvfbServer::XvfbServer(int width, int height, int depth) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(fds[0]);
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        const std::string fd = std::to_string(fds[1]);
+        const std::string screen =
+            std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
+        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+                 "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    std::string number;
+    char c;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(fds[0]);
+    if (!number.empty()) display_ = std::atoi(number.c_str());
+}
+
+XvfbServer::~XvfbServer() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    int raw = 0;
+    ::waitpid(pid_, &raw, 0);
+}
+
+long residentKiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+}  // namespace lumek::test

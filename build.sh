@@ -49,6 +49,11 @@ case "${1:-}" in
         configure_and_build build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_SANITIZE=ON
         # The whole 312-second show runs once, in the normal build.
         (cd "$here/build-sanitize" && ctest --output-on-failure -j "$jobs" -LE show)
+        # The renderer's threads under ThreadSanitizer.
+        configure_and_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_TSAN=ON \
+            -DLUMEK_PERF=OFF
+        "$here/build-tsan/tests/lumek_tests" \
+            --gtest_filter='Render*:FastRender*:RendererSetup*:ScreenshotRun.Golden*'
         ;;
     *)
         echo "usage: $0 run [lumek switches...] | $0 test" >&2

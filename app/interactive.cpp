@@ -20,7 +20,7 @@ int runInteractive() {
     renderSlots.currentImage =
         std::make_unique<FrameImage>(settings.renderSize, settings.renderSize, 1.333f);
     renderSlots.currentRenderer =
-        std::make_unique<RayRenderer>(renderSlots.currentImage.get(), programRandom());
+        std::make_unique<RayRenderer>(renderSlots.currentImage.get(), programRandom(), 0);
     const display::QuadOptions quad{settings.renderSize, settings.quadScale,
                                     settings.linearFiltering};
 

@@ -1,6 +1,7 @@
 #include "render/renderer.h"
 
 #include <cmath>
+#include <limits>
 
 namespace lumek {
 
@@ -45,8 +46,11 @@ FrameGeometry frameGeometry(int32_t width, int32_t height, float aspect, float t
     return g;
 }
 
-RayRenderer::RayRenderer(FrameImage* image, RandomStream& random)
-    : image_(image), random_(&random) {
+RayRenderer::RayRenderer(FrameImage* image, RandomStream& random, int threads)
+    : image_(image),
+      random_(&random),
+      pool_(threads > 0 ? threads : WorkerPool::hardwareThreads()),
+      rowShader_(fast::bestRowShader()) {
     float angle = 0.0f;
     for (int i = 0; i < kDirectionCount; ++i) {
         sinTable_[i] = static_cast<float>(std::sin(static_cast<double>(angle)));
@@ -58,20 +62,20 @@ RayRenderer::RayRenderer(FrameImage* image, RandomStream& random)
     tilesX_ = image->getWidth() >> tileShift_;
     tilesY_ = image->getHeight() >> tileShift_;
     candidates_ = std::make_unique<ShapeList[]>(static_cast<size_t>(tilesX_) * tilesY_ * kSlotCount);
+
+    const int height = image->getHeight();
+    tileRowStarts_.resize(static_cast<size_t>(tilesY_));
+    rowOrigins_.resize(static_cast<size_t>(height));
+    rowFirstDraw_.resize(static_cast<size_t>(height) + 1);
+    flatCounts_.resize(static_cast<size_t>(tilesX_) * tilesY_ * kSlotCount);
+    scratch_.resize(static_cast<size_t>(pool_.size()) * 2 * image->getWidth());
+    frame_ = std::make_unique<FastFrame>();
 }
 
 RayRenderer::~RayRenderer() = default;
 
-void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
-                         float viewHeight) {
-    const FrameGeometry g = frameGeometry(image_->getWidth(), image_->getHeight(),
-                                          image_->getAspect(), tileSize_, viewCentre, axisX,
-                                          axisY, viewHeight);
-    lastTileRadius_ = g.tileRadius;
-    cull(shapes, g);
-    shadePixels(g);
-
-    // The caller's vectors end up as the steps and the start of the next row.
+// The caller's vectors end up as the steps and the start of the next row.
+Vec2 RayRenderer::finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY) {
     Vec2 rowStart = g.origin;
     for (int y = 0; y < image_->getHeight(); ++y) {
         rowStart.x += g.v.x;
@@ -79,8 +83,178 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
     }
     axisX = g.u;
     axisY = g.v;
+    return rowStart;
+}
+
+void RayRenderer::renderReference(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
+                                  Vec2& axisY, float viewHeight) {
+    const FrameGeometry g = frameGeometry(image_->getWidth(), image_->getHeight(),
+                                          image_->getAspect(), tileSize_, viewCentre, axisX,
+                                          axisY, viewHeight);
+    lastTileRadius_ = g.tileRadius;
+    cull(shapes, g);
+    shadePixels(g);
+    viewCentre = finishFrame(g, axisX, axisY);
+}
+
+// What the workers of one fast frame share.
+struct RayRenderer::FastFrame {
+    RayRenderer* renderer = nullptr;
+    const ShapeList* shapes = nullptr;
+    FrameGeometry geometry;
+    fast::FrameJob job{};
+    uint32_t startState = 0;
+    std::atomic<int> nextRow{0};
+};
+
+void RayRenderer::cullRows(void* context, int) {
+    FastFrame& f = *static_cast<FastFrame*>(context);
+    RayRenderer& r = *f.renderer;
+    const FrameGeometry& g = f.geometry;
+    const ShapeList& shapes = *f.shapes;
+    const size_t stride = static_cast<size_t>(f.job.stride);
+    const double stepUx = static_cast<double>(r.tileSize_) * g.u.x;
+    const double stepUy = static_cast<double>(r.tileSize_) * g.u.y;
+    for (int ty; (ty = f.nextRow.fetch_add(1, std::memory_order_relaxed)) < r.tilesY_;) {
+        Vec2 p = r.tileRowStarts_[ty];
+        for (int tx = 0; tx < r.tilesX_; ++tx) {
+            const size_t firstList = (static_cast<size_t>(ty) * r.tilesX_ + tx) * kSlotCount;
+            for (int k = 0; k < kSlotCount; ++k) {
+                const Vec2 nA{-r.cosTable_[kSlotWidth * k], r.sinTable_[kSlotWidth * k]};
+                const Vec2 nB{-r.cosTable_[kSlotWidth * k + kSlotWidth - 1],
+                              r.sinTable_[kSlotWidth * k + kSlotWidth - 1]};
+                uint16_t* list = r.flatLists_.data() + (firstList + k) * stride;
+                uint16_t count = 0;
+                for (size_t i = 0; i < shapes.size(); ++i)
+                    if (shapes[i]->mayHit(p, g.tileRadius, nA, nB))
+                        list[count++] = static_cast<uint16_t>(i);
+                r.flatCounts_[firstList + k] = count;
+            }
+            p.x = static_cast<float>(p.x + stepUx);
+            p.y = static_cast<float>(p.y + stepUy);
+        }
+    }
+}
+
+void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
+    FastFrame& f = *frame_;
+    f.renderer = this;
+    f.shapes = &shapes;
+    f.geometry = g;
+    // Room for every shape in every list; grows only with the scene.
+    f.job.stride = shapes.empty() ? 1 : static_cast<int>(shapes.size());
+    const size_t need = flatCounts_.size() * static_cast<size_t>(f.job.stride);
+    if (flatLists_.size() < need) flatLists_.resize(need);
+
+    const double stepVx = static_cast<double>(tileSize_) * g.v.x;
+    const double stepVy = static_cast<double>(tileSize_) * g.v.y;
+    Vec2 rowStart = g.firstTileCentre;
+    for (int ty = 0; ty < tilesY_; ++ty) {
+        tileRowStarts_[ty] = rowStart;
+        rowStart.x = static_cast<float>(rowStart.x + stepVx);
+        rowStart.y = static_cast<float>(rowStart.y + stepVy);
+    }
+    f.nextRow.store(0, std::memory_order_relaxed);
+    pool_.run(&RayRenderer::cullRows, &f);
+}
+
+void RayRenderer::shadeRows(void* context, int worker) {
+    FastFrame& f = *static_cast<FastFrame*>(context);
+    RayRenderer& r = *f.renderer;
+    const int width = r.image_->getWidth();
+    const int height = r.image_->getHeight();
+    float* ox = r.scratch_.data() + static_cast<size_t>(worker) * 2 * width;
+    float* oy = ox + width;
+    for (int y; (y = f.nextRow.fetch_add(1, std::memory_order_relaxed)) < height;) {
+        // Where this row's first draw lies in the serial stream.
+        const uint32_t state = RandomStream::stepsOf(r.rowFirstDraw_[y]).apply(f.startState);
+        r.rowShader_(f.job, y, state, ox, oy);
+    }
+}
+
+void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
+                         float viewHeight) {
+    if (shapes.size() > std::numeric_limits<uint16_t>::max()) {
+        renderReference(shapes, viewCentre, axisX, axisY, viewHeight);
+        return;
+    }
+    const int width = image_->getWidth();
+    const int height = image_->getHeight();
+    const FrameGeometry g = frameGeometry(width, height, image_->getAspect(), tileSize_,
+                                          viewCentre, axisX, axisY, viewHeight);
+    lastTileRadius_ = g.tileRadius;
+
+    if (flatShapes_.size() < shapes.size()) flatShapes_.resize(shapes.size());
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        const Shape& s = *shapes[i];
+        fast::FlatShape& f = flatShapes_[i];
+        if (s.kind() == ShapeKind::Circle) {
+            const auto& c = static_cast<const CircleShape&>(s);
+            f = {c.centre.x, c.centre.y, c.radius, c.radiusSq, c.falloff, c.red, c.green, c.blue, 0};
+        } else {
+            const auto& seg = static_cast<const SegmentShape&>(s);
+            f = {seg.start.x, seg.start.y, seg.dir.x, seg.dir.y, seg.falloff,
+                 seg.red,     seg.green,   seg.blue,  1};
+        }
+    }
+    cullFast(shapes, g);
+
+    // Every pixel of a tile row draws once per non-empty list of its tile,
+    // plus once: so each row's first draw is known before any is made.
+    uint64_t draws = 0;
+    for (int y = 0; y < height; ++y) {
+        rowFirstDraw_[y] = draws;
+        const size_t firstList = static_cast<size_t>(y >> tileShift_) * tilesX_ * kSlotCount;
+        uint64_t used = 0;
+        for (size_t l = 0; l < static_cast<size_t>(tilesX_) * kSlotCount; ++l)
+            used += flatCounts_[firstList + l] != 0;
+        draws += static_cast<uint64_t>(width) + used * (1u << tileShift_);
+    }
+    rowFirstDraw_[height] = draws;
+
+    Vec2 rowStart = g.origin;
+    for (int y = 0; y < height; ++y) {
+        rowOrigins_[y] = rowStart;
+        rowStart.x += g.v.x;
+        rowStart.y += g.v.y;
+    }
+
+    FastFrame& f = *frame_;
+    f.job.shapes = flatShapes_.data();
+    f.job.shapeCount = static_cast<int>(shapes.size());
+    f.job.lists = flatLists_.data();
+    f.job.counts = flatCounts_.data();
+    f.job.sinTable = sinTable_;
+    f.job.cosTable = cosTable_;
+    f.job.rowOrigins = rowOrigins_.data();
+    f.job.u = g.u;
+    f.job.width = width;
+    f.job.tileShift = tileShift_;
+    f.job.tilesX = tilesX_;
+    f.job.pixels = image_->pixels.get();
+    f.startState = random_->state();
+    f.nextRow.store(0, std::memory_order_relaxed);
+    pool_.run(&RayRenderer::shadeRows, &f);
+    random_->advance(draws);
+
+    axisX = g.u;
+    axisY = g.v;
     viewCentre = rowStart;
 }
+
+namespace fast {
+
+RowShader bestRowShader() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+        __builtin_cpu_supports("avx512vl"))
+        return shadeRowAvx512;
+    if (__builtin_cpu_supports("avx2")) return shadeRowAvx2;
+#endif
+    return shadeRowSse2;
+}
+
+}  // namespace fast
 
 void RayRenderer::cull(const ShapeList& shapes, const FrameGeometry& g) {
     const double stepUx = static_cast<double>(tileSize_) * g.u.x;

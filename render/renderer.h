@@ -7,18 +7,22 @@
 // pass then tests each line only against its list.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "render/fast_kernel.h"
 #include "render/image.h"
 #include "render/random.h"
 #include "render/shapes.h"
+#include "render/worker_pool.h"
 
 namespace lumek {
 
 constexpr int kDirectionCount = 512;
-constexpr int kSlotCount = 16;
-constexpr int kSlotWidth = 32;
+constexpr int kSlotCount = fast::kSlots;
+constexpr int kSlotWidth = fast::kDirectionsPerSlot;
 
 // Where a frame lies in the scene: steps between columns (u) and rows (v),
 // the first pixel (origin), the first tile's centre and the tile radius.
@@ -40,8 +44,9 @@ int tileShiftForWidth(int32_t width);
 class RayRenderer {
   public:
     // Binds to `image` (not owned, size fixed from now on) and draws its
-    // jitter from `random`.
-    RayRenderer(FrameImage* image, RandomStream& random);
+    // jitter from `random`. `threads` workers share each frame (0: one per
+    // hardware thread).
+    RayRenderer(FrameImage* image, RandomStream& random, int threads = 1);
     ~RayRenderer();
 
     RayRenderer(const RayRenderer&) = delete;
@@ -50,13 +55,29 @@ class RayRenderer {
     // Renders `shapes` into the image. On return axisX and axisY hold the
     // column and row steps and viewCentre the start of the row after the
     // last; callers build all three afresh for every call.
+    //
+    // This is the fast path: culling and pixels spread over the workers,
+    // several pixels at once. Its pictures and the generator's state after
+    // the frame are exactly those of renderReference.
     void render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
                 float viewHeight);
 
-    // Pass 1 alone (also used by benchmarks and tests).
+    // The straightforward render, one pixel after another on this thread.
+    void renderReference(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
+                         float viewHeight);
+
+    // Pass 1 of the straightforward render (also used by benchmarks and tests).
     void cull(const ShapeList& shapes, const FrameGeometry& geometry);
-    // Pass 2, straight from the definition: one pixel after another.
+    // Pass 2 of the straightforward render.
     void shadePixels(const FrameGeometry& geometry);
+
+    // Pass 1 of the fast render alone, spread over the workers.
+    void cullFast(const ShapeList& shapes, const FrameGeometry& geometry);
+
+    // Chooses the fast pixel pass's instruction set (tests and benchmarks;
+    // the default is the widest the processor runs).
+    void useRowShader(fast::RowShader shader) { rowShader_ = shader; }
+    int threads() const { return pool_.size(); }
 
     float sinAt(int i) const { return sinTable_[i]; }
     float cosAt(int i) const { return cosTable_[i]; }
@@ -72,6 +93,11 @@ class RayRenderer {
     RandomStream& random() const { return *random_; }
 
   private:
+    struct FastFrame;
+    static void cullRows(void* frame, int worker);
+    static void shadeRows(void* frame, int worker);
+    Vec2 finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY);
+
     float sinTable_[kDirectionCount];
     float cosTable_[kDirectionCount];
     FrameImage* image_;
@@ -82,6 +108,18 @@ class RayRenderer {
     int tilesY_;
     RandomStream* random_;
     float lastTileRadius_ = 0.0f;
+
+    // The fast path's frame data; grown to the scene's needs, then reused.
+    WorkerPool pool_;
+    fast::RowShader rowShader_;
+    std::vector<fast::FlatShape> flatShapes_;
+    std::vector<uint16_t> flatLists_;
+    std::vector<uint16_t> flatCounts_;
+    std::vector<Vec2> tileRowStarts_;
+    std::vector<Vec2> rowOrigins_;
+    std::vector<uint64_t> rowFirstDraw_;
+    std::vector<float> scratch_;  // two rows of floats per worker
+    std::unique_ptr<FastFrame> frame_;
 };
 
 // Adds one contribution to a pixel's sums.

@@ -250,4 +250,6 @@ WindowSystem& systemWindowSystem() {
     return system;
 }
 
+bool wholeCommandLine(std::string&) { return false; }
+
 }  // namespace lumek::display

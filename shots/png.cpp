@@ -52,4 +52,6 @@ std::string encodePng(const FrameImage& image) {
     return out;
 }
 
+bool pngAvailable() { return true; }
+
 }  // namespace lumek

@@ -11,4 +11,8 @@ namespace lumek {
 // out). Empty when encoding fails.
 std::string encodePng(const FrameImage& image);
 
+// False in builds made without libpng (the Windows program), where
+// encodePng always gives nothing.
+bool pngAvailable();
+
 }  // namespace lumek

@@ -1,0 +1,60 @@
+// Prints the numbers the pictures are made of: the renderer's direction
+// table and, every quarter second of the whole show, the phase, the view and
+// a hash of a small rendering. Built for Linux and for Windows; the Wine
+// tests compare the two outputs line by line, so a C runtime whose sin or
+// cos rounds one value differently is found and named.
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "render/image.h"
+#include "render/random.h"
+#include "render/renderer.h"
+#include "scenes/library.h"
+#include "scenes/timeline.h"
+
+namespace {
+
+uint32_t bits(float v) {
+    uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+uint64_t fnv1a(const uint8_t* p, size_t n) {
+    uint64_t h = 1469598103934665603ull;
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+}
+
+}  // namespace
+
+int main() {
+    using namespace lumek;
+    FrameImage image(64, 64, 1.333f);
+    RandomStream random;
+    RayRenderer renderer(&image, random, 1);
+    for (int i = 0; i < kDirectionCount; ++i)
+        std::printf("direction %d sin %08" PRIx32 " cos %08" PRIx32 "\n", i,
+                    bits(renderer.sinAt(i)), bits(renderer.cosAt(i)));
+
+    SceneLibrary library;
+    buildSceneLibrary(library);
+    TimelineState timeline;
+    for (uint32_t t = 0; t <= 313000; t += 250) {
+        Vec2 centre, axisX, axisY;
+        float height = 0;
+        const bool going = stepTimeline(timeline, library, t, centre, axisX, axisY, height);
+        renderer.render(*timeline.currentShapes, centre, axisX, axisY, height);
+        const size_t bytes = size_t(image.getWidth()) * image.getHeight() * 4;
+        std::printf("t %" PRIu32 " phase %" PRIu32 " %d view %08" PRIx32 " %08" PRIx32
+                    " %08" PRIx32 " %08" PRIx32 " %08" PRIx32 " %08" PRIx32 " %08" PRIx32
+                    " picture %016" PRIx64 " random %08" PRIx32 "\n",
+                    t, timeline.timelinePhase, going ? 1 : 0, bits(centre.x), bits(centre.y),
+                    bits(axisX.x), bits(axisX.y), bits(axisY.x), bits(axisY.y), bits(height),
+                    fnv1a(image.pixels.get(), bytes), random.state());
+    }
+    deleteSceneShapes(library);
+    return 0;
+}

@@ -1,0 +1,275 @@
+// The Windows program under Wine: the same pictures, the same numbers, a
+// report with CR LF endings, the start-up's handling of its own name, and
+// the window on a virtual screen.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/files.h"
+#include "support/golden.h"
+#include "support/process.h"
+#include "support/screen.h"
+#include "support/sha256.h"
+
+namespace lumek {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ChildProcess;
+using test::ProcessResult;
+using test::readFile;
+using test::shellQuote;
+using test::TempDir;
+
+// One prefix for every Wine test, made on first use; the tests hold a
+// CTest resource lock on it, so they never run side by side.
+std::vector<std::string> wineEnvironment() {
+    return {"WINEPREFIX=" LUMEK_WINE_PREFIX, "WINEDEBUG=-all",
+            // No Mono or Gecko installer dialogs in a fresh prefix.
+            "WINEDLLOVERRIDES=mscoree,mshtml="};
+}
+
+std::string wineEnvironmentWords() {
+    std::string words;
+    for (const std::string& e : wineEnvironment()) {
+        const size_t eq = e.find('=');
+        words += e.substr(0, eq + 1) + shellQuote(e.substr(eq + 1)) + " ";
+    }
+    return words;
+}
+
+class UnderWine : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!std::filesystem::exists(LUMEK_WINE_PREFIX "/system.reg")) {
+            const ProcessResult boot = test::runCommand(
+                "env -u DISPLAY " + wineEnvironmentWords() + "wineboot -i && " +
+                    wineEnvironmentWords() + "wineserver -w",
+                ".");
+            ASSERT_EQ(boot.status, 0) << boot.err;
+        }
+    }
+
+    // Wine's desktop process lives on with the display (or none) of the
+    // program that started it; each test starts from a stopped server.
+    void SetUp() override {
+        test::runCommand(wineEnvironmentWords() + "wineserver -k; " + wineEnvironmentWords() +
+                             "wineserver -w",
+                         ".");
+    }
+
+    // Runs a Windows program in `dir` without a display.
+    static ProcessResult wine(const std::string& exe, const std::string& args,
+                              const std::string& dir) {
+        return test::runCommand("env -u DISPLAY " + wineEnvironmentWords() + "wine " +
+                                    shellQuote(exe) + " " + args,
+                                dir);
+    }
+
+    static std::string withoutCarriageReturns(std::string text) {
+        std::erase(text, '\r');
+        return text;
+    }
+};
+
+TEST_F(UnderWine, ScreenshotsAreTheLinuxPicturesByteForByte) {
+    TempDir dir;
+    const ProcessResult run = wine(
+        LUMEK_WINDOWS_EXE, "-shot1 -shot2 -shot3 -shot4 -shot5 -shot6 -shot7 -shot8", dir.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string expectedOut;
+    for (const auto& [name, hash] : test::kGoldenShots) {
+        const std::string raw = readFile(dir.file(std::string(name) + ".raw"));
+        ASSERT_EQ(raw.size(), 2359296u) << name;
+        EXPECT_EQ(test::sha256Hex(raw), hash) << name;
+        expectedOut += std::string(name) + ".raw  2359296 bytes\r\n";
+    }
+    EXPECT_EQ(run.out, expectedOut);
+    EXPECT_EQ(dir.entries().size(), 8u) << "no temporary file is left behind";
+}
+
+TEST_F(UnderWine, PngIsReportedAsMissingWhileTheRawFileIsWritten) {
+    TempDir dir;
+    const ProcessResult run = wine(LUMEK_WINDOWS_EXE, "-shot3 -png", dir.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Boxes.png"), std::string::npos) << run.err;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"Boxes.raw"});
+    EXPECT_EQ(readFile(dir.file("Boxes.raw")).size(), 2359296u);
+}
+
+// The direction table, every view of the show and a small rendering of it
+// every quarter second: any value the C runtime's sin or cos rounds
+// differently shows up here as the first line that differs.
+TEST_F(UnderWine, TheNumbersOfTheShowAreTheLinuxNumbers) {
+    TempDir dir;
+    const ProcessResult linux = test::runCommand(shellQuote(LUMEK_NUMBERS_EXE), dir.path());
+    ASSERT_EQ(linux.status, 0);
+    const ProcessResult windows = wine(LUMEK_WINDOWS_NUMBERS_EXE, "", dir.path());
+    ASSERT_EQ(windows.status, 0) << windows.err;
+
+    std::istringstream a(linux.out), b(withoutCarriageReturns(windows.out));
+    std::string lineA, lineB;
+    int lines = 0;
+    while (std::getline(a, lineA)) {
+        ASSERT_TRUE(std::getline(b, lineB)) << "Windows output ends after " << lines << " lines";
+        ASSERT_EQ(lineB, lineA) << "first difference, line " << lines + 1;
+        ++lines;
+    }
+    EXPECT_FALSE(std::getline(b, lineB)) << "Windows output goes on: " << lineB;
+    EXPECT_EQ(lines, 512 + 1253);
+}
+
+TEST_F(UnderWine, BenchmarkAppendsFiveLinesWithCrLfEndings) {
+    TempDir dir;
+    test::writeFile(dir.file("bench.txt"), "kept\r\n");
+    for (int run = 0; run < 2; ++run) {
+        const ProcessResult bench = wine(LUMEK_WINDOWS_EXE, "-bench", dir.path());
+        ASSERT_EQ(bench.status, 0) << bench.err;
+    }
+    const std::string text = readFile(dir.file("bench.txt"));
+    ASSERT_EQ(text.compare(0, 6, "kept\r\n"), 0);
+    const std::regex entry(
+        "Datum: \\d{1,2}\\.\\d{1,2}\\.\\d{4}   Uhrzeit: \\d{1,2}:\\d{2}\r\n"
+        "Render Dauer: \\d+ ms   Rating: [0-9.e+]+ Tq7-Marks \\(=[0-9.e+]+ fps\\)\r\n"
+        "CPUBench Dauer: \\d+ ms   Rating: [0-9.e+]+ Tq7-Marks\r\n"
+        "Ratingkoeffizient: [0-9.e+]+\r\n"
+        "\r\n");
+    const std::string entries = text.substr(6);
+    auto begin = std::sregex_iterator(entries.begin(), entries.end(), entry);
+    EXPECT_EQ(std::distance(begin, std::sregex_iterator()), 2) << entries;
+    // Every line feed has its carriage return.
+    size_t feeds = 0, pairs = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') continue;
+        ++feeds;
+        if (i > 0 && text[i - 1] == '\r') ++pairs;
+    }
+    EXPECT_EQ(feeds, 11u);
+    EXPECT_EQ(pairs, feeds);
+}
+
+// Switches inside the program's own path are never seen, whether the path
+// comes quoted (it has a blank) or bare.
+TEST_F(UnderWine, TheProgramsOwnPathIsNoSwitch) {
+    TempDir root;
+    for (const std::string folder : {"a dir -shot1", "x-shot1"}) {
+        const std::string dir = root.file(folder);
+        std::filesystem::create_directory(dir);
+        std::filesystem::copy_file(LUMEK_WINDOWS_EXE, dir + "/lumek.exe");
+        const ProcessResult run = wine(dir + "/lumek.exe", "-shot2", dir);
+        EXPECT_EQ(run.status, 0) << folder << ": " << run.err;
+        EXPECT_TRUE(std::filesystem::exists(dir + "/ColorCircles.raw")) << folder;
+        EXPECT_FALSE(std::filesystem::exists(dir + "/Lumeklogo.raw")) << folder;
+    }
+}
+
+// Where the window ends up: "x y width height" of the window with that title.
+struct Placement {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+bool findWindow(const std::string& display, Placement& where) {
+    const ProcessResult found = test::xTool(display, "find Lumek");
+    if (found.status != 0) return false;
+    std::istringstream words(found.out);
+    return static_cast<bool>(words >> where.x >> where.y >> where.width >> where.height);
+}
+
+class WineOnScreen : public UnderWine {
+  protected:
+    void SetUp() override {
+        UnderWine::SetUp();
+        server = std::make_unique<test::XvfbServer>(1024, 768, 24);
+        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+    }
+
+    std::unique_ptr<ChildProcess> start(const std::string& exe, const std::string& dir,
+                                        const std::vector<std::string>& switches) {
+        std::vector<std::string> argv = {WINE_EXE, exe};
+        argv.insert(argv.end(), switches.begin(), switches.end());
+        std::vector<std::string> env = wineEnvironment();
+        env.push_back("DISPLAY=" + server->display());
+        return std::make_unique<ChildProcess>(argv, env, dir, dir + "/out", dir + "/err");
+    }
+
+    // Waits for the show's window, answering the fullscreen question with
+    // Return (its default button, Yes) if it comes; true once a window of
+    // the requested client size is there.
+    bool waitForShow(int width, int height, Placement& where) {
+        const std::string display = server->display();
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (findWindow(display, where)) {
+                if (where.width == width && where.height == height) return true;
+                if (!answeredQuestion) {
+                    std::this_thread::sleep_for(500ms);
+                    test::pressKey(display, "Lumek", "Return");
+                    answeredQuestion = true;
+                }
+            }
+            std::this_thread::sleep_for(200ms);
+        }
+        return false;
+    }
+
+    std::unique_ptr<test::XvfbServer> server;
+    bool answeredQuestion = false;
+};
+
+TEST_F(WineOnScreen, TheWindowShowsTheShowAndAKeyEndsItWithStatusZero) {
+    TempDir root;
+    // Started from a folder whose name holds a mode switch: still the show.
+    const std::string dir = root.file("-shot1 show");
+    std::filesystem::create_directory(dir);
+    std::filesystem::copy_file(LUMEK_WINDOWS_EXE, dir + "/lumek.exe");
+    auto lumek = start(dir + "/lumek.exe", dir, {"-t3"});
+
+    Placement where;
+    ASSERT_TRUE(waitForShow(640, 480, where)) << readFile(dir + "/err");
+    std::this_thread::sleep_for(3s);
+    const test::Screenshot shot = test::takeScreenshot(server->display());
+    test::saveScreenshot(shot, "wine-window.png");
+
+    // The logo scene fills the client area: lit nearly everywhere, with the
+    // big disc's bright yellow at the bottom.
+    const test::Box client{where.x, where.y, where.x + where.width - 1,
+                           where.y + where.height - 1};
+    EXPECT_GT(test::litShare(shot, client), 0.9);
+    const double top = test::meanBrightness(shot, client.left, client.top, client.right,
+                                            client.top + 100);
+    const double bottom = test::meanBrightness(shot, client.left, client.bottom - 100,
+                                               client.right, client.bottom);
+    EXPECT_GT(bottom, top) << "top " << top << " bottom " << bottom;
+
+    test::pressKey(server->display(), "Lumek", "space");
+    EXPECT_EQ(lumek->waitFor(10s), 0) << readFile(dir + "/err");
+    EXPECT_FALSE(std::filesystem::exists(dir + "/Lumeklogo.raw"));
+}
+
+TEST_F(WineOnScreen, AnsweringNoToTheWindowedFallbackEndsTheProgram) {
+    TempDir dir;
+    auto lumek = start(LUMEK_WINDOWS_EXE, dir.path(), {"-t1"});
+    const std::string display = server->display();
+    // Xvfb has no other display modes, so the question always comes.
+    ASSERT_TRUE(test::waitForWindow(display, "Lumek", 30s)) << readFile(dir.file("err"));
+    std::this_thread::sleep_for(500ms);
+    test::pressKey(display, "Lumek", "n");  // the No button's mnemonic
+    ASSERT_TRUE(test::waitForWindow(display, "ERROR", 10s)) << readFile(dir.file("err"));
+    std::this_thread::sleep_for(500ms);
+    test::pressKey(display, "ERROR", "Return");
+    EXPECT_EQ(lumek->waitFor(10s), 0);
+    const std::string err = readFile(dir.file("err"));
+    EXPECT_NE(err.find("Program Will Now Close."), std::string::npos) << err;
+    Placement left;
+    EXPECT_FALSE(findWindow(display, left)) << "no window is left";
+}
+
+}  // namespace
+}  // namespace lumek

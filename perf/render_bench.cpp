@@ -4,6 +4,7 @@
 //   build/perf/lumek_perf --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -114,6 +115,21 @@ BENCHMARK(BM_BenchFrame128)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 
+// Shape tests a frame makes: every pixel tests each candidate of each of
+// its tile's slots once (the last frame the reference renderer culled).
+double candidateTests(const RayRenderer& r, int width, int height) {
+    const int tile = 1 << r.tileShift();
+    double tests = 0;
+    for (int ty = 0; ty < r.tilesY(); ++ty)
+        for (int tx = 0; tx < r.tilesX(); ++tx) {
+            const int w = std::min(tile, width - tx * tile), h = std::min(tile, height - ty * tile);
+            size_t perPixel = 0;
+            for (int k = 0; k < kSlotCount; ++k) perPixel += r.candidates(tx, ty, k).size();
+            tests += double(perPixel) * w * h;
+        }
+    return tests;
+}
+
 // Ratios in one go: every iteration renders the same frame with the
 // reference, the fast path on one thread and on all threads, one after the
 // other, so a machine whose speed drifts during the run still gives fair
@@ -138,6 +154,9 @@ void runSpeedup(benchmark::State& state, int width, int height, float aspect,
         allSeconds += timed(all, false);
     }
     const double n = static_cast<double>(state.iterations());
+    const double tests = candidateTests(reference, width, height);
+    state.counters["Mtests"] = tests / 1e6;
+    state.counters["ns_test1"] = 1e9 * oneSeconds / n / tests;
     state.counters["ref_ms"] = 1000 * refSeconds / n;
     state.counters["fast1_ms"] = 1000 * oneSeconds / n;
     state.counters["fastAll_ms"] = 1000 * allSeconds / n;

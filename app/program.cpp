@@ -9,6 +9,7 @@
 #include "bench/bench.h"
 #include "display/platform.h"
 #include "render/random.h"
+#include "shots/png.h"
 #include "shots/shots.h"
 
 namespace lumek {
@@ -35,6 +36,7 @@ const char* usageText() {
 int runProgram(const char* commandLine) {
     if (std::strstr(commandLine, "--help") != nullptr) {
         std::fputs(usageText(), stdout);
+        if (!pngAvailable()) std::fputs("\n-png is not available in this build.\n", stdout);
         return 0;
     }
     settings = Settings{};

@@ -102,6 +102,10 @@ TEST_F(UnderWine, PngIsReportedAsMissingWhileTheRawFileIsWritten) {
     EXPECT_NE(run.err.find("Boxes.png"), std::string::npos) << run.err;
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"Boxes.raw"});
     EXPECT_EQ(readFile(dir.file("Boxes.raw")).size(), 2359296u);
+    const ProcessResult help = wine(LUMEK_WINDOWS_EXE, "--help", dir.path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("-png is not available in this build."), std::string::npos)
+        << help.out;
 }
 
 // The direction table, every view of the show and a small rendering of it

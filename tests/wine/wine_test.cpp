@@ -140,7 +140,7 @@ TEST_F(UnderWine, BenchmarkAppendsFiveLinesWithCrLfEndings) {
     const std::string text = readFile(dir.file("bench.txt"));
     ASSERT_EQ(text.compare(0, 6, "kept\r\n"), 0);
     const std::regex entry(
-        "Datum: \\d{1,2}\\.\\d{1,2}\\.\\d{4}   Uhrzeit: \\d{1,2}:\\d{2}\r\n"
+        "Datum: \\d{1,2}\\.\\d{1,2}\\.\\d{4}   Uhrzeit: \\d{1,2}:\\d{1,2}\r\n"
         "Render Dauer: \\d+ ms   Rating: [0-9.e+]+ Tq7-Marks \\(=[0-9.e+]+ fps\\)\r\n"
         "CPUBench Dauer: \\d+ ms   Rating: [0-9.e+]+ Tq7-Marks\r\n"
         "Ratingkoeffizient: [0-9.e+]+\r\n"

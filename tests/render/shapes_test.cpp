@@ -52,7 +52,7 @@ TEST(CircleShape, PassingAtExactlyTheRadiusIsAHitAndBeyondIsAMiss) {
     t = 7;
     EXPECT_FALSE(c.intersect(ray(-1, 0.5000001f, 1, 0), t));
     EXPECT_EQ(t, 7.0f) << "a miss leaves t untouched";
-    // The spec's case: 0.1 as a radius and as an offset, equal floats.
+    // A line grazing at exactly the radius (0.1 as radius and as offset, equal floats) hits.
     EXPECT_TRUE(disc(0.1f, 0, 0).intersect(ray(-1, 0.1f, 1, 0), t));
 }
 

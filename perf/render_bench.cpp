@@ -62,11 +62,7 @@ void runFrames(benchmark::State& state, int width, int height, float aspect, int
 }
 
 View shotView(SceneLibrary& lib, int row) {
-    // Posing happens in renderShot; run it once on a scratch image.
-    FrameImage scratch(8, 8, 1.0f);
-    RandomStream random;
-    RayRenderer r(&scratch, random);
-    renderShot(row, lib, r);
+    poseShot(row, lib);
     const ShotRow& s = shotRow(row);
     return {s.list, s.viewCentre, {1, 0}, {0, 1}, s.viewHeight};
 }

@@ -57,6 +57,12 @@ RayRenderer::RayRenderer(FrameImage* image, RandomStream& random, int threads)
         cosTable_[i] = static_cast<float>(std::cos(static_cast<double>(angle)));
         angle += kAngleStep;
     }
+    // The normals of each slot's first and last direction bound its wedge.
+    for (int k = 0; k < kSlotCount; ++k) {
+        slotEdges_[k].first = {-cosTable_[kSlotWidth * k], sinTable_[kSlotWidth * k]};
+        slotEdges_[k].last = {-cosTable_[kSlotWidth * k + kSlotWidth - 1],
+                              sinTable_[kSlotWidth * k + kSlotWidth - 1]};
+    }
     tileShift_ = tileShiftForWidth(image->getWidth());
     tileSize_ = static_cast<float>(1 << tileShift_);
     tilesX_ = image->getWidth() >> tileShift_;
@@ -74,10 +80,13 @@ RayRenderer::RayRenderer(FrameImage* image, RandomStream& random, int threads)
 
 RayRenderer::~RayRenderer() = default;
 
-// The caller's vectors end up as the steps and the start of the next row.
-Vec2 RayRenderer::finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY) {
+// The caller's vectors end up as the steps and the start of the next row;
+// `rowOrigins`, if given, receives every row's first pixel on the way.
+Vec2 RayRenderer::finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY,
+                              Vec2* rowOrigins) {
     Vec2 rowStart = g.origin;
     for (int y = 0; y < image_->getHeight(); ++y) {
+        if (rowOrigins != nullptr) rowOrigins[y] = rowStart;
         rowStart.x += g.v.x;
         rowStart.y += g.v.y;
     }
@@ -120,13 +129,11 @@ void RayRenderer::cullRows(void* context, int) {
         for (int tx = 0; tx < r.tilesX_; ++tx) {
             const size_t firstList = (static_cast<size_t>(ty) * r.tilesX_ + tx) * kSlotCount;
             for (int k = 0; k < kSlotCount; ++k) {
-                const Vec2 nA{-r.cosTable_[kSlotWidth * k], r.sinTable_[kSlotWidth * k]};
-                const Vec2 nB{-r.cosTable_[kSlotWidth * k + kSlotWidth - 1],
-                              r.sinTable_[kSlotWidth * k + kSlotWidth - 1]};
+                const SlotEdges& e = r.slotEdges_[k];
                 uint16_t* list = r.flatLists_.data() + (firstList + k) * stride;
                 uint16_t count = 0;
                 for (size_t i = 0; i < shapes.size(); ++i)
-                    if (shapes[i]->mayHit(p, g.tileRadius, nA, nB))
+                    if (shapes[i]->mayHit(p, g.tileRadius, e.first, e.last))
                         list[count++] = static_cast<uint16_t>(i);
                 r.flatCounts_[firstList + k] = count;
             }
@@ -200,24 +207,24 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
     cullFast(shapes, g);
 
     // Every pixel of a tile row draws once per non-empty list of its tile,
-    // plus once: so each row's first draw is known before any is made.
-    uint64_t draws = 0;
+    // plus once: so each row's first draw is known before any is made. All
+    // rows of a tile row draw alike.
+    const size_t listsPerTileRow = static_cast<size_t>(tilesX_) * kSlotCount;
+    uint64_t draws = 0, perRow = 0;
     for (int y = 0; y < height; ++y) {
+        if ((y & ((1 << tileShift_) - 1)) == 0) {
+            const uint16_t* counts =
+                &flatCounts_[static_cast<size_t>(y >> tileShift_) * listsPerTileRow];
+            uint64_t used = 0;
+            for (size_t l = 0; l < listsPerTileRow; ++l) used += counts[l] != 0;
+            perRow = static_cast<uint64_t>(width) + used * (1u << tileShift_);
+        }
         rowFirstDraw_[y] = draws;
-        const size_t firstList = static_cast<size_t>(y >> tileShift_) * tilesX_ * kSlotCount;
-        uint64_t used = 0;
-        for (size_t l = 0; l < static_cast<size_t>(tilesX_) * kSlotCount; ++l)
-            used += flatCounts_[firstList + l] != 0;
-        draws += static_cast<uint64_t>(width) + used * (1u << tileShift_);
+        draws += perRow;
     }
     rowFirstDraw_[height] = draws;
 
-    Vec2 rowStart = g.origin;
-    for (int y = 0; y < height; ++y) {
-        rowOrigins_[y] = rowStart;
-        rowStart.x += g.v.x;
-        rowStart.y += g.v.y;
-    }
+    viewCentre = finishFrame(g, axisX, axisY, rowOrigins_.data());
 
     FastFrame& f = *frame_;
     f.job.shapes = flatShapes_.data();
@@ -236,10 +243,6 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
     f.nextRow.store(0, std::memory_order_relaxed);
     pool_.run(&RayRenderer::shadeRows, &f);
     random_->advance(draws);
-
-    axisX = g.u;
-    axisY = g.v;
-    viewCentre = rowStart;
 }
 
 namespace fast {
@@ -269,11 +272,9 @@ void RayRenderer::cull(const ShapeList& shapes, const FrameGeometry& g) {
         for (int tx = 0; tx < tilesX_; ++tx) {
             for (int k = 0; k < kSlotCount; ++k, ++list) {
                 list->clear();
-                const Vec2 nA{-cosTable_[kSlotWidth * k], sinTable_[kSlotWidth * k]};
-                const Vec2 nB{-cosTable_[kSlotWidth * k + kSlotWidth - 1],
-                              sinTable_[kSlotWidth * k + kSlotWidth - 1]};
+                const SlotEdges& e = slotEdges_[k];
                 for (Shape* shape : shapes)
-                    if (shape->mayHit(p, g.tileRadius, nA, nB)) list->pushBack(shape);
+                    if (shape->mayHit(p, g.tileRadius, e.first, e.last)) list->pushBack(shape);
             }
             p.x = static_cast<float>(p.x + stepUx);
             p.y = static_cast<float>(p.y + stepUy);

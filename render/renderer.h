@@ -96,10 +96,16 @@ class RayRenderer {
     struct FastFrame;
     static void cullRows(void* frame, int worker);
     static void shadeRows(void* frame, int worker);
-    Vec2 finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY);
+    Vec2 finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY,
+                     Vec2* rowOrigins = nullptr);
+
+    struct SlotEdges {
+        Vec2 first, last;
+    };
 
     float sinTable_[kDirectionCount];
     float cosTable_[kDirectionCount];
+    SlotEdges slotEdges_[kSlotCount];
     FrameImage* image_;
     std::unique_ptr<ShapeList[]> candidates_;
     float tileSize_;

@@ -89,9 +89,14 @@ bool writePngImage(const std::string& fileName, const FrameImage& image, size_t&
 
 const ShotRow& shotRow(int row) { return kShotTable[row - 1]; }
 
-void renderShot(int row, SceneLibrary& library, RayRenderer& renderer) {
+void poseShot(int row, SceneLibrary& library) {
     const ShotRow& shot = shotRow(row);
     if (shot.pose != nullptr) shot.pose(library);
+}
+
+void renderShot(int row, SceneLibrary& library, RayRenderer& renderer) {
+    const ShotRow& shot = shotRow(row);
+    poseShot(row, library);
     Vec2 viewCentre = shot.viewCentre;
     Vec2 axisX{1.0f, 0.0f};
     Vec2 axisY{0.0f, 1.0f};

@@ -30,6 +30,9 @@ constexpr int kShotHeight = 768;
 // Rows are numbered 1 to 8.
 const ShotRow& shotRow(int row);
 
+// Moves the row's shapes into its pose (most rows have none).
+void poseShot(int row, SceneLibrary& library);
+
 // Applies the row's pose and renders its list into the renderer's image.
 void renderShot(int row, SceneLibrary& library, RayRenderer& renderer);
 

@@ -13,6 +13,7 @@
 #include "render/renderer.h"
 #include "scenes/library.h"
 #include "scenes/timeline.h"
+#include "support/sha256.h"
 
 namespace {
 
@@ -20,12 +21,6 @@ uint32_t bits(float v) {
     uint32_t b;
     std::memcpy(&b, &v, sizeof b);
     return b;
-}
-
-uint64_t fnv1a(const uint8_t* p, size_t n) {
-    uint64_t h = 1469598103934665603ull;
-    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-    return h;
 }
 
 }  // namespace
@@ -50,10 +45,10 @@ int main() {
         const size_t bytes = size_t(image.getWidth()) * image.getHeight() * 4;
         std::printf("t %" PRIu32 " phase %" PRIu32 " %d view %08" PRIx32 " %08" PRIx32
                     " %08" PRIx32 " %08" PRIx32 " %08" PRIx32 " %08" PRIx32 " %08" PRIx32
-                    " picture %016" PRIx64 " random %08" PRIx32 "\n",
+                    " picture %s random %08" PRIx32 "\n",
                     t, timeline.timelinePhase, going ? 1 : 0, bits(centre.x), bits(centre.y),
                     bits(axisX.x), bits(axisX.y), bits(axisY.x), bits(axisY.y), bits(height),
-                    fnv1a(image.pixels.get(), bytes), random.state());
+                    test::sha256Hex(image.pixels.get(), bytes).c_str(), random.state());
     }
     deleteSceneShapes(library);
     return 0;

@@ -77,12 +77,9 @@ void expectSameAsReference(const ShapeList& shapes, const View& view, int width,
 TEST(FastRender, TheEightShotViews) {
     SceneLibrary lib;
     buildSceneLibrary(lib);
-    FrameImage scratch(8, 8, 1.0f);
-    RandomStream poseRandom;
-    RayRenderer poser(&scratch, poseRandom);
     uint32_t state = RandomStream::kStartState;
     for (int row = 1; row <= kShotCount; ++row) {
-        renderShot(row, lib, poser);  // applies the pose
+        poseShot(row, lib);
         const ShotRow& shot = shotRow(row);
         View view;
         view.centre = shot.viewCentre;

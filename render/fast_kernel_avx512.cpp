@@ -36,7 +36,6 @@ struct Isa {
     static M geWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GE_OQ); }
     static M eqOrUnorderedWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_UQ); }
     static M none() { return 0; }
-    static M mAnd(M a, M b) { return static_cast<M>(a & b); }
     static M mOr(M a, M b) { return static_cast<M>(a | b); }
     static M mAndNot(M a, M b) { return static_cast<M>(~a & b); }
     static M mNot(M a) { return static_cast<M>(~a); }
@@ -56,9 +55,6 @@ struct Isa {
 
     static I zeroI() { return _mm256_setzero_si256(); }
     static I truncate(D a) { return _mm512_cvttpd_epi32(a); }
-    static D toDouble(I a) { return _mm512_cvtepi32_pd(a); }
-    static I addI(I a, I b) { return _mm256_add_epi32(a, b); }
-    static I shiftRight16(I a) { return _mm256_srai_epi32(a, 16); }
     static I shiftRight4(I a) { return _mm256_srai_epi32(a, 4); }
     // Colours as 32-bit integers: (weight x colour) >> 16 directly.
     using C = __m256i;

@@ -36,13 +36,14 @@ std::vector<std::string> wineEnvironment() {
             "WINEDLLOVERRIDES=mscoree,mshtml="};
 }
 
-std::string wineEnvironmentWords() {
-    std::string words;
+// The same for a shell command: "export ...; " to put before it.
+std::string exportWineEnvironment() {
+    std::string words = "export";
     for (const std::string& e : wineEnvironment()) {
         const size_t eq = e.find('=');
-        words += e.substr(0, eq + 1) + shellQuote(e.substr(eq + 1)) + " ";
+        words += " " + e.substr(0, eq + 1) + shellQuote(e.substr(eq + 1));
     }
-    return words;
+    return words + "; ";
 }
 
 class UnderWine : public ::testing::Test {
@@ -50,9 +51,7 @@ class UnderWine : public ::testing::Test {
     static void SetUpTestSuite() {
         if (!std::filesystem::exists(LUMEK_WINE_PREFIX "/system.reg")) {
             const ProcessResult boot = test::runCommand(
-                "env -u DISPLAY " + wineEnvironmentWords() + "wineboot -i && " +
-                    wineEnvironmentWords() + "wineserver -w",
-                ".");
+                exportWineEnvironment() + "unset DISPLAY; wineboot -i && wineserver -w", ".");
             ASSERT_EQ(boot.status, 0) << boot.err;
         }
     }
@@ -60,17 +59,14 @@ class UnderWine : public ::testing::Test {
     // Wine's desktop process lives on with the display (or none) of the
     // program that started it; each test starts from a stopped server.
     void SetUp() override {
-        test::runCommand(wineEnvironmentWords() + "wineserver -k; " + wineEnvironmentWords() +
-                             "wineserver -w",
-                         ".");
+        test::runCommand(exportWineEnvironment() + "wineserver -k; wineserver -w", ".");
     }
 
     // Runs a Windows program in `dir` without a display.
     static ProcessResult wine(const std::string& exe, const std::string& args,
                               const std::string& dir) {
-        return test::runCommand("env -u DISPLAY " + wineEnvironmentWords() + "wine " +
-                                    shellQuote(exe) + " " + args,
-                                dir);
+        return test::runCommand(
+            exportWineEnvironment() + "unset DISPLAY; wine " + shellQuote(exe) + " " + args, dir);
     }
 
     static std::string withoutCarriageReturns(std::string text) {

@@ -3,6 +3,7 @@
 #include "app/state.h"
 #include "display/gl_view.h"
 #include "display/platform.h"
+#include "display/system.h"
 #include "render/random.h"
 
 namespace lumek {
@@ -20,7 +21,8 @@ int runInteractive() {
     renderSlots.currentImage =
         std::make_unique<FrameImage>(settings.renderSize, settings.renderSize, 1.333f);
     renderSlots.currentRenderer =
-        std::make_unique<RayRenderer>(renderSlots.currentImage.get(), programRandom(), 0);
+        std::make_unique<RayRenderer>(renderSlots.currentImage.get(), programRandom(),
+                                      display::usableProcessors());
     const display::QuadOptions quad{settings.renderSize, settings.quadScale,
                                     settings.linearFiltering};
 

@@ -1,5 +1,6 @@
 // The benchmark mode: a timed processor walk and 32 timed renders of the
-// shot table's views at 128 x 128, reported in "bench.txt".
+// shot table's views at 128 x 128, reported in "bench.txt"; then every
+// frame's check and the robust one-thread and all-thread figures on stdout.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <ostream>
 
 #include "bench/report.h"
+#include "bench/rounds.h"
 #include "render/random.h"
 #include "render/slots.h"
 #include "scenes/library.h"
@@ -16,6 +18,11 @@ namespace lumek {
 
 constexpr uint32_t kWalkSteps = 5000000;
 constexpr int kFramesPerRow = 4;
+constexpr int kBenchImageSize = 128;
+constexpr float kBenchAspect = 1.333f;
+
+// The render phase that rates 1: 33,908 ms for the 32 frames.
+constexpr double kReferenceRenderMs = 33908.0;
 
 // A monotonic millisecond counter read as a wrapping 32-bit value.
 uint32_t steadyClockMs();
@@ -38,14 +45,22 @@ struct BenchEnvironment {
     std::function<uint32_t()> clockMs = steadyClockMs;
     std::function<LocalTime()> localTime = currentLocalTime;
     const char* reportPath = "bench.txt";
-    std::ostream* out = nullptr;  // the entry is echoed here
-    std::ostream* err = nullptr;  // a report that cannot be written
-    // Told of every frame rendered (row number; false for the warm-up).
+    std::ostream* out = nullptr;  // the entry, the check and the figures
+    std::ostream* err = nullptr;  // a report that cannot be written, wrong frames
+    // Told of every frame rendered for the entry (row number; false for the
+    // warm-up).
     std::function<void(int row, bool timed)> frameRendered;
+    // The robust figures: how long each measurement runs, and on how many
+    // threads the all-thread one runs (0 leaves them out).
+    double roundSeconds = 2.0;
+    int threads = 1;
+    // Tests only: may change a frame before it is checked.
+    decltype(FrameCheck::tamper) tamper;
 };
 
 // Runs the benchmark when the text asks for it ("-bench" anywhere) and
-// returns the exit status; nothing when it was not asked for.
+// returns the exit status: 0, 1 when "bench.txt" could not be written, 2
+// when a frame was wrong. Nothing when it was not asked for.
 std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env);
 
 }  // namespace lumek

@@ -12,13 +12,15 @@
 #include <vector>
 
 #include "render/renderer.h"
-#include "render/worker_pool.h"
+#include "display/system.h"
 #include "scenes/library.h"
 #include "scenes/timeline.h"
 #include "shots/shots.h"
 
 namespace lumek {
 namespace {
+
+int allThreads() { return display::usableProcessors(); }
 
 enum Variant { kReference = 0, kFastOneThread = 1, kFastAllThreads = 2 };
 
@@ -51,7 +53,7 @@ void runFrames(benchmark::State& state, int width, int height, float aspect, int
     Scene scene;
     FrameImage image(width, height, aspect);
     RandomStream random;
-    RayRenderer renderer(&image, random, variant == kFastAllThreads ? 0 : 1);
+    RayRenderer renderer(&image, random, variant == kFastAllThreads ? allThreads() : 1);
     const View view = pose(scene.library);
     for (auto _ : state) {
         renderView(renderer, scene.library[view.list], view, variant == kReference);
@@ -135,7 +137,8 @@ void runSpeedup(benchmark::State& state, int width, int height, float aspect,
     Scene scene;
     FrameImage image(width, height, aspect);
     RandomStream random;
-    RayRenderer reference(&image, random, 1), one(&image, random, 1), all(&image, random, 0);
+    RayRenderer reference(&image, random, 1), one(&image, random, 1),
+        all(&image, random, allThreads());
     const View view = pose(scene.library);
     const ShapeList& shapes = scene.library[view.list];
     double refSeconds = 0, oneSeconds = 0, allSeconds = 0;
@@ -191,7 +194,7 @@ void BM_CullShot(benchmark::State& state) {
     Scene scene;
     FrameImage image(kShotWidth, kShotHeight, 1.0f);
     RandomStream random;
-    RayRenderer renderer(&image, random, fastPath ? 0 : 1);
+    RayRenderer renderer(&image, random, fastPath ? allThreads() : 1);
     const View v = shotView(scene.library, row);
     const FrameGeometry g = frameGeometry(kShotWidth, kShotHeight, 1.0f, renderer.tileSize(),
                                           v.centre, v.axisX, v.axisY, v.height);

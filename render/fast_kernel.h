@@ -43,11 +43,12 @@ struct FrameJob {
 // before the row's first draw). `ox` and `oy` are scratch of `width` floats.
 using RowShader = void (*)(const FrameJob& job, int y, uint32_t state, float* ox, float* oy);
 
+// One per instruction set (render/targets.h lists them).
+void shadeRowPortable(const FrameJob& job, int y, uint32_t state, float* ox, float* oy);
+#if defined(__x86_64__) || defined(__i386__)
 void shadeRowSse2(const FrameJob& job, int y, uint32_t state, float* ox, float* oy);
 void shadeRowAvx2(const FrameJob& job, int y, uint32_t state, float* ox, float* oy);
 void shadeRowAvx512(const FrameJob& job, int y, uint32_t state, float* ox, float* oy);
-
-// The widest shader this processor runs.
-RowShader bestRowShader();
+#endif
 
 }  // namespace lumek::fast

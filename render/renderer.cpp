@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "render/targets.h"
+
 namespace lumek {
 
 namespace {
@@ -49,7 +51,7 @@ FrameGeometry frameGeometry(int32_t width, int32_t height, float aspect, float t
 RayRenderer::RayRenderer(FrameImage* image, RandomStream& random, int threads)
     : image_(image),
       random_(&random),
-      pool_(threads > 0 ? threads : WorkerPool::hardwareThreads()),
+      pool_(threads > 0 ? threads : 1),
       rowShader_(fast::bestRowShader()) {
     float angle = 0.0f;
     for (int i = 0; i < kDirectionCount; ++i) {
@@ -244,20 +246,6 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
     pool_.run(&RayRenderer::shadeRows, &f);
     random_->advance(draws);
 }
-
-namespace fast {
-
-RowShader bestRowShader() {
-#if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-        __builtin_cpu_supports("avx512vl"))
-        return shadeRowAvx512;
-    if (__builtin_cpu_supports("avx2")) return shadeRowAvx2;
-#endif
-    return shadeRowSse2;
-}
-
-}  // namespace fast
 
 void RayRenderer::cull(const ShapeList& shapes, const FrameGeometry& g) {
     const double stepUx = static_cast<double>(tileSize_) * g.u.x;

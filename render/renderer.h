@@ -44,8 +44,7 @@ int tileShiftForWidth(int32_t width);
 class RayRenderer {
   public:
     // Binds to `image` (not owned, size fixed from now on) and draws its
-    // jitter from `random`. `threads` workers share each frame (0: one per
-    // hardware thread).
+    // jitter from `random`. `threads` workers share each frame.
     RayRenderer(FrameImage* image, RandomStream& random, int threads = 1);
     ~RayRenderer();
 

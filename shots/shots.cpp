@@ -125,9 +125,9 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
 
     buildSceneLibrary(env.library);
     env.slots.currentImage = std::make_unique<FrameImage>(kShotWidth, kShotHeight, 1.0f);
-    // Every hardware thread works on each picture.
+    // Every usable processor works on each picture.
     env.slots.currentRenderer =
-        std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, 0);
+        std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, env.threads);
 
     bool allWritten = true;
     for (int row = 1; row <= kShotCount; ++row) {

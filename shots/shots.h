@@ -49,6 +49,7 @@ struct ShotEnvironment {
     RandomStream& random;
     std::ostream& out;  // one line per file written
     std::ostream& err;  // one line per file that could not be written
+    int threads = 1;    // the renderer's
 };
 
 // Runs the screenshot mode when the text asks for it ("-shot" anywhere) and

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,6 +36,15 @@ struct Harness {
         env.frameRendered = [this](int row, bool timed) {
             log.push_back((timed ? "frame " : "warm-up ") + std::to_string(row));
         };
+        env.roundSeconds = 0.05;
+        env.threads = 2;
+    }
+
+    // Stdout without the lines after the entry.
+    std::string entry() const {
+        const std::string text = out.str();
+        const size_t end = text.find("\n\n");
+        return end == std::string::npos ? text : text.substr(0, end + 2);
     }
 
     SceneLibrary library;
@@ -79,7 +92,7 @@ TEST(BenchmarkRun, WalksThenWarmsUpThenTimesThirtyTwoFrames) {
     // Durations: one clock step each.
     EXPECT_EQ(h.elapsed, 10u);
     EXPECT_EQ(h.lastTick, 1020u);
-    EXPECT_EQ(h.out.str(), formatBenchReport(10, 10, {6, 12, 2026, 9, 5}, "\n"));
+    EXPECT_EQ(h.entry(), formatBenchReport(10, 10, {6, 12, 2026, 9, 5}, "\n"));
     EXPECT_EQ(test::readFile(dir.file("bench.txt")), formatBenchReport(10, 10, {6, 12, 2026, 9, 5}));
 
     // Everything is released.
@@ -131,28 +144,130 @@ uint32_t expectedStateAfterBenchmark() {
 
 TEST(BenchmarkRun, SettingSwitchesDoNotChangeWhatIsMeasured) {
     const uint32_t expected = expectedStateAfterBenchmark();
-    for (const char* args : {"-bench", "-bench -t5 -r5 -s4 -i -b16", "-bench -shot3 -png"}) {
+    for (const char* args : {"-bench", "-bench -t5 -r5 -s4 -i -b16", "-bench -shot3 -png -stress"}) {
         test::TempDir dir;
         test::ScopedWorkingDir cwd(dir.path());
-        programRandom().setState(RandomStream::kStartState);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(runProgram(args), 0) << args;
-        const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(programRandom().state(), expected) << args;
+        Harness h;
+        EXPECT_EQ(BenchmarkRun(args, h.env), 0) << args;
+        EXPECT_EQ(h.random.state(), expected) << args;
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"bench.txt"}) << args;
-        EXPECT_EQ(out.rfind("Datum: ", 0), 0u) << out;
+        EXPECT_EQ(h.entry(), formatBenchReport(10, 10, {6, 12, 2026, 9, 5}, "\n")) << args;
     }
 }
 
-TEST(BenchmarkProgram, TwoRunsLeaveTwoEntriesAndPrintThem) {
+// Changes one byte of the named frame, once.
+struct Tamper {
+    int thread;
+    uint64_t round;  // 0: the entry's frames
+    int index;
+    bool done = false;
+    void operator()(FrameImage& image, int t, uint64_t r, const BenchFrame& f) {
+        if (done || t != thread || r != round || f.index != index) return;
+        image.pixels[4 * (37 * image.getWidth() + 21) + 1] ^= 0x10;
+        done = true;
+    }
+};
+
+TEST(BenchmarkRun, AWrongFrameOfTheEntryIsReportedAndEndsWithStatusTwo) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    Harness h;
+    auto tamper = std::make_shared<Tamper>(Tamper{0, 0, 10});
+    h.env.tamper = [tamper](FrameImage& i, int t, uint64_t r, const BenchFrame& f) {
+        (*tamper)(i, t, r, f);
+    };
+    EXPECT_EQ(BenchmarkRun("-bench", h.env), 2);
+    // Frame 10 is row 3's second repetition.
+    const std::regex line("lumek: wrong frame: the entry's frame 10, row 3, repetition 2: "
+                          "expected " + hashHex(expectedFrameHash(10)) + ", got ([0-9a-f]{16})\n");
+    std::smatch match;
+    const std::string err = h.err.str();
+    ASSERT_TRUE(std::regex_match(err, match, line)) << err;
+    EXPECT_NE(match[1].str(), hashHex(expectedFrameHash(10)));
+    // The entry is still appended, and stdout says it is not valid.
+    EXPECT_EQ(test::readFile(dir.file("bench.txt")), formatBenchReport(10, 10, {6, 12, 2026, 9, 5}));
+    EXPECT_NE(h.out.str().find("Check: 1 of 33 frames of the entry are WRONG"), std::string::npos)
+        << h.out.str();
+}
+
+TEST(BenchmarkRun, AWrongFrameInTheRoundsMakesTheirFigureInvalid) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    Harness h;
+    auto tamper = std::make_shared<Tamper>(Tamper{1, 1, 32});
+    h.env.tamper = [tamper](FrameImage& i, int t, uint64_t r, const BenchFrame& f) {
+        (*tamper)(i, t, r, f);
+    };
+    EXPECT_EQ(BenchmarkRun("-bench", h.env), 2);
+    EXPECT_EQ(h.err.str().rfind("lumek: wrong frame: thread 1, round 1, row 8, repetition 4: ", 0),
+              0u)
+        << h.err.str();
+    const std::string out = h.out.str();
+    EXPECT_NE(out.find("Check: all 33 frames of the entry are exactly"), std::string::npos);
+    EXPECT_NE(out.find("All threads: "), std::string::npos);
+    EXPECT_NE(out.find("1 wrong frame: not valid\n"), std::string::npos) << out;
+}
+
+TEST(BenchmarkRun, RatesOneThreadAndAllThreadsOnTheEntrysScale) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    Harness h;
+    h.env.roundSeconds = 0.2;
+    ASSERT_EQ(BenchmarkRun("-bench", h.env), 0);
+    std::istringstream lines(h.out.str().substr(h.entry().size()));
+    std::string check, one, all;
+    std::getline(lines, check);
+    std::getline(lines, one);
+    std::getline(lines, all);
+    EXPECT_EQ(check, "Check: all 33 frames of the entry are exactly the known-good pictures.");
+    // "One thread: <ms> ms per 32 frames (median of <n> rounds), rating <r> Tq7-Marks"
+    double ms = 0, rating = 0;
+    int rounds = 0;
+    ASSERT_EQ(std::sscanf(one.c_str(),
+                          "One thread: %lf ms per 32 frames (median of %d rounds), rating %lf", &ms,
+                          &rounds, &rating),
+              3)
+        << one;
+    EXPECT_GT(rounds, 0);
+    EXPECT_NEAR(rating, 33908.0 / ms, 33908.0 / ms * 1e-2);
+    int threads = 0;
+    double times = 0;
+    ASSERT_EQ(std::sscanf(all.c_str(),
+                          "All threads: %lf ms per 32 frames on %d threads (%d rounds), rating %lf "
+                          "Tq7-Marks, %lf times one thread",
+                          &ms, &threads, &rounds, &rating, &times),
+              5)
+        << all;
+    EXPECT_EQ(threads, 2);
+    EXPECT_NEAR(rating, 33908.0 / ms, 33908.0 / ms * 1e-2);
+    EXPECT_GT(times, 0.0);
+}
+
+// The entry: stdout up to its empty fifth line.
+std::string entryOf(const std::string& out) { return out.substr(0, out.find("\n\n") + 2); }
+
+TEST(BenchmarkProgram, TwoRunsLeaveTwoEntriesAndPrintThemWithTheirChecksAndRatings) {
     test::TempDir dir;
     const std::string exe = test::shellQuote(LUMEK_EXE);
+    // Every kind of setting switch, and the other modes, change nothing.
     const test::ProcessResult first = test::runCommand(exe + " -bench", dir.path());
-    const test::ProcessResult second = test::runCommand(exe + " -bench", dir.path());
-    EXPECT_EQ(first.status, 0);
-    EXPECT_EQ(second.status, 0);
+    const test::ProcessResult second =
+        test::runCommand(exe + " -bench -t5 -r5 -s4 -i -b16 -stress -shot1 -png", dir.path());
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(second.status, 0) << second.err;
     const std::string report = test::readFile(dir.file("bench.txt"));
-    EXPECT_EQ(report, first.out + second.out);
+    EXPECT_EQ(report, entryOf(first.out) + entryOf(second.out));
+    for (const test::ProcessResult* r : {&first, &second}) {
+        const std::string after = r->out.substr(entryOf(r->out).size());
+        EXPECT_EQ(after.rfind("Check: all 33 frames of the entry are exactly the known-good "
+                              "pictures.\nOne thread: ",
+                              0),
+                  0u)
+            << after;
+        EXPECT_NE(after.find("\nAll threads: "), std::string::npos) << after;
+        EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 3) << after;
+        EXPECT_TRUE(r->err.empty()) << r->err;
+    }
     size_t lines = 0;
     for (char c : report) lines += c == '\n';
     EXPECT_EQ(lines, 10u);

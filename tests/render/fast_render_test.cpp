@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/renderer.h"
+#include "render/targets.h"
 #include "scenes/library.h"
 #include "scenes/timeline.h"
 #include "shots/shots.h"
@@ -23,16 +24,12 @@ struct Variant {
     fast::RowShader shader;
 };
 
-// Every instruction set this processor runs, on one thread and on several.
+// Every row shader this processor runs, on one thread and on several.
 std::vector<Variant> variants() {
-    std::vector<std::pair<std::string, fast::RowShader>> shaders = {{"sse2", fast::shadeRowSse2}};
-    if (__builtin_cpu_supports("avx2")) shaders.push_back({"avx2", fast::shadeRowAvx2});
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-        __builtin_cpu_supports("avx512vl"))
-        shaders.push_back({"avx512", fast::shadeRowAvx512});
     std::vector<Variant> out;
-    for (const auto& [name, shader] : shaders)
-        for (int threads : {1, 3}) out.push_back({name + "/" + std::to_string(threads), threads, shader});
+    for (const fast::RowShaderTarget& t : fast::supportedRowShaders())
+        for (int threads : {1, 3})
+            out.push_back({std::string(t.name) + "/" + std::to_string(threads), threads, t.shade});
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,15 +76,23 @@ std::optional<int> ChildProcess::waitFor(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         int raw = 0;
-        const pid_t r = ::waitpid(pid_, &raw, WNOHANG);
+        struct rusage usage {};
+        const pid_t r = ::wait4(pid_, &raw, WNOHANG, &usage);
         if (r == pid_) {
             status_ = decodeStatus(raw);
+            signalled_ = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
+            cpuSeconds_ = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
             return status_;
         }
         if (r < 0) return std::nullopt;
         if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+void ChildProcess::signal(int number) {
+    if (pid_ > 0 && !status_) ::kill(pid_, number);
 }
 
 bool ChildProcess::running() { return !waitFor(std::chrono::milliseconds(0)).has_value(); }

@@ -26,11 +26,19 @@ class ChildProcess {
     std::optional<int> waitFor(std::chrono::milliseconds timeout);
     bool running();
     void kill();
+    // Sends a signal to the program itself.
+    void signal(int number);
     pid_t pid() const { return pid_; }
+    // Once it has ended: the signal that ended it (0 if none), and the
+    // processor time it used (user and system, all threads).
+    int endedBySignal() const { return signalled_; }
+    double cpuSeconds() const { return cpuSeconds_; }
 
   private:
     pid_t pid_ = -1;
     std::optional<int> status_;
+    int signalled_ = 0;
+    double cpuSeconds_ = 0;
 };
 
 // Xvfb on a free display number of its own choosing.

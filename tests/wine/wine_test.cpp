@@ -126,12 +126,21 @@ TEST_F(UnderWine, TheNumbersOfTheShowAreTheLinuxNumbers) {
     EXPECT_EQ(lines, 512 + 1253);
 }
 
-TEST_F(UnderWine, BenchmarkAppendsFiveLinesWithCrLfEndings) {
+TEST_F(UnderWine, BenchmarkChecksEveryFrameAndAppendsFiveLinesWithCrLfEndings) {
     TempDir dir;
     test::writeFile(dir.file("bench.txt"), "kept\r\n");
     for (int run = 0; run < 2; ++run) {
         const ProcessResult bench = wine(LUMEK_WINDOWS_EXE, "-bench", dir.path());
         ASSERT_EQ(bench.status, 0) << bench.err;
+        // The Linux build's known-good hashes hold for every frame.
+        const std::string out = withoutCarriageReturns(bench.out);
+        EXPECT_NE(out.find("\n\nCheck: all 33 frames of the entry are exactly the known-good "
+                           "pictures.\nOne thread: "),
+                  std::string::npos)
+            << out;
+        EXPECT_NE(out.find("\nAll threads: "), std::string::npos) << out;
+        EXPECT_EQ(out.find("wrong"), std::string::npos) << out;
+        EXPECT_TRUE(bench.err.empty()) << bench.err;
     }
     const std::string text = readFile(dir.file("bench.txt"));
     ASSERT_EQ(text.compare(0, 6, "kept\r\n"), 0);

@@ -1,0 +1,158 @@
+#include "bench/rounds.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+#include "bench/bench.h"
+#include "shots/shots.h"
+
+namespace lumek {
+
+bool FrameCheck::check(FrameImage& image, int thread, uint64_t round,
+                       const BenchFrame& frame) const {
+    if (tamper) tamper(image, thread, round, frame);
+    const uint64_t actual = frameHash(image);
+    const uint64_t expected = expectedFrameHash(frame.index);
+    if (actual == expected) return true;
+    if (wrong) wrong(WrongFrame{thread, round, frame, expected, actual});
+    return false;
+}
+
+BenchWorker::BenchWorker(uint32_t startState)
+    : image_(kBenchImageSize, kBenchImageSize, kBenchAspect),
+      renderer_(&image_, random_, 1),
+      startState_(startState) {
+    buildSceneLibrary(library_);
+}
+
+BenchWorker::~BenchWorker() { deleteSceneShapes(library_); }
+
+int BenchWorker::renderRound(const FrameCheck& check, int thread, uint64_t round,
+                             std::atomic<uint64_t>* frameDone) {
+    random_.setState(startState_);
+    int wrong = 0;
+    for (int index = 1; index < kBenchFrames; ++index) {
+        const BenchFrame frame = benchFrame(index);
+        renderShot(frame.row, library_, renderer_);
+        if (!check.check(image_, thread, round, frame)) ++wrong;
+        if (frameDone != nullptr) frameDone->fetch_add(1, std::memory_order_relaxed);
+    }
+    return wrong;
+}
+
+uint32_t benchStartState(const FrameCheck& check, bool& warmUpRight) {
+    SceneLibrary library;
+    buildSceneLibrary(library);
+    FrameImage image(kBenchImageSize, kBenchImageSize, kBenchAspect);
+    RandomStream random;
+    random.advance(kWalkSteps);
+    RayRenderer renderer(&image, random, 1);
+    renderShot(kShotCount, library, renderer);
+    warmUpRight = check.check(image, 0, 0, benchFrame(0));
+    deleteSceneShapes(library);
+    return random.state();
+}
+
+int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+namespace {
+
+// Rounds until the deadline (at least one), each one's duration in
+// milliseconds.
+void timeRounds(BenchWorker& worker, const FrameCheck& check, int thread, int64_t deadline,
+                std::vector<double>& durations, uint64_t& wrong) {
+    for (uint64_t round = 1;; ++round) {
+        const int64_t start = steadyNanoseconds();
+        wrong += static_cast<uint64_t>(worker.renderRound(check, thread, round));
+        const int64_t end = steadyNanoseconds();
+        durations.push_back(static_cast<double>(end - start) / 1e6);
+        if (end >= deadline) break;
+    }
+}
+
+int64_t nanoseconds(double seconds) { return static_cast<int64_t>(seconds * 1e9); }
+
+}  // namespace
+
+RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCheck& check) {
+    BenchWorker worker(startState);
+    std::vector<double> durations;
+    durations.reserve(4096);
+    RoundFigures figures;
+    figures.threads = 1;
+    timeRounds(worker, check, 0, steadyNanoseconds() + nanoseconds(seconds), durations,
+               figures.wrongFrames);
+    figures.rounds = durations.size();
+    figures.msPerRound = median(durations);
+    return figures;
+}
+
+RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
+                               const FrameCheck& check) {
+    struct Slot {
+        std::vector<double> durations;
+        uint64_t wrong = 0;
+    };
+    std::vector<Slot> slots(static_cast<size_t>(std::max(threads, 1)));
+    std::atomic<int> ready{0};
+    std::atomic<int64_t> deadline{0};  // 0 until every thread is ready
+
+    int started = 1;
+    // Every thread makes its own copy first; the clock starts once all
+    // have, on the calling thread.
+    auto body = [&](int thread) {
+        Slot& slot = slots[static_cast<size_t>(thread)];
+        slot.durations.reserve(4096);
+        BenchWorker worker(startState);
+        ready.fetch_add(1);
+        if (thread == 0) {
+            while (ready.load() < started) std::this_thread::yield();
+            deadline.store(steadyNanoseconds() + nanoseconds(seconds));
+        }
+        int64_t until;
+        while ((until = deadline.load()) == 0) std::this_thread::yield();
+        timeRounds(worker, check, thread, until, slot.durations, slot.wrong);
+    };
+
+    // If a thread cannot be started, the ones that could do the work.
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(body, t);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    started = static_cast<int>(helpers.size()) + 1;
+    body(0);
+    for (std::thread& h : helpers) h.join();
+
+    RoundFigures figures;
+    figures.threads = started;
+    double roundsPerMs = 0;
+    for (int t = 0; t < started; ++t) {
+        const Slot& slot = slots[static_cast<size_t>(t)];
+        figures.rounds += slot.durations.size();
+        figures.wrongFrames += slot.wrong;
+        const double m = median(slot.durations);
+        if (m > 0) roundsPerMs += 1 / m;
+    }
+    figures.msPerRound = roundsPerMs > 0 ? 1 / roundsPerMs : 0;
+    return figures;
+}
+
+}  // namespace lumek

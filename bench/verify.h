@@ -1,0 +1,39 @@
+// The benchmark's known-good pictures: one hash per frame it renders, so
+// that a wrong result (an unstable overclock, a faulty core, a miscompiled
+// build) is reported instead of being rated. The pictures are the same
+// bytes on every platform and build, so one table serves them all.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "render/image.h"
+
+namespace lumek {
+
+// XXH3 (64 bits) of every byte of the image: fast enough to check every
+// frame of a stress run.
+uint64_t frameHash(const FrameImage& image);
+
+std::string hashHex(uint64_t hash);
+
+// Frame 0 is the untimed warm-up (row 8); frames 1 to 32 are the timed
+// ones, rows 1 to 8 four times each.
+constexpr int kBenchFrames = 33;
+
+struct BenchFrame {
+    int index;       // 0 .. 32
+    int row;         // 1 .. 8
+    int repetition;  // 1 .. 4 (1 for the warm-up)
+};
+
+inline BenchFrame benchFrame(int index) {
+    if (index == 0) return {0, 8, 1};
+    return {index, (index - 1) / 4 + 1, (index - 1) % 4 + 1};
+}
+
+// The known-good hash of each frame of a benchmark in a fresh process: the
+// walk's draws, then the warm-up, then the timed frames.
+uint64_t expectedFrameHash(int index);
+
+}  // namespace lumek

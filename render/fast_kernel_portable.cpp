@@ -1,0 +1,88 @@
+// The fast pixel pass for any processor: four pixels at once over GCC and
+// Clang vector extensions, which each target lowers to what it has (SSE2
+// on x86-64, NEON on ARM64, 128-bit SIMD or scalar code on WebAssembly).
+// Masks are lanes of all ones or all zeros, as with SSE2 and AVX2.
+#include <cstdint>
+#include <cstring>
+
+#include "render/fast_kernel.h"
+
+namespace {
+
+struct Base {
+    static constexpr int kLanes = 4;
+    typedef double D __attribute__((vector_size(32)));
+    typedef int64_t Bits __attribute__((vector_size(32)));
+    typedef float F __attribute__((vector_size(16)));
+    typedef int32_t I __attribute__((vector_size(16)));
+
+    static Bits bits(D a) {
+        Bits b;
+        std::memcpy(&b, &a, sizeof b);
+        return b;
+    }
+    static D fromBits(Bits b) {
+        D a;
+        std::memcpy(&a, &b, sizeof a);
+        return a;
+    }
+
+    static D set(double v) { return D{v, v, v, v}; }
+    static D zero() { return set(0.0); }
+    static D allOnes() { return fromBits(Bits{-1, -1, -1, -1}); }
+    static D add(D a, D b) { return a + b; }
+    static D sub(D a, D b) { return a - b; }
+    static D mul(D a, D b) { return a * b; }
+    static D div(D a, D b) { return a / b; }
+    static D neg(D a) { return fromBits(bits(a) ^ (Bits{} + INT64_MIN)); }
+    static D abs(D a) { return fromBits(bits(a) & (Bits{} + INT64_MAX)); }
+    // Ordered comparisons: false where either side is not a number.
+    static D lt(D a, D b) { return fromBits(a < b); }
+    static D le(D a, D b) { return fromBits(a <= b); }
+    static D gt(D a, D b) { return fromBits(a > b); }
+    static D ge(D a, D b) { return fromBits(a >= b); }
+    static D bitAnd(D a, D b) { return fromBits(bits(a) & bits(b)); }
+    static D bitOr(D a, D b) { return fromBits(bits(a) | bits(b)); }
+    static D andNot(D a, D b) { return fromBits(~bits(a) & bits(b)); }  // ~a & b
+    // Equal, or either side not a number.
+    static D eqOrUnordered(D a, D b) { return fromBits((a == b) | (a != a) | (b != b)); }
+    static D select(D mask, D a, D b) {
+        const Bits m = bits(mask);
+        return fromBits((m & bits(a)) | (~m & bits(b)));
+    }
+    static bool any(D mask) {
+        const Bits m = bits(mask);
+        return (m[0] | m[1] | m[2] | m[3]) != 0;
+    }
+    static bool all(D mask) {
+        const Bits m = bits(mask);
+        return (m[0] & m[1] & m[2] & m[3]) != 0;
+    }
+    static D roundToFloat(D a) { return __builtin_convertvector(__builtin_convertvector(a, F), D); }
+    static D loadFloats(const float* p) {
+        F f;
+        std::memcpy(&f, p, sizeof f);
+        return __builtin_convertvector(f, D);
+    }
+    static D gather(const float* table, const int32_t* index) {
+        return D{table[index[0]], table[index[1]], table[index[2]], table[index[3]]};
+    }
+
+    static I zeroI() { return I{0, 0, 0, 0}; }
+    // Callers keep every lane within the 32-bit range.
+    static I truncate(D a) { return __builtin_convertvector(a, I); }
+    static D toDouble(I a) { return __builtin_convertvector(a, D); }
+    static I addI(I a, I b) { return a + b; }
+    static I shiftRight16(I a) { return a >> 16; }
+    static I shiftRight4(I a) { return a >> 4; }
+    static void storeI(int32_t* out, I a) { std::memcpy(out, &a, sizeof a); }
+};
+
+#include "render/fast_lane_masks.inc"
+
+using Isa = LaneMaskOps<Base>;
+
+}  // namespace
+
+#define LUMEK_SHADE_ROW shadeRowPortable
+#include "render/fast_kernel.inc"

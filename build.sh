@@ -9,7 +9,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
-run_packages=(g++ make cmake pkg-config libpng-dev libsdl2-dev libgl-dev libglu1-mesa-dev
+run_packages=(g++ make cmake pkg-config libpng-dev libxxhash-dev libsdl2-dev libgl-dev libglu1-mesa-dev
               libgl1-mesa-dri)
 test_packages=(googletest libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool imagemagick x11-utils)
 windows_packages=(cmake make g++-mingw-w64-x86-64-posix)

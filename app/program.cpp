@@ -80,8 +80,8 @@ int runProgram(const char* commandLine) {
         return *status;
     }
 
-    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(), std::cout, std::cerr,
-                          processors};
+    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),
+                          std::cout,    std::cerr,   processors};
     if (const auto status = ScreenshotRun(commandLine, shots)) return *status;
 
     return runInteractive();

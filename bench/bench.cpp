@@ -42,12 +42,12 @@ class WrongFrameLog {
         std::ostringstream line;
         line << "lumek: wrong frame: ";
         if (entry)
-            line << (w.frame.index == 0 ? "the warm-up" : "the entry's frame " +
-                                                               std::to_string(w.frame.index));
+            line << (w.frame.index == 0 ? "the warm-up"
+                                        : "the entry's frame " + std::to_string(w.frame.index));
         else
             line << "thread " << w.thread << ", round " << w.round;
-        line << ", row " << w.frame.row << ", repetition " << w.frame.repetition
-             << ": expected " << hashHex(w.expected) << ", got " << hashHex(w.actual) << "\n";
+        line << ", row " << w.frame.row << ", repetition " << w.frame.repetition << ": expected "
+             << hashHex(w.expected) << ", got " << hashHex(w.actual) << "\n";
         *err_ << line.str() << std::flush;
     }
 
@@ -66,17 +66,17 @@ std::string ratingLine(const char* label, const RoundFigures& f, const std::stri
 // Returns the number of wrong frames among them.
 uint64_t printFigures(BenchEnvironment& env, uint32_t startState, const FrameCheck& check) {
     const RoundFigures one = measureOneThread(startState, env.roundSeconds, check);
-    std::string oneLine = ratingLine(
-        "One thread", one, " (median of " + plural(one.rounds, "round", "rounds") + ")");
+    std::string oneLine =
+        ratingLine("One thread", one, " (median of " + plural(one.rounds, "round", "rounds") + ")");
     if (one.wrongFrames)
         oneLine += "; " + plural(one.wrongFrames, "wrong frame", "wrong frames") + ": not valid";
     *env.out << oneLine << "\n" << std::flush;
 
     const RoundFigures all = measureAllThreads(startState, env.threads, env.roundSeconds, check);
-    std::string allLine = ratingLine(
-        "All threads", all,
-        " on " + plural(static_cast<uint64_t>(all.threads), "thread", "threads") + " (" +
-            plural(all.rounds, "round", "rounds") + ")");
+    std::string allLine =
+        ratingLine("All threads", all,
+                   " on " + plural(static_cast<uint64_t>(all.threads), "thread", "threads") + " (" +
+                       plural(all.rounds, "round", "rounds") + ")");
     allLine += ", " + fixed(one.msPerRound / all.msPerRound, 2) + " times one thread";
     if (all.wrongFrames)
         allLine += "; " + plural(all.wrongFrames, "wrong frame", "wrong frames") + ": not valid";

@@ -34,7 +34,10 @@ void runCpuWalk(RandomStream& random, uint32_t steps);
 struct BenchEnvironment {
     BenchEnvironment(SceneLibrary& library, RenderSlots& slots, RandomStream& random,
                      uint32_t& elapsedMs, uint32_t& lastTickMs)
-        : library(library), slots(slots), random(random), elapsedMs(elapsedMs),
+        : library(library),
+          slots(slots),
+          random(random),
+          elapsedMs(elapsedMs),
           lastTickMs(lastTickMs) {}
 
     SceneLibrary& library;

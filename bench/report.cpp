@@ -87,17 +87,19 @@ std::string formatBenchReport(uint32_t renderMs, uint32_t cpuMs, const LocalTime
     entry += "Datum: " + std::to_string(when.day) + "." + std::to_string(when.month) + "." +
              std::to_string(when.year) + "   Uhrzeit: " + std::to_string(when.hour) + ":" +
              std::to_string(when.minute) + nl;
-    entry += "Render Dauer: " + std::to_string(renderMs) + " ms   Rating: " +
-             formatGeneral(renderRating) + " Tq7-Marks (=" + formatGeneral(fps) + " fps)" + nl;
-    entry += "CPUBench Dauer: " + std::to_string(cpuMs) + " ms   Rating: " +
-             formatGeneral(cpuRating) + " Tq7-Marks" + nl;
+    entry += "Render Dauer: " + std::to_string(renderMs) +
+             " ms   Rating: " + formatGeneral(renderRating) + " Tq7-Marks (=" + formatGeneral(fps) +
+             " fps)" + nl;
+    entry += "CPUBench Dauer: " + std::to_string(cpuMs) +
+             " ms   Rating: " + formatGeneral(cpuRating) + " Tq7-Marks" + nl;
     entry += "Ratingkoeffizient: " + formatGeneral(coefficient) + nl;
     entry += nl;
     return entry;
 }
 
 #ifdef _WIN32
-#define LUMEK_APPEND_OPEN(p) ::_open(p, _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE)
+#define LUMEK_APPEND_OPEN(p) \
+    ::_open(p, _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE)
 #define LUMEK_SEEK_END(fd) ::_lseeki64(fd, 0, SEEK_END)
 #define LUMEK_WRITE ::_write
 #define LUMEK_TRUNCATE ::_chsize_s

@@ -8,8 +8,8 @@
 namespace lumek {
 
 struct LocalTime {
-    int day = 1;     // 1..31
-    int month = 1;   // 1..12
+    int day = 1;    // 1..31
+    int month = 1;  // 1..12
     int year = 1970;
     int hour = 0;
     int minute = 0;

@@ -67,9 +67,9 @@ int64_t steadyNanoseconds();
 
 struct RoundFigures {
     int threads = 0;
-    uint64_t rounds = 0;          // complete rounds on all threads
+    uint64_t rounds = 0;  // complete rounds on all threads
     uint64_t wrongFrames = 0;
-    double msPerRound = 0;        // the machine's time per 32 frames
+    double msPerRound = 0;  // the machine's time per 32 frames
 };
 
 // Rounds on the calling thread for about `seconds`: the median round.

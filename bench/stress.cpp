@@ -140,7 +140,8 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     const Totals t = sum(counters);
     if (env.terminal && drawn > 0) out << "\n";
     char rate[64];
-    std::snprintf(rate, sizeof rate, "%.1f", elapsed > 0 ? static_cast<double>(t.frames) / elapsed : 0.0);
+    std::snprintf(rate, sizeof rate, "%.1f",
+                  elapsed > 0 ? static_cast<double>(t.frames) / elapsed : 0.0);
     out << "Stopped after " << clockText(elapsed) << ": " << t.rounds << " rounds, " << t.frames
         << " frames on " << running << (running == 1 ? " thread" : " threads") << " (" << rate
         << " frames per second); ";

@@ -1,9 +1,9 @@
 // The operating system on Windows: the process affinity mask, console
 // control events, the C runtime's terminal check and binary mode.
 // Implements everything in system.h; there is no CPU quota to read.
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <atomic>
 

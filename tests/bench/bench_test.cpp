@@ -93,7 +93,8 @@ TEST(BenchmarkRun, WalksThenWarmsUpThenTimesThirtyTwoFrames) {
     EXPECT_EQ(h.elapsed, 10u);
     EXPECT_EQ(h.lastTick, 1020u);
     EXPECT_EQ(h.entry(), formatBenchReport(10, 10, {6, 12, 2026, 9, 5}, "\n"));
-    EXPECT_EQ(test::readFile(dir.file("bench.txt")), formatBenchReport(10, 10, {6, 12, 2026, 9, 5}));
+    EXPECT_EQ(test::readFile(dir.file("bench.txt")),
+              formatBenchReport(10, 10, {6, 12, 2026, 9, 5}));
 
     // Everything is released.
     for (int i = 0; i < kSceneCount; ++i) EXPECT_TRUE(h.library[i].empty());
@@ -144,7 +145,8 @@ uint32_t expectedStateAfterBenchmark() {
 
 TEST(BenchmarkRun, SettingSwitchesDoNotChangeWhatIsMeasured) {
     const uint32_t expected = expectedStateAfterBenchmark();
-    for (const char* args : {"-bench", "-bench -t5 -r5 -s4 -i -b16", "-bench -shot3 -png -stress"}) {
+    for (const char* args :
+         {"-bench", "-bench -t5 -r5 -s4 -i -b16", "-bench -shot3 -png -stress"}) {
         test::TempDir dir;
         test::ScopedWorkingDir cwd(dir.path());
         Harness h;
@@ -178,14 +180,17 @@ TEST(BenchmarkRun, AWrongFrameOfTheEntryIsReportedAndEndsWithStatusTwo) {
     };
     EXPECT_EQ(BenchmarkRun("-bench", h.env), 2);
     // Frame 10 is row 3's second repetition.
-    const std::regex line("lumek: wrong frame: the entry's frame 10, row 3, repetition 2: "
-                          "expected " + hashHex(expectedFrameHash(10)) + ", got ([0-9a-f]{16})\n");
+    const std::regex line(
+        "lumek: wrong frame: the entry's frame 10, row 3, repetition 2: "
+        "expected " +
+        hashHex(expectedFrameHash(10)) + ", got ([0-9a-f]{16})\n");
     std::smatch match;
     const std::string err = h.err.str();
     ASSERT_TRUE(std::regex_match(err, match, line)) << err;
     EXPECT_NE(match[1].str(), hashHex(expectedFrameHash(10)));
     // The entry is still appended, and stdout says it is not valid.
-    EXPECT_EQ(test::readFile(dir.file("bench.txt")), formatBenchReport(10, 10, {6, 12, 2026, 9, 5}));
+    EXPECT_EQ(test::readFile(dir.file("bench.txt")),
+              formatBenchReport(10, 10, {6, 12, 2026, 9, 5}));
     EXPECT_NE(h.out.str().find("Check: 1 of 33 frames of the entry are WRONG"), std::string::npos)
         << h.out.str();
 }

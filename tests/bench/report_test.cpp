@@ -34,7 +34,8 @@ TEST(BenchReport, TheExampleEntryByteForByte) {
 
 TEST(BenchReport, DatesAndTimesHaveNoPadding) {
     EXPECT_TRUE(contains(entry(640, 250, {1, 1, 2027, 0, 0}), "Datum: 1.1.2027   Uhrzeit: 0:0\n"));
-    EXPECT_TRUE(contains(entry(640, 250, {31, 10, 1999, 23, 59}), "Datum: 31.10.1999   Uhrzeit: 23:59\n"));
+    EXPECT_TRUE(
+        contains(entry(640, 250, {31, 10, 1999, 23, 59}), "Datum: 31.10.1999   Uhrzeit: 23:59\n"));
 }
 
 TEST(BenchReport, RatingsAgainstTheReferenceDurations) {
@@ -55,7 +56,8 @@ TEST(BenchReport, RatingsAgainstTheReferenceDurations) {
 
 TEST(BenchReport, ZeroDurationsGiveInfinityAndNaN) {
     const std::string noRender = entry(0, 250);
-    EXPECT_TRUE(contains(noRender, "Render Dauer: 0 ms   Rating: Infinity Tq7-Marks (=Infinity fps)"));
+    EXPECT_TRUE(
+        contains(noRender, "Render Dauer: 0 ms   Rating: Infinity Tq7-Marks (=Infinity fps)"));
     EXPECT_TRUE(contains(noRender, "Ratingkoeffizient: Infinity\n"));
 
     const std::string noCpu = entry(640, 0);

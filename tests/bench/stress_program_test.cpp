@@ -2,9 +2,8 @@
 // the stress run with a summary, every usable processor is kept busy, and
 // the thread count follows what the process may use. These tests measure
 // processor time, so they run alone.
-#include <signal.h>
-
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <chrono>
 #include <string>

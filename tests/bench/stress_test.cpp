@@ -25,8 +25,8 @@ struct Harness {
         env.stopRequested = [this] { return Clock::now() >= stopAt; };
     }
     void runFor(double seconds) {
-        stopAt = Clock::now() +
-                 std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        stopAt = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(seconds));
     }
 
     std::ostringstream out, err;
@@ -52,9 +52,10 @@ TEST(StressRun, ShowsProgressAndEndsWithZeroWhenEveryFrameIsRight) {
                                      std::sregex_iterator());
     EXPECT_GE(lines, 2) << out;
     EXPECT_EQ(out.find('\r'), std::string::npos);
-    EXPECT_TRUE(std::regex_search(out, std::regex("Stopped after 0:00: [0-9]+ rounds, [0-9]+ frames "
-                                                  "on 2 threads \\([0-9.]+ frames per second\\); "
-                                                  "every frame was right.\n$")))
+    EXPECT_TRUE(
+        std::regex_search(out, std::regex("Stopped after 0:00: [0-9]+ rounds, [0-9]+ frames "
+                                          "on 2 threads \\([0-9.]+ frames per second\\); "
+                                          "every frame was right.\n$")))
         << out;
 }
 
@@ -91,10 +92,10 @@ TEST(StressRun, AWrongFrameIsReportedAndTheRunGoesOnThenEndsWithTwo) {
     h.env.stopRequested = [framesAfter] { return *framesAfter >= 64; };
     EXPECT_EQ(StressRun("-stress", h.env), 2);
     EXPECT_EQ(*hits, 1);
-    EXPECT_TRUE(std::regex_match(h.err.str(),
-                                 std::regex("lumek: wrong frame on thread 1, round 2: row 2, "
-                                            "repetition 3: expected [0-9a-f]{16}, got "
-                                            "[0-9a-f]{16}\n")))
+    EXPECT_TRUE(
+        std::regex_match(h.err.str(), std::regex("lumek: wrong frame on thread 1, round 2: row 2, "
+                                                 "repetition 3: expected [0-9a-f]{16}, got "
+                                                 "[0-9a-f]{16}\n")))
         << h.err.str();
     std::smatch rounds;
     const std::string out = h.out.str();

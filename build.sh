@@ -3,17 +3,22 @@
 #   ./build.sh run [switches...]   install what is missing, build, run lumek
 #   ./build.sh test                install what is missing, build, run every test
 #   ./build.sh windows             cross-compile the Windows program, build-windows/lumek.exe
-# Both are safe to repeat and quick when nothing changed.
+#   ./build.sh arm64               cross-compile for ARM64 Linux (no display), build-arm64/lumek
+#   ./build.sh package             a Debian package and a zip for Windows, in build-package/
+# All are safe to repeat and quick when nothing changed.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
-run_packages=(g++ make cmake pkg-config libpng-dev libxxhash-dev libsdl2-dev libgl-dev libglu1-mesa-dev
-              libgl1-mesa-dri)
-test_packages=(googletest libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool imagemagick x11-utils)
-windows_packages=(cmake make g++-mingw-w64-x86-64-posix)
+run_packages=(g++ make cmake pkg-config libxxhash-dev libstb-dev libsdl2-dev libgl-dev
+              libglu1-mesa-dev libgl1-mesa-dri)
+test_packages=(googletest libgtest-dev libbenchmark-dev libpng-dev libx11-dev xvfb xdotool
+               imagemagick x11-utils clang-14)
+windows_packages=(cmake make libxxhash-dev libstb-dev g++-mingw-w64-x86-64-posix)
 wine_packages=(wine wine64)
+arm64_packages=(cmake make libxxhash-dev libstb-dev g++-aarch64-linux-gnu qemu-user googletest)
+package_packages=(dpkg-dev zip unzip)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -38,17 +43,67 @@ configure_and_build() {
     cmake --build "$here/$dir" -j "$jobs"
 }
 
-# reconfigure_and_build <dir> [cmake options...]: the options always apply
-# (a second configure with nothing changed takes a moment).
-reconfigure_and_build() {
+# reconfigure <dir> [cmake options...]: the options always apply (a second
+# configure with nothing changed takes a moment).
+reconfigure() {
     local dir="$1"; shift
     cmake -S "$here" -B "$here/$dir" "$@" >/dev/null
-    cmake --build "$here/$dir" -j "$jobs"
 }
 
 build_windows() {
     configure_and_build build-windows -DCMAKE_BUILD_TYPE=Release \
         --toolchain "$here/cmake/mingw-w64-x86_64.cmake"
+}
+
+build_arm64() {
+    reconfigure build-arm64 -DCMAKE_BUILD_TYPE=Release -DLUMEK_DISPLAY=OFF -DLUMEK_PERF=OFF \
+        --toolchain "$here/cmake/aarch64-linux-gnu.cmake"
+    cmake --build "$here/build-arm64" -j "$jobs" --target lumek "$@"
+}
+
+version() { sed -n 's/^project(lumek VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt"; }
+
+# The Debian package from build/, and the Windows program with the README as
+# a zip.
+make_packages() {
+    local out="$here/build-package" stage="$here/build-package/stage" ver arch depends scratch
+    ver="$(version)"
+    arch="$(dpkg --print-architecture)"
+    rm -rf "$stage"
+    mkdir -p "$stage"
+    DESTDIR="$stage" cmake --install "$here/build" --prefix /usr --strip >/dev/null
+    # dpkg-shlibdeps reads the libraries the programs use off the binaries;
+    # it wants a source package's control file beside it.
+    scratch="$(mktemp -d)"
+    mkdir -p "$scratch/debian"
+    printf 'Source: lumek\n\nPackage: lumek\nArchitecture: any\n' >"$scratch/debian/control"
+    depends="$(cd "$scratch" && dpkg-shlibdeps -O "$stage"/usr/bin/* 2>/dev/null |
+               sed -n 's/^shlibs:Depends=//p')"
+    rm -rf "$scratch"
+    mkdir -p "$stage/DEBIAN"
+    cat >"$stage/DEBIAN/control" <<CONTROL
+Package: lumek
+Version: $ver
+Architecture: $arch
+Maintainer: Lumek developers <lumek@localhost>
+Depends: $depends
+Section: graphics
+Priority: optional
+Description: real-time two-dimensional lighting renderer
+ A graphics demo, a processor benchmark and a screenshot tool in one
+ program: soft light, coloured shadows and penumbras computed in software
+ for every pixel, identical on every platform and build.
+CONTROL
+    dpkg-deb --root-owner-group --build "$stage" "$out/lumek_${ver}_${arch}.deb" >/dev/null
+    rm -rf "$stage"
+
+    local zipdir="$out/lumek-$ver-windows-x86_64"
+    rm -rf "$zipdir" "$zipdir.zip"
+    mkdir -p "$zipdir"
+    cp "$here/build-windows/lumek.exe" "$here/README.md" "$zipdir/"
+    (cd "$zipdir" && zip -q -X "$zipdir.zip" lumek.exe README.md)
+    rm -rf "$zipdir"
+    echo "Packages: $out/lumek_${ver}_${arch}.deb $zipdir.zip"
 }
 
 case "${1:-}" in
@@ -64,25 +119,55 @@ case "${1:-}" in
         build_windows
         echo "Built $here/build-windows/lumek.exe (run it on Windows, or: wine build-windows/lumek.exe -shot1)"
         ;;
+    arm64)
+        install_missing "${arm64_packages[@]}"
+        build_arm64
+        echo "Built $here/build-arm64/lumek (on this machine: qemu-aarch64 -L /usr/aarch64-linux-gnu build-arm64/lumek -shot1)"
+        ;;
+    package)
+        install_missing "${run_packages[@]}" "${windows_packages[@]}" "${package_packages[@]}"
+        build_windows
+        configure_and_build build -DLUMEK_TESTS=OFF -DLUMEK_PERF=OFF >/dev/null
+        make_packages
+        ;;
     test)
         install_missing "${run_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}" \
-            "${wine_packages[@]}"
+            "${wine_packages[@]}" "${arm64_packages[@]}" "${package_packages[@]}"
         # The Windows program first: the normal build's Wine tests drive it.
         build_windows
-        reconfigure_and_build build -DLUMEK_TESTS=ON -DLUMEK_PERF=ON -DLUMEK_WINE_TESTS=ON
+        reconfigure build -DCMAKE_BUILD_TYPE=Release -DLUMEK_TESTS=ON -DLUMEK_PERF=ON \
+            -DLUMEK_WINE_TESTS=ON -DLUMEK_PACKAGE_TESTS=ON
+        cmake --build "$here/build" -j "$jobs"
+        make_packages
         (cd "$here/build" && ctest --output-on-failure -j "$jobs")
-        reconfigure_and_build build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_SANITIZE=ON \
+
+        # Clang: the unit tests and the golden pictures, so every run shows
+        # that both compilers give the same bytes.
+        CXX=clang++-14 reconfigure build-clang -DCMAKE_BUILD_TYPE=Release -DLUMEK_PERF=OFF
+        cmake --build "$here/build-clang" -j "$jobs" --target lumek_tests
+        "$here/build-clang/tests/lumek_tests"
+
+        # ARM64 under qemu: the unit tests (but the slowest comparisons of the
+        # fast renderer, which the golden pictures cover there) and the
+        # golden pictures.
+        build_arm64 lumek_tests
+        qemu-aarch64 -L /usr/aarch64-linux-gnu "$here/build-arm64/tests/lumek_tests" \
+            --gtest_filter='-FastRender.TheEightShotViews:FastRender.ShowPosesAtEveryRenderSize'
+
+        reconfigure build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_SANITIZE=ON \
             -DLUMEK_TESTS=ON -DLUMEK_WINE_TESTS=OFF
+        cmake --build "$here/build-sanitize" -j "$jobs"
         # The whole 312-second show and the Wine tests run once, in the normal build.
         (cd "$here/build-sanitize" && ctest --output-on-failure -j "$jobs" -LE show)
         # The renderer's threads under ThreadSanitizer.
-        reconfigure_and_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_TSAN=ON \
+        reconfigure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_TSAN=ON \
             -DLUMEK_PERF=OFF -DLUMEK_WINE_TESTS=OFF
+        cmake --build "$here/build-tsan" -j "$jobs" --target lumek_tests
         "$here/build-tsan/tests/lumek_tests" \
-            --gtest_filter='Render*:FastRender*:RendererSetup*:ScreenshotRun.Golden*'
+            --gtest_filter='Render*:FastRender*:RendererSetup*:ScreenshotRun.Golden*:Stress*'
         ;;
     *)
-        echo "usage: $0 run [lumek switches...] | $0 test | $0 windows" >&2
+        echo "usage: $0 run [lumek switches...] | $0 test | $0 windows | $0 arm64 | $0 package" >&2
         exit 2
         ;;
 esac

@@ -8,6 +8,14 @@
 
 namespace lumek {
 
+namespace {
+
+FrameObserver frameObserver = nullptr;
+
+}  // namespace
+
+void observeFrames(FrameObserver observer) { frameObserver = observer; }
+
 int runInteractive() {
     const display::WindowOpened opened =
         display::openWindow("Lumek", settings.screenWidth, settings.screenHeight,
@@ -43,6 +51,7 @@ int runInteractive() {
                                    *renderSlots.currentRenderer, *renderSlots.currentImage, quad))
             break;  // the show is over
         display::swapBuffers();
+        if (frameObserver != nullptr && display::windowActive()) frameObserver(elapsedMs);
     }
 
     display::closeWindow();

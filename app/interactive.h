@@ -1,10 +1,17 @@
 // The interactive demo: the show on screen, with its millisecond clock.
 #pragma once
 
+#include <cstdint>
+
 namespace lumek {
 
 // Plays the show until its end, a key press or the window's closing, then
 // shuts down in order. Returns the exit status.
 int runInteractive();
+
+// Tests only: called after every frame shown, with the show's clock. The
+// program itself never sets it.
+using FrameObserver = void (*)(uint32_t elapsedMs);
+void observeFrames(FrameObserver observer);
 
 }  // namespace lumek

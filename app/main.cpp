@@ -5,7 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/program.h"
-#include "display/platform.h"
+#include "display/system.h"
 
 int main(int argc, char** argv) {
     std::string text;

@@ -10,7 +10,6 @@
 #include "bench/stress.h"
 #include "display/system.h"
 #include "render/random.h"
-#include "shots/png.h"
 #include "shots/shots.h"
 
 namespace lumek {
@@ -29,6 +28,7 @@ const char* usageText() {
            "  -shot1..-shot8 write 1024x768 raw RGB pictures of the eight fixed views\n"
            "  -png           with -shot...: also write each picture as a PNG\n"
            "  --help         print this text\n"
+           "  --version      print the version\n"
            "\n"
            "Settings of the show (switches are found anywhere in the text):\n"
            "  -i             nearest-texel filtering instead of linear\n"
@@ -55,7 +55,10 @@ const char* usageText() {
 int runProgram(const char* commandLine) {
     if (std::strstr(commandLine, "--help") != nullptr) {
         std::fputs(usageText(), stdout);
-        if (!pngAvailable()) std::fputs("\n-png is not available in this build.\n", stdout);
+        return 0;
+    }
+    if (std::strstr(commandLine, "--version") != nullptr) {
+        std::fputs("lumek " LUMEK_VERSION "\n", stdout);
         return 0;
     }
     settings = Settings{};

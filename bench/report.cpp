@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
 
 #ifdef _WIN32
 #include <io.h>
@@ -28,12 +29,15 @@ void trimFraction(std::string& digits) {
     if (!digits.empty() && digits.back() == '.') digits.pop_back();
 }
 
-// Kept out of line and fed through volatile so the compiler cannot fold a
-// division of infinities into a NaN of its own choosing: at run time x86
-// gives the default NaN, whose sign bit is set.
+// An invalid division (infinity by infinity) gives x86's default NaN,
+// whose sign bit is set, on every processor: ARM's default NaN has it
+// clear. Fed through volatile so the compiler cannot fold it either.
 double divide(double a, double b) {
     volatile double num = a, den = b;
-    return num / den;
+    const double q = num / den;
+    if (std::isnan(q) && !std::isnan(a) && !std::isnan(b))
+        return -std::numeric_limits<double>::quiet_NaN();
+    return q;
 }
 
 }  // namespace

@@ -44,9 +44,4 @@ void swapBuffers();
 // A millisecond counter that wraps at 32 bits.
 uint32_t clockMs();
 
-// The process's whole command line, program name included, where the
-// platform hands one over (Windows); false where it hands over an argument
-// vector instead.
-bool wholeCommandLine(std::string& text);
-
 }  // namespace lumek::display

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 namespace lumek::display {
 
@@ -30,5 +31,10 @@ bool isTerminal(std::FILE* stream);
 
 // Standard output carries bytes, not text (no line-end translation).
 void useBinaryStdout();
+
+// The process's whole command line, program name included, where the
+// platform hands one over (Windows); false where it hands over an argument
+// vector instead.
+bool wholeCommandLine(std::string& text);
 
 }  // namespace lumek::display

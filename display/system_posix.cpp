@@ -120,4 +120,6 @@ bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 void useBinaryStdout() {}
 
+bool wholeCommandLine(std::string&) { return false; }
+
 }  // namespace lumek::display

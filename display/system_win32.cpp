@@ -65,6 +65,11 @@ void requestStop() { stopFlag.store(true); }
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+bool wholeCommandLine(std::string& text) {
+    text = GetCommandLineA();
+    return true;
+}
+
 void useBinaryStdout() {
     std::fflush(stdout);
     _setmode(_fileno(stdout), _O_BINARY);

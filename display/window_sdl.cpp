@@ -250,6 +250,4 @@ WindowSystem& systemWindowSystem() {
     return system;
 }
 
-bool wholeCommandLine(std::string&) { return false; }
-
 }  // namespace lumek::display

@@ -213,9 +213,4 @@ WindowSystem& systemWindowSystem() {
     return system;
 }
 
-bool wholeCommandLine(std::string& text) {
-    text = GetCommandLineA();
-    return true;
-}
-
 }  // namespace lumek::display

@@ -8,11 +8,7 @@
 namespace lumek {
 
 // An 8-bit RGB PNG of the image's colour bytes (the fourth byte is left
-// out). Empty when encoding fails.
+// out): the same bytes from every build. Empty when encoding fails.
 std::string encodePng(const FrameImage& image);
-
-// False in builds made without libpng (the Windows program), where
-// encodePng always gives nothing.
-bool pngAvailable();
 
 }  // namespace lumek

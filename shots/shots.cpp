@@ -71,11 +71,6 @@ bool report(const std::string& name, bool written, size_t size, const std::strin
 
 bool writePngImage(const std::string& fileName, const FrameImage& image, size_t& size,
                    std::string& error) {
-    if (!pngAvailable()) {
-        size = 0;
-        error = "PNG pictures are not part of this build";
-        return false;
-    }
     const std::string bytes = encodePng(image);
     size = bytes.size();
     if (bytes.empty()) {

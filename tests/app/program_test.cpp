@@ -12,19 +12,48 @@ using test::ProcessResult;
 using test::TempDir;
 
 ProcessResult lumek(const std::string& args, const TempDir& dir) {
-    return test::runCommand("env -u DISPLAY -u WAYLAND_DISPLAY " + test::shellQuote(LUMEK_EXE) +
-                                " " + args,
-                            dir.path());
+    return test::runCommand(
+        "env -u DISPLAY -u WAYLAND_DISPLAY " + test::lumekCommand() + " " + args, dir.path());
 }
 
 TEST(Program, HelpNamesEverySwitchAndEndsWithZero) {
     TempDir dir;
     const ProcessResult r = lumek("--help", dir);
     EXPECT_EQ(r.status, 0);
-    for (const char* s : {"-bench", "-shot1", "-shot8", "-png", "-i", "-b16", "-s1", "-s4", "-t1",
-                          "-t5", "-r1", "-r5", "--help"})
+    for (const char* s : {"-bench", "-stress", "-shot1", "-shot8", "-png", "-i", "-b16", "-s1",
+                          "-s4", "-t1", "-t5", "-r1", "-r5", "--help", "--version"})
         EXPECT_NE(r.out.find(s), std::string::npos) << s;
+    EXPECT_NE(r.out.find("Exit status:"), std::string::npos);
     EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST(Program, VersionIsOneLine) {
+    TempDir dir;
+    const ProcessResult r = lumek("--version", dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "lumek " LUMEK_VERSION "\n");
+}
+
+// Switches are found as substrings of the whole text, so a new switch may
+// neither contain an older one nor be contained in one ("-shot" inside
+// "-shot1" is the screenshot mode's own design).
+TEST(Program, NoSwitchIsFoundInsideAnother) {
+    const std::vector<std::string> all = {
+        "-i",     "-b16",    "-s1",   "-s2",  "-s3",    "-s4",      "-t1", "-t2",
+        "-t3",    "-t4",     "-t5",   "-r1",  "-r2",    "-r3",      "-r4", "-r5",
+        "-bench", "-stress", "-shot", "-png", "--help", "--version"};
+    for (const std::string& a : all)
+        for (const std::string& b : all)
+            if (a != b) {
+                EXPECT_EQ(b.find(a), std::string::npos) << a << " is found in " << b;
+            }
+    for (int row = 1; row <= 8; ++row) {
+        const std::string shot = "-shot" + std::to_string(row);
+        for (const std::string& a : all)
+            if (a != "-shot") {
+                EXPECT_EQ(shot.find(a), std::string::npos) << a << " in " << shot;
+            }
+    }
 }
 
 TEST(Program, TableOrderDecidesWhichPictureComesFirst) {

@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 TEST(StressProgram, SigintEndsItWithASummaryAfterKeepingEveryProcessorBusy) {
     test::TempDir dir;
     const auto start = std::chrono::steady_clock::now();
-    test::ChildProcess lumek({LUMEK_EXE, "-stress"}, {}, dir.path(), dir.file("out"),
+    test::ChildProcess lumek(test::lumekArgv({"-stress"}), {}, dir.path(), dir.file("out"),
                              dir.file("err"));
     std::this_thread::sleep_for(3s);
     ASSERT_TRUE(lumek.running());
@@ -42,7 +42,7 @@ TEST(StressProgram, SigintEndsItWithASummaryAfterKeepingEveryProcessorBusy) {
 TEST(StressProgram, SigtermAndSighupStopItTheSameWay) {
     for (int signal : {SIGTERM, SIGHUP}) {
         test::TempDir dir;
-        test::ChildProcess lumek({LUMEK_EXE, "-stress"}, {}, dir.path(), dir.file("out"),
+        test::ChildProcess lumek(test::lumekArgv({"-stress"}), {}, dir.path(), dir.file("out"),
                                  dir.file("err"));
         std::this_thread::sleep_for(500ms);
         lumek.signal(signal);
@@ -55,7 +55,7 @@ TEST(StressProgram, SigtermAndSighupStopItTheSameWay) {
 TEST(BenchmarkProgram, OnOneAllowedProcessorTheAllThreadsLineSaysOneThread) {
     test::TempDir dir;
     const test::ProcessResult r =
-        test::runCommand("taskset -c 0 " + test::shellQuote(LUMEK_EXE) + " -bench", dir.path());
+        test::runCommand("taskset -c 0 " + test::lumekCommand() + " -bench", dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(" ms per 32 frames on 1 thread ("), std::string::npos) << r.out;
 }

@@ -1,7 +1,6 @@
 #include "shots/shots.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <cstring>
@@ -10,6 +9,7 @@
 
 #include "support/files.h"
 #include "support/golden.h"
+#include "support/png_decode.h"
 #include "support/sha256.h"
 
 namespace lumek {
@@ -132,27 +132,6 @@ TEST(ScreenshotRun, DoesNothingWithoutItsSwitch) {
     EXPECT_TRUE(out.str().empty());
 }
 
-struct PngPixels {
-    int width = 0, height = 0;
-    std::string rgb;
-};
-
-PngPixels decodePng(const std::string& path) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    PngPixels result;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return result;
-    EXPECT_EQ(image.format & PNG_FORMAT_FLAG_COLOR, PNG_FORMAT_FLAG_COLOR);
-    EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, 0u);
-    image.format = PNG_FORMAT_RGB;
-    result.rgb.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, result.rgb.data(), 0, nullptr)) return {};
-    result.width = int(image.width);
-    result.height = int(image.height);
-    return result;
-}
-
 // The eight fixed views rendered in one run from the generator's start.
 // Looked at when pinned: soft orange light and the two triangle outlines;
 // red, green and blue discs round a black one; the light between three black
@@ -180,10 +159,13 @@ TEST(ScreenshotRun, GoldenPictures) {
         ASSERT_EQ(raw.size(), 2359296u) << name;
         EXPECT_EQ(test::sha256Hex(raw), hash) << name;
 
-        const PngPixels png = decodePng(dir.file(std::string(name) + ".png"));
+        const std::string pngBytes = readFile(dir.file(std::string(name) + ".png"));
+        const test::PngPixels png = test::decodePng(pngBytes);
         EXPECT_EQ(png.width, 1024) << name;
         EXPECT_EQ(png.height, 768) << name;
+        EXPECT_EQ(png.channels, 3) << name << ": RGB without alpha";
         EXPECT_TRUE(png.rgb == raw) << name << ": PNG pixels differ from the raw file";
+        EXPECT_EQ(test::sha256Hex(pngBytes), test::goldenPngHash(name)) << name;
         expectedOut += std::string(name) + ".raw  2359296 bytes\n";
         expectedOut += std::string(name) + ".png  " +
                        std::to_string(std::filesystem::file_size(dir.file(std::string(name) + ".png"))) +

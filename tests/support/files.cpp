@@ -63,6 +63,28 @@ std::string shellQuote(const std::string& word) {
     return quoted + "'";
 }
 
+std::string lumekCommand() {
+    const std::string runner = LUMEK_RUNNER;
+    return (runner.empty() ? "" : runner + " ") + shellQuote(LUMEK_EXE);
+}
+
+std::vector<std::string> lumekArgv(const std::vector<std::string>& args) {
+    std::vector<std::string> argv;
+    std::string word;
+    for (char c : std::string(LUMEK_RUNNER)) {
+        if (c != ' ') {
+            word += c;
+        } else if (!word.empty()) {
+            argv.push_back(word);
+            word.clear();
+        }
+    }
+    if (!word.empty()) argv.push_back(word);
+    argv.push_back(LUMEK_EXE);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
 ProcessResult runCommand(const std::string& command, const std::string& dir) {
     TempDir capture;
     const std::string outFile = capture.file("out"), errFile = capture.file("err");

@@ -50,4 +50,9 @@ ProcessResult runCommand(const std::string& command, const std::string& dir);
 // Quotes a word for the shell.
 std::string shellQuote(const std::string& word);
 
+// The built program as a shell command, and as the start of an argument
+// vector: behind the emulator in cross builds.
+std::string lumekCommand();
+std::vector<std::string> lumekArgv(const std::vector<std::string>& args);
+
 }  // namespace lumek::test

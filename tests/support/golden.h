@@ -2,6 +2,7 @@
 // SHA-256 of each raw file. Every build on every platform must give these.
 #pragma once
 
+#include <string>
 #include <utility>
 
 namespace lumek::test {
@@ -16,5 +17,23 @@ inline constexpr std::pair<const char*, const char*> kGoldenShots[] = {
     {"Shadow3", "87ad10cd1a2541a3804151e9e593698c3d3268e94c461d89d405fff61f0e2a8a"},
     {"XMas", "0d9ded3ee5392ac3790382135cedf1b7c4d35eb32734904bdbe8a792a4984188"},
 };
+
+// The PNG files "-png" writes beside them, the same bytes from every build.
+inline constexpr std::pair<const char*, const char*> kGoldenPngs[] = {
+    {"Lumeklogo", "8661b46ad85b5af32f63a47f1fa7d4fbf8c3dde052de983587f101cbf37ec080"},
+    {"ColorCircles", "d7ab3d59689bc25c71ddb3a905bb37e5e806abedbb5f720b34f65921786ca6b0"},
+    {"Boxes", "073098297ce9d14f419f323ce532b82fc2d1a9745d95d24c381a4ea5e12bf10b"},
+    {"Spotlight", "2ccc92ae95221f56e28b01961513ef8a114deb7f2eca2e0de5d441c1441dbdd5"},
+    {"Shadow1", "d740a668bba026b908a4f0aa098f5d1f2c356290307ef9bf4e513bf689e481cc"},
+    {"Shadow2", "5b47c77cf7e4904121a04f988b3bbf8b80242e2b8ee9226eed4659f23a74da56"},
+    {"Shadow3", "aeb502089f2c48a06c081e7cc3cadf7de59959f5f04f5bb28dd1c79b89476059"},
+    {"XMas", "f0e70187041d99b4622f99b9abc19fbf5974ba609771c50556236012111077c3"},
+};
+
+inline std::string goldenPngHash(const std::string& name) {
+    for (const auto& [n, hash] : kGoldenPngs)
+        if (name == n) return hash;
+    return {};
+}
 
 }  // namespace lumek::test

@@ -1,0 +1,19 @@
+// The interactive mode of a build without a display (servers, the ARM64
+// build): there is no window to show the show in.
+#include <cstdio>
+
+#include "app/interactive.h"
+
+namespace lumek {
+
+void observeFrames(FrameObserver) {}
+
+int runInteractive() {
+    std::fputs(
+        "lumek: this build has no display, so it cannot play the show; it runs -bench, "
+        "-stress and -shot1 ... -shot8 (see --help)\n",
+        stderr);
+    return 1;
+}
+
+}  // namespace lumek

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "render/renderer.h"
+#include "render/targets.h"
 #include "display/system.h"
 #include "scenes/library.h"
 #include "scenes/timeline.h"
@@ -211,6 +212,32 @@ BENCHMARK(BM_CullShot)
     ->ArgNames({"row", "fast"})
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
+
+// Each row shader on one thread, the eight screenshot views in turn: the
+// portable shader against the instruction-set ones.
+void rowShaderFrames(benchmark::State& state, fast::RowShader shader) {
+    Scene scene;
+    FrameImage image(kShotWidth, kShotHeight, 1.0f);
+    RandomStream random;
+    RayRenderer renderer(&image, random, 1);
+    renderer.useRowShader(shader);
+    std::vector<View> views;
+    for (int row = 1; row <= kShotCount; ++row) views.push_back(shotView(scene.library, row));
+    for (auto _ : state)
+        for (const View& v : views) {
+            renderView(renderer, scene.library[v.list], v, false);
+            benchmark::DoNotOptimize(image.pixels[0]);
+        }
+}
+
+const bool rowShadersRegistered = [] {
+    for (const fast::RowShaderTarget& t : fast::supportedRowShaders())
+        benchmark::RegisterBenchmark((std::string("BM_RowShader/") + t.name).c_str(),
+                                     rowShaderFrames, t.shade)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    return true;
+}();
 
 }  // namespace
 }  // namespace lumek

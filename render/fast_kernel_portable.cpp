@@ -1,4 +1,4 @@
-// The fast pixel pass for any processor: four pixels at once over GCC and
+// The fast pixel pass for any processor: two pixels at once over GCC and
 // Clang vector extensions, which each target lowers to what it has (SSE2
 // on x86-64, NEON on ARM64, 128-bit SIMD or scalar code on WebAssembly).
 // Masks are lanes of all ones or all zeros, as with SSE2 and AVX2.
@@ -10,11 +10,11 @@
 namespace {
 
 struct Base {
-    static constexpr int kLanes = 4;
-    typedef double D __attribute__((vector_size(32)));
-    typedef int64_t Bits __attribute__((vector_size(32)));
-    typedef float F __attribute__((vector_size(16)));
-    typedef int32_t I __attribute__((vector_size(16)));
+    static constexpr int kLanes = 2;
+    typedef double D __attribute__((vector_size(16)));
+    typedef int64_t Bits __attribute__((vector_size(16)));
+    typedef float F __attribute__((vector_size(8)));
+    typedef int32_t I __attribute__((vector_size(8)));
 
     static Bits bits(D a) {
         Bits b;
@@ -27,9 +27,9 @@ struct Base {
         return a;
     }
 
-    static D set(double v) { return D{v, v, v, v}; }
+    static D set(double v) { return D{v, v}; }
     static D zero() { return set(0.0); }
-    static D allOnes() { return fromBits(Bits{-1, -1, -1, -1}); }
+    static D allOnes() { return fromBits(Bits{-1, -1}); }
     static D add(D a, D b) { return a + b; }
     static D sub(D a, D b) { return a - b; }
     static D mul(D a, D b) { return a * b; }
@@ -52,11 +52,11 @@ struct Base {
     }
     static bool any(D mask) {
         const Bits m = bits(mask);
-        return (m[0] | m[1] | m[2] | m[3]) != 0;
+        return (m[0] | m[1]) != 0;
     }
     static bool all(D mask) {
         const Bits m = bits(mask);
-        return (m[0] & m[1] & m[2] & m[3]) != 0;
+        return (m[0] & m[1]) != 0;
     }
     static D roundToFloat(D a) { return __builtin_convertvector(__builtin_convertvector(a, F), D); }
     static D loadFloats(const float* p) {
@@ -65,10 +65,10 @@ struct Base {
         return __builtin_convertvector(f, D);
     }
     static D gather(const float* table, const int32_t* index) {
-        return D{table[index[0]], table[index[1]], table[index[2]], table[index[3]]};
+        return D{table[index[0]], table[index[1]]};
     }
 
-    static I zeroI() { return I{0, 0, 0, 0}; }
+    static I zeroI() { return I{0, 0}; }
     // Callers keep every lane within the 32-bit range.
     static I truncate(D a) { return __builtin_convertvector(a, I); }
     static D toDouble(I a) { return __builtin_convertvector(a, D); }

@@ -83,8 +83,10 @@ int runProgram(const char* commandLine) {
         return *status;
     }
 
-    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),
-                          std::cout,    std::cerr,   processors};
+    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(), std::cout, std::cerr,
+                          processors, display::stopRequested};
+    // Ctrl+C then ends the run between files, never in the middle of one.
+    if (std::strstr(commandLine, "-shot") != nullptr) display::catchStopRequests();
     if (const auto status = ScreenshotRun(commandLine, shots)) return *status;
 
     return runInteractive();

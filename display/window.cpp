@@ -137,8 +137,12 @@ bool windowProcedure(const WindowEvent& event) {
             // Only minimising counts: a covered window keeps rendering.
             state.windowActive = !event.minimised;
             return true;
-        case Type::SysCommand:
-            return event.command == kScreenSaveCommand || event.command == kMonitorPowerCommand;
+        case Type::SysCommand: {
+            // The four low bits are the system's own (Win32 says to mask
+            // them off before comparing).
+            const uint32_t command = event.command & 0xFFF0u;
+            return command == kScreenSaveCommand || command == kMonitorPowerCommand;
+        }
         case Type::Close:
             sys().postQuit(0);
             return true;

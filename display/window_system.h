@@ -24,7 +24,7 @@ struct WindowEvent {
     };
     Type type = Type::Other;
     bool minimised = false;  // Activate
-    uint32_t command = 0;    // SysCommand
+    uint32_t command = 0;    // SysCommand, as the system sent it (low bits included)
     int width = 0;           // Size
     int height = 0;          // Size
     int quitCode = 0;        // Quit

@@ -41,12 +41,8 @@ struct Base {
         return _mm256_cvtps_pd(_mm_i32gather_ps(table, i, 4));
     }
 
-    static I zeroI() { return _mm_setzero_si128(); }
     static I truncate(D a) { return _mm256_cvttpd_epi32(a); }
     static D toDouble(I a) { return _mm256_cvtepi32_pd(a); }
-    static I addI(I a, I b) { return _mm_add_epi32(a, b); }
-    static I shiftRight16(I a) { return _mm_srai_epi32(a, 16); }
-    static I shiftRight4(I a) { return _mm_srai_epi32(a, 4); }
     static void storeI(int32_t* out, I a) { _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a); }
 };
 

@@ -53,18 +53,12 @@ struct Isa {
         return _mm512_cvtps_pd(_mm512_castps512_ps256(picked));
     }
 
-    static I zeroI() { return _mm256_setzero_si256(); }
     static I truncate(D a) { return _mm512_cvttpd_epi32(a); }
-    static I shiftRight4(I a) { return _mm256_srai_epi32(a, 4); }
-    // Colours as 32-bit integers: (weight x colour) >> 16 directly.
-    using C = __m256i;
-    static C colour(int32_t v) { return _mm256_set1_epi32(v); }
-    static C selectColour(M mask, C a, C b) { return _mm256_mask_blend_epi32(mask, b, a); }
-    static void addWeighted(I weight, C r, C g, C b, I& sr, I& sg, I& sb) {
-        sr = _mm256_add_epi32(sr, _mm256_srai_epi32(_mm256_mullo_epi32(weight, r), 16));
-        sg = _mm256_add_epi32(sg, _mm256_srai_epi32(_mm256_mullo_epi32(weight, g), 16));
-        sb = _mm256_add_epi32(sb, _mm256_srai_epi32(_mm256_mullo_epi32(weight, b), 16));
-    }
+    static D toDouble(I a) { return _mm512_cvtepi32_pd(a); }
+    // Colours as doubles (exact for every 32-bit integer).
+    using C = D;
+    static C colour(int32_t v) { return set(v); }
+    static C selectColour(M mask, C a, C b) { return select(mask, a, b); }
     static void storeI(int32_t* out, I a) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), a); }
 };
 

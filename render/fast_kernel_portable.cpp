@@ -68,13 +68,9 @@ struct Base {
         return D{table[index[0]], table[index[1]]};
     }
 
-    static I zeroI() { return I{0, 0}; }
     // Callers keep every lane within the 32-bit range.
     static I truncate(D a) { return __builtin_convertvector(a, I); }
     static D toDouble(I a) { return __builtin_convertvector(a, D); }
-    static I addI(I a, I b) { return a + b; }
-    static I shiftRight16(I a) { return a >> 16; }
-    static I shiftRight4(I a) { return a >> 4; }
     static void storeI(int32_t* out, I a) { std::memcpy(out, &a, sizeof a); }
 };
 

@@ -42,12 +42,8 @@ struct Base {
         return _mm_set_pd(table[index[1]], table[index[0]]);
     }
 
-    static I zeroI() { return _mm_setzero_si128(); }
     static I truncate(D a) { return _mm_cvttpd_epi32(a); }
     static D toDouble(I a) { return _mm_cvtepi32_pd(a); }
-    static I addI(I a, I b) { return _mm_add_epi32(a, b); }
-    static I shiftRight16(I a) { return _mm_srai_epi32(a, 16); }
-    static I shiftRight4(I a) { return _mm_srai_epi32(a, 4); }
     static void storeI(int32_t* out, I a) { _mm_storel_epi64(reinterpret_cast<__m128i*>(out), a); }
 };
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <string>
 
 #include "render/targets.h"
 
@@ -48,8 +50,25 @@ FrameGeometry frameGeometry(int32_t width, int32_t height, float aspect, float t
     return g;
 }
 
+namespace {
+
+// Every pixel maps to a tile without a bound check, so the image must be
+// made of whole tiles; checked before any thread starts.
+FrameImage* wholeTiles(FrameImage* image) {
+    const int edge = 1 << tileShiftForWidth(image->getWidth());
+    if (image->getWidth() <= 0 || image->getHeight() <= 0 || image->getWidth() % edge != 0 ||
+        image->getHeight() % edge != 0)
+        throw std::invalid_argument("RayRenderer: a " + std::to_string(image->getWidth()) + " x " +
+                                    std::to_string(image->getHeight()) +
+                                    " image is not made of whole " + std::to_string(edge) +
+                                    "-pixel tiles");
+    return image;
+}
+
+}  // namespace
+
 RayRenderer::RayRenderer(FrameImage* image, RandomStream& random, int threads)
-    : image_(image),
+    : image_(wholeTiles(image)),
       random_(&random),
       pool_(threads > 0 ? threads : 1),
       rowShader_(fast::bestRowShader()) {
@@ -283,7 +302,7 @@ void RayRenderer::shadePixels(const FrameGeometry& g) {
         Ray ray;
         ray.origin = rowStart;
         for (int x = 0; x < width; ++x, out += 4) {
-            Rgb sum;
+            PixelSums sum;
             const ShapeList* lists =
                 &candidates_[((y >> tileShift_) * tilesX_ + (x >> tileShift_)) * kSlotCount];
             for (int k = 0; k < kSlotCount; ++k) {

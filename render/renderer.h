@@ -44,7 +44,10 @@ int tileShiftForWidth(int32_t width);
 class RayRenderer {
   public:
     // Binds to `image` (not owned, size fixed from now on) and draws its
-    // jitter from `random`. `threads` workers share each frame.
+    // jitter from `random`. `threads` workers share each frame (fewer if
+    // the system cannot start them all). Throws std::invalid_argument when
+    // the image's width or height is not a positive multiple of the tile
+    // edge (8, 16 or 32 pixels, chosen by the width).
     RayRenderer(FrameImage* image, RandomStream& random, int threads = 1);
     ~RayRenderer();
 
@@ -127,8 +130,15 @@ class RayRenderer {
     std::unique_ptr<FastFrame> frame_;
 };
 
+// A pixel's sums: up to 32 contributions of 32 bits each, exact in 64.
+struct PixelSums {
+    int64_t r = 0;
+    int64_t g = 0;
+    int64_t b = 0;
+};
+
 // Adds one contribution to a pixel's sums.
-inline void addContribution(const Shape& shape, float distance, Rgb& sum) {
+inline void addContribution(const Shape& shape, float distance, PixelSums& sum) {
     Rgb c;
     shape.attenuate(distance, c);
     sum.r += c.r;
@@ -136,10 +146,11 @@ inline void addContribution(const Shape& shape, float distance, Rgb& sum) {
     sum.b += c.b;
 }
 
-// A sum over 16 lines becomes a byte: divided by 16 and saturated, so a very
-// bright pixel stays bright instead of wrapping round to dark.
-inline uint8_t channelByte(int32_t sum) {
-    const int32_t v = sum >> 4;
+// A sum over 16 lines becomes a byte: divided by 16 (rounding towards minus
+// infinity) and saturated, so a very bright pixel stays bright instead of
+// wrapping round to dark.
+inline uint8_t channelByte(int64_t sum) {
+    const int64_t v = sum >> 4;
     return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 

@@ -47,13 +47,27 @@ class Shape {
     void setFalloff(float f) { falloff = f; }
 
     // The colour weakened by distance, in 16.16 fixed point.
+    //
+    // The rule, defined for every input and followed bit for bit by every
+    // row shader: the weight is 65536 / (falloff x distance + 1), formed in
+    // double precision, clamped into 0 ... 65536 (a quotient that is not a
+    // number counts as 0) and truncated; each channel is the exact 64-bit
+    // product weight x colour shifted right by 16 (rounding towards minus
+    // infinity), which always fits in 32 bits. Scenes with falloffs >= 0 and
+    // colours of 0 ... 255 never reach the clamp.
     void attenuate(float distance, Rgb& out) const {
+        const int64_t weight = attenuationWeight(falloff, distance);
+        out.r = static_cast<int32_t>((weight * red) >> 16);
+        out.g = static_cast<int32_t>((weight * green) >> 16);
+        out.b = static_cast<int32_t>((weight * blue) >> 16);
+    }
+
+    static int32_t attenuationWeight(float falloff, float distance) {
         const double k = static_cast<double>(65536.0f) /
                          (static_cast<double>(falloff) * static_cast<double>(distance) + 1.0);
-        const int32_t weight = static_cast<int32_t>(k);  // truncation, not rounding
-        out.r = (weight * red) >> 16;
-        out.g = (weight * green) >> 16;
-        out.b = (weight * blue) >> 16;
+        if (!(k > 0.0)) return 0;  // negative, zero or not a number
+        if (k >= 65536.0) return 65536;
+        return static_cast<int32_t>(k);  // truncation, not rounding
     }
 
     // Where the ray's line meets the shape: t is the crossing's position along

@@ -1,14 +1,59 @@
 #include "render/worker_pool.h"
 
+#include <atomic>
+#include <cstdio>
+#include <system_error>
+
 namespace lumek {
 
-int WorkerPool::hardwareThreads() {
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(n);
+namespace {
+
+std::atomic<int> failingStart{0};
+
+}  // namespace
+
+void WorkerPool::failHelperStartForTests(int k) { failingStart.store(k); }
+
+#ifdef LUMEK_NO_THREADS
+
+WorkerPool::WorkerPool(int) {}
+WorkerPool::~WorkerPool() = default;
+void WorkerPool::run(void (*task)(void*, int), void* context) { task(context, 0); }
+
+#else
+
+namespace {
+
+std::atomic<bool> shortfallReported{false};
+
+// Counts down the test hook; true when this start is to fail.
+bool startFailsForTests() {
+    int k = failingStart.load();
+    while (k > 0 && !failingStart.compare_exchange_weak(k, k - 1)) {
+    }
+    return k == 1;
 }
 
+}  // namespace
+
 WorkerPool::WorkerPool(int threads) {
-    for (int i = 1; i < threads; ++i) helpers_.emplace_back([this, i] { helperLoop(i); });
+    const int wanted = threads > 1 ? threads : 1;
+    // Room for every helper first, so nothing can throw once one runs.
+    helpers_.reserve(static_cast<size_t>(wanted - 1));
+    for (int i = 1; i < wanted; ++i) {
+        try {
+            if (startFailsForTests())
+                throw std::system_error(
+                    std::make_error_code(std::errc::resource_unavailable_try_again));
+            helpers_.emplace_back([this, i] { helperLoop(i); });
+        } catch (const std::system_error& e) {
+            if (!shortfallReported.exchange(true))
+                std::fprintf(stderr,
+                             "lumek: could start only %d of %d threads (%s); going on with %d\n", i,
+                             wanted, e.what(), i);
+            break;
+        }
+    }
 }
 
 WorkerPool::~WorkerPool() {
@@ -58,5 +103,7 @@ void WorkerPool::helperLoop(int worker) {
         }
     }
 }
+
+#endif
 
 }  // namespace lumek

@@ -1,17 +1,25 @@
 // A fixed set of worker threads, made once and reused for every frame.
+//
+// It never aborts and never hangs: a helper thread that cannot be started
+// (too many threads, too little address space) leaves the pool with the
+// ones it has, down to the calling thread alone. Builds for targets
+// without threads (LUMEK_NO_THREADS, WebAssembly) have only the caller.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
+#include <vector>
+
+#ifndef LUMEK_NO_THREADS
+#include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <vector>
+#endif
 
 namespace lumek {
 
 class WorkerPool {
   public:
-    // `threads` workers in all, the calling thread among them.
+    // Up to `threads` workers in all, the calling thread among them.
     explicit WorkerPool(int threads);
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
@@ -23,10 +31,12 @@ class WorkerPool {
     // and returns once all have finished. Allocates nothing.
     void run(void (*task)(void* context, int worker), void* context);
 
-    // The number of hardware threads (at least 1).
-    static int hardwareThreads();
+    // Tests only: the k-th helper started from now on (1 = the next) fails
+    // to start, as if the system had refused it; 0 turns that off.
+    static void failHelperStartForTests(int k);
 
   private:
+#ifndef LUMEK_NO_THREADS
     void helperLoop(int worker);
 
     std::vector<std::thread> helpers_;
@@ -38,6 +48,9 @@ class WorkerPool {
     bool stopping_ = false;
     void (*task_)(void*, int) = nullptr;
     void* context_ = nullptr;
+#else
+    std::vector<int> helpers_;  // always empty
+#endif
 };
 
 }  // namespace lumek

@@ -16,7 +16,7 @@
 #define LUMEK_WRITE ::_write
 #define LUMEK_CLOSE ::_close
 #define LUMEK_PID ::_getpid
-#define LUMEK_SYNC(fd) 0
+#define LUMEK_SYNC(fd) ::_commit(fd)
 #else
 #include <unistd.h>
 #define LUMEK_OPEN(name) ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664)

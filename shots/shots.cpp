@@ -124,10 +124,17 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
     env.slots.currentRenderer =
         std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, env.threads);
 
-    bool allWritten = true;
+    auto stopping = [&env] { return env.stopRequested && env.stopRequested(); };
+    bool allWritten = true, stopped = false;
+    int requested = 0;
     for (int row = 1; row <= kShotCount; ++row) {
         const ShotRow& shot = shotRow(row);
         if (std::strstr(commandLine, shot.switchText) == nullptr) continue;
+        ++requested;
+        if (stopping()) {
+            stopped = true;
+            break;
+        }
         renderShot(row, env.library, *env.slots.currentRenderer);
         const FrameImage& image = *env.slots.currentImage;
         std::string error;
@@ -142,8 +149,17 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
         }
     }
 
+    if (requested == 0) {
+        env.err << "lumek: no picture was asked for; the switches are";
+        for (int row = 1; row <= kShotCount; ++row)
+            env.err << " " << shotRow(row).switchText << " (" << shotRow(row).fileName << ")";
+        env.err << "\n";
+    }
+    if (stopped) env.err << "lumek: stopped before every picture was written\n";
+
     deleteSceneShapes(env.library);
     env.slots.release();
+    if (stopped) return kStoppedStatus;
     return allWritten ? 0 : 1;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -50,10 +51,17 @@ struct ShotEnvironment {
     std::ostream& out;  // one line per file written
     std::ostream& err;  // one line per file that could not be written
     int threads = 1;    // the renderer's
+    // Asked between pictures: true ends the run early (Ctrl+C), after the
+    // file being written is complete.
+    std::function<bool()> stopRequested = nullptr;
 };
 
+// The status of a run stopped by a request: the shell's code for Ctrl+C.
+constexpr int kStoppedStatus = 130;
+
 // Runs the screenshot mode when the text asks for it ("-shot" anywhere) and
-// returns the exit status; nothing when it was not asked for.
+// returns the exit status (0; 1 when a file could not be written; 130 when
+// stopped early); nothing when it was not asked for.
 std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env);
 
 }  // namespace lumek

@@ -1,9 +1,16 @@
 // The whole program, run as a separate process in a fresh folder.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <random>
+#include <thread>
 
 #include "support/files.h"
+#include "support/process.h"
 
 namespace lumek {
 namespace {
@@ -84,7 +91,43 @@ TEST(Program, ShotModeWithoutARowWritesNothingAndOpensNoWindow) {
         EXPECT_EQ(r.status, 0) << args;
         EXPECT_TRUE(r.out.empty()) << args;
         EXPECT_TRUE(dir.entries().empty()) << args;
+        // It says why nothing was written, and how to ask for a picture.
+        EXPECT_EQ(r.err.rfind("lumek: no picture was asked for; the switches are -shot1 "
+                              "(Lumeklogo.raw) -shot2 (ColorCircles.raw)",
+                              0),
+                  0u)
+            << r.err;
+        EXPECT_NE(r.err.find("-shot8 (XMas.raw)\n"), std::string::npos) << r.err;
     }
+}
+
+// Ctrl+C at any moment: every file is either absent or whole, and no
+// temporary file is left behind.
+TEST(Program, AnInterruptNeverLeavesATemporaryOrPartialFile) {
+    std::mt19937 gen(2026);
+    int stoppedEarly = 0;
+    for (int run = 0; run < 30; ++run) {
+        TempDir dir;
+        test::ChildProcess lumek(
+            test::lumekArgv({"-shot1", "-shot2", "-shot3", "-shot4", "-shot5", "-shot6", "-shot7",
+                             "-shot8"}),
+            {}, dir.path(), dir.file("../out" + std::to_string(run)),
+            dir.file("../err" + std::to_string(run)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(gen() % 400));
+        lumek.signal(SIGINT);
+        const std::optional<int> status = lumek.waitFor(std::chrono::seconds(20));
+        ASSERT_TRUE(status.has_value());
+        // Ended by the signal before it was caught, stopped between files,
+        // or finished first.
+        EXPECT_TRUE(*status == 130 || *status == 0 || lumek.endedBySignal() == SIGINT)
+            << "status " << *status;
+        stoppedEarly += *status == 130;
+        for (const std::string& name : dir.entries()) {
+            EXPECT_EQ(name.find(".tmp"), std::string::npos) << "run " << run << ": " << name;
+            EXPECT_EQ(std::filesystem::file_size(dir.file(name)), 2359296u) << name;
+        }
+    }
+    std::printf("%d of 30 runs were stopped between pictures\n", stoppedEarly);
 }
 
 TEST(Program, AnExistingFileIsReplacedWhole) {

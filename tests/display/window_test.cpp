@@ -162,6 +162,13 @@ TEST(WindowProcedure, RefusesTheScreenSaverAndMonitorPowerDown) {
     EXPECT_TRUE(windowProcedure(e));
     e.command = 0xF020;  // minimise: default handling
     EXPECT_FALSE(windowProcedure(e));
+    // The system may set the four low bits; they do not change the command.
+    e.command = kScreenSaveCommand | 0x2;
+    EXPECT_TRUE(windowProcedure(e));
+    e.command = kMonitorPowerCommand | 0xF;
+    EXPECT_TRUE(windowProcedure(e));
+    e.command = 0xF020 | 0x1;
+    EXPECT_FALSE(windowProcedure(e));
 }
 
 TEST(WindowProcedure, AKeyClosesTheWindowWhichPostsQuitZero) {

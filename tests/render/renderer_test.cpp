@@ -260,7 +260,7 @@ UnculledResult renderUnculled(const ShapeList& scene, FrameImage& img, RandomStr
     for (int y = 0; y < img.getHeight(); ++y) {
         Ray ray{rowStart, {}};
         for (int x = 0; x < img.getWidth(); ++x) {
-            Rgb sum;
+            PixelSums sum;
             for (int k = 0; k < kSlotCount; ++k) {
                 float t;
                 if (culler.candidates(x >> s, y >> s, k).empty()) {

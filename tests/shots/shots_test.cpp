@@ -132,6 +132,24 @@ TEST(ScreenshotRun, DoesNothingWithoutItsSwitch) {
     EXPECT_TRUE(out.str().empty());
 }
 
+TEST(ScreenshotRun, AStopRequestEndsTheRunBetweenPicturesWithStatus130) {
+    TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    SceneLibrary lib;
+    RenderSlots slots;
+    RandomStream rng;
+    std::ostringstream out, err;
+    int asked = 0;
+    // The request arrives while the second picture is being written.
+    ShotEnvironment env{lib, slots, rng, out, err, 2, [&asked] { return ++asked > 2; }};
+    EXPECT_EQ(ScreenshotRun("-shot1 -shot2 -shot3 -shot4", env), kStoppedStatus);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"ColorCircles.raw", "Lumeklogo.raw"}));
+    EXPECT_EQ(out.str(), "Lumeklogo.raw  2359296 bytes\nColorCircles.raw  2359296 bytes\n");
+    EXPECT_EQ(err.str(), "lumek: stopped before every picture was written\n");
+    EXPECT_EQ(slots.currentImage, nullptr);
+    EXPECT_TRUE(lib[kBoxes].empty());
+}
+
 // The eight fixed views rendered in one run from the generator's start.
 // Looked at when pinned: soft orange light and the two triangle outlines;
 // red, green and blue discs round a black one; the light between three black

@@ -59,7 +59,8 @@ TEST(WorkerPool, ARendererWithFewerThreadsRendersTheSameBytes) {
 
 TEST(RendererSetup, RejectsImagesThatAreNotMadeOfWholeTiles) {
     RandomStream random;
-    const int bad[][2] = {{36, 32}, {32, 36}, {0, 8}, {8, 0}, {4, 8}, {8, -8}, {144, 40}, {288, 48}};
+    const int bad[][2] = {{36, 32}, {32, 36}, {0, 8},    {8, 0},
+                          {4, 8},   {8, -8},  {144, 40}, {288, 48}};
     for (const auto& size : bad) {
         FrameImage image(size[0] > 0 ? size[0] : 1, size[1] > 0 ? size[1] : 1, 1.0f);
         FrameImage sized(size[0], std::max(size[1], 0), 1.0f);
@@ -119,8 +120,8 @@ struct OwnedScene {
         list.pushBack(s.get());
         owned.push_back(std::move(s));
     }
-    void segment(float x0, float y0, float x1, float y1, int32_t red, int32_t green,
-                 int32_t blue, float f) {
+    void segment(float x0, float y0, float x1, float y1, int32_t red, int32_t green, int32_t blue,
+                 float f) {
         auto s = std::make_unique<SegmentShape>();
         s->setStart(x0, y0);
         s->setEnd(x1, y1);

@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -9,10 +10,21 @@
 #include "bench/bench.h"
 #include "bench/stress.h"
 #include "display/system.h"
+#include "record/record.h"
 #include "render/random.h"
 #include "shots/shots.h"
 
 namespace lumek {
+
+namespace {
+
+bool writeToStdout(const uint8_t* data, size_t size, std::string& error) {
+    if (std::fwrite(data, 1, size, stdout) == size) return true;
+    error = std::strerror(errno);
+    return false;
+}
+
+}  // namespace
 
 const char* usageText() {
     return "Usage: lumek [switches]\n"
@@ -27,6 +39,11 @@ const char* usageText() {
            "                 until Ctrl+C; prints progress and a summary\n"
            "  -shot1..-shot8 write 1024x768 raw RGB pictures of the eight fixed views\n"
            "  -png           with -shot...: also write each picture as a PNG\n"
+           "  -record        write the whole show as a 60 frames per second video stream\n"
+           "                 (YUV4MPEG2) to standard output, 512x512 or the size of -t1..-t5:\n"
+           "                   lumek -record | ffmpeg -i - show.mp4\n"
+           "                   lumek -record -t3 | mpv -\n"
+           "                   lumek -record > show.y4m\n"
            "  --help         print this text\n"
            "  --version      print the version\n"
            "\n"
@@ -37,8 +54,10 @@ const char* usageText() {
            "  -t1..-t5       render size 32, 64 (default), 128, 256, 512\n"
            "  -r1..-r5       screen 320x240, 400x300, 640x480 (default), 800x600, 1024x768\n"
            "\n"
-           "Exit status: 0 when all went well; 1 when a file could not be written or the\n"
-           "window could not be opened; 2 when -bench or -stress found a wrong frame.\n"
+           "Exit status: 0 when all went well; 1 when a file or the video stream could not\n"
+           "be written or the window could not be opened; 2 when -bench or -stress found a\n"
+           "wrong frame, or -record was asked to write into a terminal; 130 when Ctrl+C\n"
+           "stopped -shot or -record early.\n"
            "\n"
            "Example: lumek -bench\n"
            "  Datum: 7.12.2026   Uhrzeit: 22:41\n"
@@ -83,11 +102,31 @@ int runProgram(const char* commandLine) {
         return *status;
     }
 
-    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(), std::cout, std::cerr,
-                          processors, display::stopRequested};
+    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),       std::cout,
+                          std::cerr,    processors,  display::stopRequested};
     // Ctrl+C then ends the run between files, never in the middle of one.
     if (std::strstr(commandLine, "-shot") != nullptr) display::catchStopRequests();
     if (const auto status = ScreenshotRun(commandLine, shots)) return *status;
+
+    RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
+    record.threads = processors;
+    record.write = writeToStdout;
+    record.outputIsTerminal = display::isTerminal(stdout);
+    record.progress = &std::cerr;
+    record.progressIsTerminal = display::isTerminal(stderr);
+    record.stopRequested = display::stopRequested;
+    if (std::strstr(commandLine, "-record") != nullptr) {
+        display::catchStopRequests();
+        display::useBinaryStdout();
+    }
+    if (auto status = RecordRun(commandLine, record)) {
+        if (std::fflush(stdout) != 0 && *status == 0) {
+            std::fprintf(stderr, "lumek: the video stream could not be written (%s)\n",
+                         std::strerror(errno));
+            status = 1;
+        }
+        return *status;
+    }
 
     return runInteractive();
 }

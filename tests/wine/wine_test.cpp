@@ -107,6 +107,16 @@ TEST_F(UnderWine, PngPicturesAreTheLinuxBytesAndDecodeToTheRawPixels) {
     EXPECT_EQ(dir.entries().size(), 16u);
 }
 
+TEST_F(UnderWine, TheRecordedShowIsTheLinuxStreamByteForByte) {
+    TempDir dir;
+    const ProcessResult run = wine(LUMEK_WINDOWS_EXE, "-record -t1 > show.y4m", dir.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string stream = readFile(dir.file("show.y4m"));
+    EXPECT_EQ(stream.size(), 57623298u) << "binary standard output: no carriage returns added";
+    EXPECT_EQ(test::sha256Hex(stream),
+              "e2911e970cf0da1d4842c10f45f3eb1753a2d6f89a1b143418a84e3fb5f60a1d");
+}
+
 // The direction table, every view of the show and a small rendering of it
 // every quarter second: any value the C runtime's sin or cos rounds
 // differently shows up here as the first line that differs.

@@ -1,25 +1,15 @@
 #include "bench/bench.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <sstream>
 
-#include "shots/shots.h"
+#include "shots/table.h"
 
 namespace lumek {
 
-uint32_t steadyClockMs() {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-}
-
 namespace {
-
-// Where the walk's results go, so the optimiser must do all of its work.
-volatile float walkSink;
 
 std::string fixed(double value, int decimals) {
     char text[64];
@@ -86,27 +76,6 @@ uint64_t printFigures(BenchEnvironment& env, uint32_t startState, const FrameChe
 
 }  // namespace
 
-void runCpuWalk(RandomStream& random, uint32_t steps) {
-    float x = 0.0f;
-    float v = 0.1f;
-    for (uint32_t i = 0; i < steps; ++i) {
-        if ((random.next() & 1) == 0) {
-            x = static_cast<float>(x + 0.07f * static_cast<double>(v));
-            v = static_cast<float>(2.0 * v - 0.01 * x);  // 0.01 is a double here
-        } else {
-            x = static_cast<float>(x - 0.07f * static_cast<double>(v));
-            v = static_cast<float>((v - 0.5f * static_cast<double>(v)) +
-                                   0.01f / (static_cast<double>(x) * x + 1.0));
-        }
-        if (v < -2.0f)
-            v = -2.0f;
-        else if (v > 2.0f)
-            v = 2.0f;
-    }
-    walkSink = x;
-    walkSink = v;
-}
-
 std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) {
     if (std::strstr(commandLine, "-bench") == nullptr) return std::nullopt;
 
@@ -123,30 +92,17 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
     env.slots.currentRenderer =
         std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, 1);
     RayRenderer& renderer = *env.slots.currentRenderer;
-    FrameImage& image = *env.slots.currentImage;
 
-    const uint32_t cpuStart = env.clockMs();
-    runCpuWalk(env.random, kWalkSteps);
-    const uint32_t cpuMs = env.clockMs() - cpuStart;
-
-    // Every frame is checked as soon as it is rendered; a hash costs well
-    // under 1 % of a frame.
-    int wrong = 0;
-    renderShot(kShotCount, env.library, renderer);  // warm-up, untimed
-    if (env.frameRendered) env.frameRendered(kShotCount, false);
-    wrong += !entryCheck.check(image, 0, 0, benchFrame(0));
-    const uint32_t startState = env.random.state();
-
-    env.elapsedMs = 0;
-    env.lastTickMs = env.clockMs();
-    for (int index = 1; index < kBenchFrames; ++index) {
-        const BenchFrame frame = benchFrame(index);
-        renderShot(frame.row, env.library, renderer);
-        if (env.frameRendered) env.frameRendered(frame.row, true);
-        wrong += !entryCheck.check(image, 0, 0, frame);
-    }
-    env.elapsedMs = env.clockMs() - env.lastTickMs;
-    const uint32_t renderMs = env.elapsedMs;
+    EntryRun run{env.library, renderer, env.random};
+    run.clockMs = env.clockMs;
+    run.check = &entryCheck;
+    run.frameRendered = env.frameRendered;
+    run.elapsedMs = &env.elapsedMs;
+    run.lastTickMs = &env.lastTickMs;
+    const EntryFigures figures = runBenchEntry(run);
+    const uint32_t renderMs = figures.renderMs, cpuMs = figures.cpuMs;
+    const int wrong = figures.wrongFrames;
+    const uint32_t startState = figures.startState;
 
     const LocalTime when = env.localTime();
     std::string error;
@@ -158,15 +114,7 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
     deleteSceneShapes(env.library);
     env.slots.release();
 
-    if (env.out) {
-        if (wrong == 0)
-            *env.out << "Check: all " << kBenchFrames
-                     << " frames of the entry are exactly the known-good pictures.\n";
-        else
-            *env.out << "Check: " << wrong << " of " << kBenchFrames
-                     << " frames of the entry are WRONG: its figures are not valid.\n";
-        *env.out << std::flush;
-    }
+    if (env.out) *env.out << entryCheckLine(wrong) << "\n" << std::flush;
 
     uint64_t wrongInRounds = 0;
     if (env.out && env.roundSeconds > 0) {

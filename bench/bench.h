@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 
+#include "bench/entry.h"
 #include "bench/report.h"
 #include "bench/rounds.h"
 #include "render/random.h"
@@ -16,20 +17,8 @@
 
 namespace lumek {
 
-constexpr uint32_t kWalkSteps = 5000000;
-constexpr int kFramesPerRow = 4;
-constexpr int kBenchImageSize = 128;
-constexpr float kBenchAspect = 1.333f;
-
 // The render phase that rates 1: 33,908 ms for the 32 frames.
 constexpr double kReferenceRenderMs = 33908.0;
-
-// A monotonic millisecond counter read as a wrapping 32-bit value.
-uint32_t steadyClockMs();
-
-// The processor workload: `steps` steps of a pseudo-random walk, each
-// drawing one value from `random`.
-void runCpuWalk(RandomStream& random, uint32_t steps);
 
 struct BenchEnvironment {
     BenchEnvironment(SceneLibrary& library, RenderSlots& slots, RandomStream& random,

@@ -7,19 +7,9 @@
 #include <thread>
 
 #include "bench/bench.h"
-#include "shots/shots.h"
+#include "shots/table.h"
 
 namespace lumek {
-
-bool FrameCheck::check(FrameImage& image, int thread, uint64_t round,
-                       const BenchFrame& frame) const {
-    if (tamper) tamper(image, thread, round, frame);
-    const uint64_t actual = frameHash(image);
-    const uint64_t expected = expectedFrameHash(frame.index);
-    if (actual == expected) return true;
-    if (wrong) wrong(WrongFrame{thread, round, frame, expected, actual});
-    return false;
-}
 
 BenchWorker::BenchWorker(uint32_t startState)
     : image_(kBenchImageSize, kBenchImageSize, kBenchAspect),

@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "bench/verify.h"
@@ -15,26 +14,6 @@
 #include "scenes/library.h"
 
 namespace lumek {
-
-// A frame whose bytes differ from the known-good picture.
-struct WrongFrame {
-    int thread;  // 0 for the entry's frames and the one-thread rounds
-    uint64_t round;
-    BenchFrame frame;
-    uint64_t expected;
-    uint64_t actual;
-};
-
-// What every checked frame passes through. `tamper` is for tests only: it
-// may change the frame before it is checked.
-struct FrameCheck {
-    std::function<void(FrameImage& image, int thread, uint64_t round, const BenchFrame& frame)>
-        tamper;
-    std::function<void(const WrongFrame&)> wrong;  // told of each wrong frame
-
-    // Hashes the frame and compares it with its known-good hash.
-    bool check(FrameImage& image, int thread, uint64_t round, const BenchFrame& frame) const;
-};
 
 // One thread's scenes, 128 x 128 image, one-thread renderer and generator.
 class BenchWorker {

@@ -37,4 +37,15 @@ std::string hashHex(uint64_t hash) {
 
 uint64_t expectedFrameHash(int index) { return kHashes[index]; }
 
+bool FrameCheck::check(FrameImage& image, int thread, uint64_t round,
+                       const BenchFrame& frame) const {
+    if (tamper) tamper(image, thread, round, frame);
+    const uint64_t actual = frameHash(image);
+    const uint64_t expected = expectedFrameHash(frame.index);
+    if (actual == expected) return true;
+    if (wrong) wrong(WrongFrame{thread, round, frame, expected, actual});
+    return false;
+}
+
+
 }  // namespace lumek

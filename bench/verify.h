@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "render/image.h"
@@ -31,6 +32,26 @@ inline BenchFrame benchFrame(int index) {
     if (index == 0) return {0, 8, 1};
     return {index, (index - 1) / 4 + 1, (index - 1) % 4 + 1};
 }
+
+// A frame whose bytes differ from the known-good picture.
+struct WrongFrame {
+    int thread;  // 0 for the entry's frames and the one-thread rounds
+    uint64_t round;
+    BenchFrame frame;
+    uint64_t expected;
+    uint64_t actual;
+};
+
+// What every checked frame passes through. `tamper` is for tests only: it
+// may change the frame before it is checked.
+struct FrameCheck {
+    std::function<void(FrameImage& image, int thread, uint64_t round, const BenchFrame& frame)>
+        tamper;
+    std::function<void(const WrongFrame&)> wrong;  // told of each wrong frame
+
+    // Hashes the frame and compares it with its known-good hash.
+    bool check(FrameImage& image, int thread, uint64_t round, const BenchFrame& frame) const;
+};
 
 // The known-good hash of each frame of a benchmark in a fresh process: the
 // walk's draws, then the warm-up, then the timed frames.

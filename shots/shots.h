@@ -1,5 +1,5 @@
-// The eight fixed scene views (shared with the benchmark) and the
-// screenshot mode that writes them as raw RGB files.
+// The screenshot mode: the shot table's views rendered at 1024 x 768 and
+// written as raw RGB files (and PNG pictures).
 #pragma once
 
 #include <cstdint>
@@ -9,33 +9,12 @@
 #include <string>
 
 #include "render/random.h"
+#include "shots/table.h"
 #include "render/renderer.h"
 #include "render/slots.h"
 #include "scenes/library.h"
 
 namespace lumek {
-
-struct ShotRow {
-    const char* switchText;  // "-shot1" ... "-shot8"
-    const char* fileName;    // "Lumeklogo.raw" ...
-    int list;
-    void (*pose)(SceneLibrary&);  // may be null
-    Vec2 viewCentre;
-    float viewHeight;
-};
-
-constexpr int kShotCount = 8;
-constexpr int kShotWidth = 1024;
-constexpr int kShotHeight = 768;
-
-// Rows are numbered 1 to 8.
-const ShotRow& shotRow(int row);
-
-// Moves the row's shapes into its pose (most rows have none).
-void poseShot(int row, SceneLibrary& library);
-
-// Applies the row's pose and renders its list into the renderer's image.
-void renderShot(int row, SceneLibrary& library, RayRenderer& renderer);
 
 // The file's bytes: red, green, blue of every pixel, rows from the top.
 std::string rawImageBytes(const FrameImage& image);

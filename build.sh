@@ -5,6 +5,7 @@
 #   ./build.sh windows             cross-compile the Windows program, build-windows/lumek.exe
 #   ./build.sh arm64               cross-compile for ARM64 Linux (no display), build-arm64/lumek
 #   ./build.sh package             a Debian package and a zip for Windows, in build-package/
+#   ./build.sh web                 the web page in build-web/ (WebAssembly, no Emscripten)
 # All are safe to repeat and quick when nothing changed.
 set -euo pipefail
 
@@ -19,6 +20,9 @@ windows_packages=(cmake make libxxhash-dev libstb-dev g++-mingw-w64-x86-64-posix
 wine_packages=(wine wine64)
 arm64_packages=(cmake make libxxhash-dev libstb-dev g++-aarch64-linux-gnu qemu-user googletest)
 package_packages=(dpkg-dev zip unzip)
+web_packages=(cmake make libxxhash-dev clang-14 lld-14 wasi-libc libclang-rt-14-dev-wasm32
+              libc++-14-dev-wasm32 libc++abi-14-dev-wasm32)
+web_test_packages=(chromium ffmpeg)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -59,6 +63,27 @@ build_arm64() {
     reconfigure build-arm64 -DCMAKE_BUILD_TYPE=Release -DLUMEK_DISPLAY=OFF -DLUMEK_PERF=OFF \
         --toolchain "$here/cmake/aarch64-linux-gnu.cmake"
     cmake --build "$here/build-arm64" -j "$jobs" --target lumek "$@"
+}
+
+build_web() {
+    configure_and_build build-web -DCMAKE_BUILD_TYPE=Release \
+        --toolchain "$here/cmake/wasm32-wasi.cmake"
+}
+
+# Node.js and npm from Debian where the machine has none.
+install_node() {
+    command -v node >/dev/null && command -v npm >/dev/null || install_missing nodejs npm
+}
+
+# puppeteer-core (it downloads no browser; the tests use Debian's chromium).
+install_page_test_modules() {
+    local dir="$here/build/web-test"
+    mkdir -p "$dir"
+    cp "$here/tests/web/package.json" "$here/tests/web/package-lock.json" "$dir/"
+    if ! cmp -s "$dir/package-lock.json" "$dir/node_modules/.package-lock.json.installed" 2>/dev/null; then
+        (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+        cp "$dir/package-lock.json" "$dir/node_modules/.package-lock.json.installed"
+    fi
 }
 
 version() { sed -n 's/^project(lumek VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt"; }
@@ -124,6 +149,11 @@ case "${1:-}" in
         build_arm64
         echo "Built $here/build-arm64/lumek (on this machine: qemu-aarch64 -L /usr/aarch64-linux-gnu build-arm64/lumek -shot1)"
         ;;
+    web)
+        install_missing "${web_packages[@]}"
+        build_web
+        echo "Built $here/build-web (serve it: python3 -m http.server -d build-web, then open http://localhost:8000)"
+        ;;
     package)
         install_missing "${run_packages[@]}" "${windows_packages[@]}" "${package_packages[@]}"
         build_windows
@@ -132,11 +162,16 @@ case "${1:-}" in
         ;;
     test)
         install_missing "${run_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}" \
-            "${wine_packages[@]}" "${arm64_packages[@]}" "${package_packages[@]}"
-        # The Windows program first: the normal build's Wine tests drive it.
+            "${wine_packages[@]}" "${arm64_packages[@]}" "${package_packages[@]}" \
+            "${web_packages[@]}" "${web_test_packages[@]}"
+        install_node
+        # The Windows program and the web page first: the normal build's tests
+        # drive them.
         build_windows
+        build_web
         reconfigure build -DCMAKE_BUILD_TYPE=Release -DLUMEK_TESTS=ON -DLUMEK_PERF=ON \
-            -DLUMEK_WINE_TESTS=ON -DLUMEK_PACKAGE_TESTS=ON
+            -DLUMEK_WINE_TESTS=ON -DLUMEK_PACKAGE_TESTS=ON -DLUMEK_WEB_TESTS=ON
+        install_page_test_modules
         cmake --build "$here/build" -j "$jobs"
         make_packages
         (cd "$here/build" && ctest --output-on-failure -j "$jobs")
@@ -167,7 +202,7 @@ case "${1:-}" in
             --gtest_filter='Render*:FastRender*:RendererSetup*:ScreenshotRun.Golden*:Stress*'
         ;;
     *)
-        echo "usage: $0 run [lumek switches...] | $0 test | $0 windows | $0 arm64 | $0 package" >&2
+        echo "usage: $0 run [lumek switches...] | $0 test | $0 windows | $0 arm64 | $0 package | $0 web" >&2
         exit 2
         ;;
 esac

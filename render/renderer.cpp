@@ -1,6 +1,8 @@
 #include "render/renderer.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -56,13 +58,19 @@ namespace {
 // made of whole tiles; checked before any thread starts.
 FrameImage* wholeTiles(FrameImage* image) {
     const int edge = 1 << tileShiftForWidth(image->getWidth());
-    if (image->getWidth() <= 0 || image->getHeight() <= 0 || image->getWidth() % edge != 0 ||
-        image->getHeight() % edge != 0)
-        throw std::invalid_argument("RayRenderer: a " + std::to_string(image->getWidth()) + " x " +
-                                    std::to_string(image->getHeight()) +
-                                    " image is not made of whole " + std::to_string(edge) +
-                                    "-pixel tiles");
-    return image;
+    if (image->getWidth() > 0 && image->getHeight() > 0 && image->getWidth() % edge == 0 &&
+        image->getHeight() % edge == 0)
+        return image;
+    const std::string why = "RayRenderer: a " + std::to_string(image->getWidth()) + " x " +
+                            std::to_string(image->getHeight()) + " image is not made of whole " +
+                            std::to_string(edge) + "-pixel tiles";
+#if defined(__cpp_exceptions)
+    throw std::invalid_argument(why);
+#else
+    // Builds without exceptions (WebAssembly) stop here instead.
+    std::fprintf(stderr, "%s\n", why.c_str());
+    std::abort();
+#endif
 }
 
 }  // namespace

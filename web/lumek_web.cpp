@@ -1,0 +1,122 @@
+// The web page's module: what the desktop's main loop, screenshot mode and
+// benchmark do, as functions the page calls (one show frame per animation
+// frame). The renderer, the scenes and the benchmark's entry are the very
+// same code as the desktop program's; only the loop lives in the page.
+//
+// Implements: the show at any render size with the desktop's clock rules
+// (the page passes the elapsed milliseconds), the eight shot views at
+// 1024 x 768, the benchmark's walk and 32 checked frames with its report
+// entry. Not here: threads (the module has one), files, the robust
+// figures and the stress run.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "bench/entry.h"
+#include "bench/report.h"
+#include "render/image.h"
+#include "render/random.h"
+#include "render/renderer.h"
+#include "scenes/library.h"
+#include "scenes/timeline.h"
+#include "shots/table.h"
+
+#define LUMEK_EXPORT(name) extern "C" __attribute__((export_name(name)))
+
+// The page's clock: performance.now(), in milliseconds.
+extern "C" __attribute__((import_module("lumek"), import_name("now_ms"))) double lumekNowMs();
+
+namespace {
+
+using namespace lumek;
+
+// What one run of the show, or of the shots, holds: the page's equivalent
+// of the program-wide slots.
+struct Run {
+    SceneLibrary library;
+    TimelineState timeline;
+    RandomStream random;
+    std::unique_ptr<FrameImage> image;
+    std::unique_ptr<RayRenderer> renderer;
+
+    // From the beginning: fresh scenes, timeline and generator.
+    void start(int width, int height, float aspect) {
+        renderer.reset();
+        image.reset();
+        deleteSceneShapes(library);
+        buildSceneLibrary(library);
+        timeline = TimelineState{};
+        random = RandomStream{};
+        image = std::make_unique<FrameImage>(width, height, aspect);
+        renderer = std::make_unique<RayRenderer>(image.get(), random, 1);
+    }
+};
+
+Run show;
+Run shots;
+bool showOver = false;
+std::string benchText;
+int benchStatus = 0;
+
+uint32_t pageClockMs() { return static_cast<uint32_t>(static_cast<uint64_t>(lumekNowMs())); }
+
+}  // namespace
+
+// The show at `size` x `size` (32 ... 512), from its start.
+LUMEK_EXPORT("show_start") int showStart(int size) {
+    if (size != 32 && size != 64 && size != 128 && size != 256 && size != 512) return 0;
+    show.start(size, size, 1.333f);
+    showOver = false;
+    return 1;
+}
+
+// One frame at the show's clock, as the desktop's main loop renders it:
+// 1 when a frame was rendered, 0 once the show is over (nothing rendered).
+LUMEK_EXPORT("show_frame") int showFrame(uint32_t elapsedMs) {
+    if (!show.renderer || showOver) return 0;
+    Vec2 viewCentre, axisX, axisY;
+    float viewHeight = 1.0f;
+    if (!stepTimeline(show.timeline, show.library, elapsedMs, viewCentre, axisX, axisY,
+                      viewHeight)) {
+        showOver = true;
+        return 0;
+    }
+    show.renderer->render(*show.timeline.currentShapes, viewCentre, axisX, axisY, viewHeight);
+    return 1;
+}
+
+// The show's picture: four bytes a pixel (the fourth is always 0), rows
+// from the top.
+LUMEK_EXPORT("show_pixels") uint8_t* showPixels() {
+    return show.image ? show.image->pixels.get() : nullptr;
+}
+LUMEK_EXPORT("show_random_state") uint32_t showRandomState() { return show.random.state(); }
+LUMEK_EXPORT("show_phase") uint32_t showPhase() { return show.timeline.timelinePhase; }
+
+// The eight shot views at 1024 x 768 in one run, as "-shot1 ... -shot8".
+LUMEK_EXPORT("shots_start") void shotsStart() { shots.start(kShotWidth, kShotHeight, 1.0f); }
+LUMEK_EXPORT("shot") uint8_t* shot(int row) {
+    if (!shots.renderer || row < 1 || row > kShotCount) return nullptr;
+    renderShot(row, shots.library, *shots.renderer);
+    return shots.image->pixels.get();
+}
+
+// The benchmark's walk and 32 frames, from a fresh generator, timed with
+// the page's clock: the five-line entry for the given local time, then
+// the line that says whether every frame was right.
+LUMEK_EXPORT("bench_run") const char* benchRun(int day, int month, int year, int hour, int minute) {
+    Run bench;
+    bench.start(kBenchImageSize, kBenchImageSize, kBenchAspect);
+    FrameCheck check;
+    EntryRun run{bench.library, *bench.renderer, bench.random};
+    run.clockMs = pageClockMs;
+    run.check = &check;
+    const EntryFigures figures = runBenchEntry(run);
+    deleteSceneShapes(bench.library);
+    const LocalTime when{day, month, year, hour, minute};
+    benchText = formatBenchReport(figures.renderMs, figures.cpuMs, when, "\n") +
+                entryCheckLine(figures.wrongFrames) + "\n";
+    benchStatus = figures.wrongFrames == 0 ? 0 : 2;
+    return benchText.c_str();
+}
+LUMEK_EXPORT("bench_status") int benchStatusCode() { return benchStatus; }

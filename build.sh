@@ -15,7 +15,7 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 run_packages=(g++ make cmake pkg-config libxxhash-dev libstb-dev libsdl2-dev libgl-dev
               libglu1-mesa-dev libgl1-mesa-dri)
 test_packages=(googletest libgtest-dev libbenchmark-dev libpng-dev libx11-dev xvfb xdotool
-               imagemagick x11-utils clang-14)
+               imagemagick x11-utils clang-14 libclang-rt-14-dev ffmpeg)
 windows_packages=(cmake make libxxhash-dev libstb-dev g++-mingw-w64-x86-64-posix)
 wine_packages=(wine wine64)
 arm64_packages=(cmake make libxxhash-dev libstb-dev g++-aarch64-linux-gnu qemu-user googletest)
@@ -131,6 +131,68 @@ CONTROL
     echo "Packages: $out/lumek_${ver}_${arch}.deb $zipdir.zip"
 }
 
+# Every test, most of them side by side. The 312-second show runs beside
+# the rest at a lower priority (it is tied to its clock, not to the frame
+# rate); the tests that measure processor time run alone at the end.
+run_tests() {
+    local show_log="$here/build/show-tests.log"
+    (cd "$here/build" && nice -n 10 ctest --output-on-failure -L show >"$show_log" 2>&1) &
+    local show_pid=$!
+    trap 'kill $show_pid 2>/dev/null || true' EXIT
+
+    echo "== The normal build (GCC): unit tests, the program on Xvfb, Wine, the web page, packages"
+    (cd "$here/build" && ctest --output-on-failure -j "$jobs" -LE 'show|serial')
+
+    echo "== Clang: the unit tests and the golden pictures"
+    CXX=clang++-14 reconfigure build-clang -DCMAKE_BUILD_TYPE=Release -DLUMEK_PERF=OFF
+    cmake --build "$here/build-clang" -j "$jobs" --target lumek_tests
+    "$here/build-clang/tests/lumek_tests" --gtest_brief=1
+
+    echo "== ARM64 under qemu: the unit tests and the golden pictures"
+    # Left out: the slowest comparisons of the fast renderer (the golden
+    # pictures cover it there) and tests that time or start many processes.
+    build_arm64 lumek_tests
+    qemu-aarch64 -L /usr/aarch64-linux-gnu "$here/build-arm64/tests/lumek_tests" --gtest_brief=1 \
+        --gtest_filter='-FastRender.TheEightShotViews:FastRender.ShowPosesAtEveryRenderSize:Record*:Program.AnInterrupt*:BenchmarkProgram.*'
+
+    echo "== Clang with AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzzer"
+    CXX=clang++-14 reconfigure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_SANITIZE=ON \
+        -DLUMEK_FUZZ=ON -DLUMEK_PERF=OFF
+    cmake --build "$here/build-fuzz" -j "$jobs"
+    (cd "$here/build-fuzz" && ctest --output-on-failure -j "$jobs" -LE 'show|serial')
+    # New inputs go to a scratch folder; the committed seeds are only read.
+    mkdir -p "$here/build-fuzz/corpus"
+    local fuzz_status=0
+    "$here/build-fuzz/tests/lumek_fuzz" -max_total_time=60 -print_final_stats=1 \
+        -artifact_prefix="$here/build-fuzz/" "$here/build-fuzz/corpus" \
+        "$here/tests/fuzz/corpus" "$here/tests/fuzz/regressions" >"$here/build-fuzz/fuzz.log" 2>&1 ||
+        fuzz_status=$?
+    grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|renderers disagree|SUMMARY)' \
+        "$here/build-fuzz/fuzz.log" || true
+    if [ "$fuzz_status" -ne 0 ]; then
+        tail -40 "$here/build-fuzz/fuzz.log"
+        echo "The fuzzer found a fault; the input is in build-fuzz/ (crash-*)."
+        exit 1
+    fi
+
+    echo "== The renderer's threads under ThreadSanitizer"
+    reconfigure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_TSAN=ON \
+        -DLUMEK_PERF=OFF -DLUMEK_WINE_TESTS=OFF
+    cmake --build "$here/build-tsan" -j "$jobs" --target lumek_tests
+    "$here/build-tsan/tests/lumek_tests" --gtest_brief=1 \
+        --gtest_filter='Render*:FastRender*:RendererSetup*:ScreenshotRun.Golden*:Stress*:WorkerPool*'
+
+    echo "== The whole show"
+    local show_status=0
+    wait "$show_pid" || show_status=$?
+    trap - EXIT
+    cat "$show_log"
+    [ "$show_status" -eq 0 ] || exit "$show_status"
+
+    echo "== Processor time, alone"
+    (cd "$here/build" && ctest --output-on-failure -L serial)
+}
+
 case "${1:-}" in
     run)
         shift
@@ -174,32 +236,7 @@ case "${1:-}" in
         install_page_test_modules
         cmake --build "$here/build" -j "$jobs"
         make_packages
-        (cd "$here/build" && ctest --output-on-failure -j "$jobs")
-
-        # Clang: the unit tests and the golden pictures, so every run shows
-        # that both compilers give the same bytes.
-        CXX=clang++-14 reconfigure build-clang -DCMAKE_BUILD_TYPE=Release -DLUMEK_PERF=OFF
-        cmake --build "$here/build-clang" -j "$jobs" --target lumek_tests
-        "$here/build-clang/tests/lumek_tests"
-
-        # ARM64 under qemu: the unit tests (but the slowest comparisons of the
-        # fast renderer, which the golden pictures cover there) and the
-        # golden pictures.
-        build_arm64 lumek_tests
-        qemu-aarch64 -L /usr/aarch64-linux-gnu "$here/build-arm64/tests/lumek_tests" \
-            --gtest_filter='-FastRender.TheEightShotViews:FastRender.ShowPosesAtEveryRenderSize'
-
-        reconfigure build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_SANITIZE=ON \
-            -DLUMEK_TESTS=ON -DLUMEK_WINE_TESTS=OFF
-        cmake --build "$here/build-sanitize" -j "$jobs"
-        # The whole 312-second show and the Wine tests run once, in the normal build.
-        (cd "$here/build-sanitize" && ctest --output-on-failure -j "$jobs" -LE show)
-        # The renderer's threads under ThreadSanitizer.
-        reconfigure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_TSAN=ON \
-            -DLUMEK_PERF=OFF -DLUMEK_WINE_TESTS=OFF
-        cmake --build "$here/build-tsan" -j "$jobs" --target lumek_tests
-        "$here/build-tsan/tests/lumek_tests" \
-            --gtest_filter='Render*:FastRender*:RendererSetup*:ScreenshotRun.Golden*:Stress*'
+        run_tests
         ;;
     *)
         echo "usage: $0 run [lumek switches...] | $0 test | $0 windows | $0 arm64 | $0 package | $0 web" >&2

@@ -72,7 +72,9 @@ TEST(WholeShow, PlaysToItsEndAndAllocatesNothingPerFrame) {
     test::ChildProcess lumek({LUMEK_SHOW_PROBE, dir.file("notes"), "-t5"},
                              {"DISPLAY=" + server.display()}, dir.path(), dir.file("out"),
                              dir.file("err"));
-    ASSERT_TRUE(test::waitForWindow(server.display(), "Lumek", 10s));
+    // Generous: the test command runs this beside other work at a lower
+    // priority; the show is tied to its clock, not to the frame rate.
+    ASSERT_TRUE(test::waitForWindow(server.display(), "Lumek", 60s));
     const auto start = std::chrono::steady_clock::now();
 
     // A moment inside each scene (seconds of the show).
@@ -116,7 +118,7 @@ TEST(ShowMemoryCheck, FindsAKilobyteLostEveryFrame) {
     test::ChildProcess lumek({LUMEK_SHOW_PROBE, dir.file("notes"), "--leak", "-t1"},
                              {"DISPLAY=" + server.display()}, dir.path(), dir.file("out"),
                              dir.file("err"));
-    ASSERT_TRUE(test::waitForWindow(server.display(), "Lumek", 10s));
+    ASSERT_TRUE(test::waitForWindow(server.display(), "Lumek", 60s));
     std::this_thread::sleep_for(5s);
     test::pressKey(server.display(), "Lumek", "space");
     EXPECT_EQ(lumek.waitFor(20s), 0);

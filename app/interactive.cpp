@@ -31,6 +31,8 @@ int runInteractive() {
     renderSlots.currentRenderer =
         std::make_unique<RayRenderer>(renderSlots.currentImage.get(), programRandom(),
                                       display::usableProcessors());
+    // Room for every scene now: once the show runs, a frame allocates nothing.
+    renderSlots.currentRenderer->prepareFor(largestScene(sceneLibrary));
     const display::QuadOptions quad{settings.renderSize, settings.quadScale,
                                     settings.linearFiltering};
 

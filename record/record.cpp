@@ -66,6 +66,7 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
     env.slots.currentRenderer =
         std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, env.threads);
     RayRenderer& renderer = *env.slots.currentRenderer;
+    renderer.prepareFor(largestScene(env.library));
     const FrameImage& image = *env.slots.currentImage;
 
     const auto start = std::chrono::steady_clock::now();

@@ -1,5 +1,6 @@
 #include "render/renderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -170,6 +171,13 @@ void RayRenderer::cullRows(void* context, int) {
             p.y = static_cast<float>(p.y + stepUy);
         }
     }
+}
+
+void RayRenderer::prepareFor(size_t shapes) {
+    if (shapes > std::numeric_limits<uint16_t>::max()) return;  // rendered the straightforward way
+    if (flatShapes_.size() < shapes) flatShapes_.resize(shapes);
+    const size_t need = flatCounts_.size() * std::max<size_t>(shapes, 1);
+    if (flatLists_.size() < need) flatLists_.resize(need);
 }
 
 void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {

@@ -64,6 +64,10 @@ class RayRenderer {
     void render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
                 float viewHeight);
 
+    // Grows the fast path's frame data for scenes of up to `shapes` shapes
+    // now, so that rendering them later allocates nothing.
+    void prepareFor(size_t shapes);
+
     // The straightforward render, one pixel after another on this thread.
     void renderReference(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
                          float viewHeight);

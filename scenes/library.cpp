@@ -1,5 +1,6 @@
 #include "scenes/library.h"
 
+#include <algorithm>
 #include <span>
 
 namespace lumek {
@@ -176,6 +177,12 @@ const char* sceneName(int index) { return kScenes[index].name; }
 void buildSceneLibrary(SceneLibrary& library) {
     for (int index : kListOrder)
         for (const ShapeRow& row : kScenes[index].rows) library[index].pushBack(makeShape(row));
+}
+
+size_t largestScene(const SceneLibrary& library) {
+    size_t largest = 0;
+    for (int i = 0; i < kSceneCount; ++i) largest = std::max(largest, library[i].size());
+    return largest;
 }
 
 void deleteSceneShapes(SceneLibrary& library) {

@@ -42,6 +42,9 @@ class SceneLibrary {
 
 const char* sceneName(int index);
 
+// The number of shapes in the library's largest scene.
+size_t largestScene(const SceneLibrary& library);
+
 // Appends every scene's shapes to the (empty) lists, list 1 first, then
 // 0, 2, 3, ... 9.
 void buildSceneLibrary(SceneLibrary& library);

@@ -5,9 +5,11 @@
 
 #include "app/command_line.h"
 #include "app/program.h"
+#include "app/state.h"
 #include "display/system.h"
 
 int main(int argc, char** argv) {
+    lumek::programArguments = argv;
     std::string text;
     if (lumek::display::wholeCommandLine(text))
         text = lumek::skipProgramName(text.c_str());

@@ -8,5 +8,6 @@ RenderSlots renderSlots;
 uint32_t elapsedMs = 0;
 uint32_t lastTickMs = 0;
 TimelineState timeline;
+char** programArguments = nullptr;
 
 }  // namespace lumek

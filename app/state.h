@@ -19,5 +19,7 @@ extern uint32_t elapsedMs;
 extern uint32_t lastTickMs;
 // timelinePhase and currentShapes of the show.
 extern TimelineState timeline;
+// The arguments the process was started with (null-terminated).
+extern char** programArguments;
 
 }  // namespace lumek

@@ -32,6 +32,11 @@ bool isTerminal(std::FILE* stream);
 // Standard output carries bytes, not text (no line-end translation).
 void useBinaryStdout();
 
+// Replaces this process by the program `name` in this program's own folder,
+// with the same arguments (argv[0] becomes its path). Returns only when
+// that failed, with the reason.
+bool replaceWithSibling(const char* name, char** argv, std::string& error);
+
 // The process's whole command line, program name included, where the
 // platform hands one over (Windows); false where it hands over an argument
 // vector instead.

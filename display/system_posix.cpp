@@ -9,9 +9,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "display/system.h"
 
@@ -121,5 +123,23 @@ bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 void useBinaryStdout() {}
 
 bool wholeCommandLine(std::string&) { return false; }
+
+bool replaceWithSibling(const char* name, char** argv, std::string& error) {
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        error = std::string("cannot find this program's folder: ") + std::strerror(errno);
+        return false;
+    }
+    std::string path(self, static_cast<size_t>(length));
+    path = path.substr(0, path.rfind('/') + 1) + name;
+    std::vector<char*> args;
+    args.push_back(path.data());
+    for (char** a = argv + 1; *a != nullptr; ++a) args.push_back(*a);
+    args.push_back(nullptr);
+    execv(path.c_str(), args.data());
+    error = path + ": " + std::strerror(errno);
+    return false;
+}
 
 }  // namespace lumek::display

@@ -65,6 +65,11 @@ void requestStop() { stopFlag.store(true); }
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+bool replaceWithSibling(const char*, char**, std::string& error) {
+    error = "the Windows program is one file";
+    return false;
+}
+
 bool wholeCommandLine(std::string& text) {
     text = GetCommandLineA();
     return true;

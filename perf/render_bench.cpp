@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "display/system.h"
 #include "render/renderer.h"
 #include "render/targets.h"
-#include "display/system.h"
 #include "scenes/library.h"
 #include "scenes/timeline.h"
 #include "shots/shots.h"
@@ -74,7 +74,8 @@ View shotView(SceneLibrary& lib, int row) {
 View showView(SceneLibrary& lib, uint32_t t) {
     TimelineState timeline;
     View v{};
-    for (int i = 0; i < 30; ++i) stepTimeline(timeline, lib, t, v.centre, v.axisX, v.axisY, v.height);
+    for (int i = 0; i < 30; ++i)
+        stepTimeline(timeline, lib, t, v.centre, v.axisX, v.axisY, v.height);
     for (int i = 0; i < kSceneCount; ++i)
         if (timeline.currentShapes == &lib[i]) v.list = i;
     return v;
@@ -116,7 +117,7 @@ BENCHMARK(BM_BenchFrame128)
 
 // Shape tests a frame makes: every pixel tests each candidate of each of
 // its tile's slots once (the last frame the reference renderer culled).
-double candidateTests(const RayRenderer& r, int width, int height) {
+double candidateTests(RayRenderer& r, int width, int height) {
     const int tile = 1 << r.tileShift();
     double tests = 0;
     for (int ty = 0; ty < r.tilesY(); ++ty)
@@ -170,23 +171,40 @@ void BM_ShotSpeedup(benchmark::State& state) {
     runSpeedup(state, kShotWidth, kShotHeight, 1.0f,
                [row](SceneLibrary& lib) { return shotView(lib, row); });
 }
-BENCHMARK(BM_ShotSpeedup)->DenseRange(1, 8)->ArgName("row")->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_ShotSpeedup)
+    ->DenseRange(1, 8)
+    ->ArgName("row")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
 
 void BM_ShowFrame512Speedup(benchmark::State& state) {
     const uint32_t t = static_cast<uint32_t>(state.range(0));
     runSpeedup(state, 512, 512, 1.333f, [t](SceneLibrary& lib) { return showView(lib, t); });
 }
 BENCHMARK(BM_ShowFrame512Speedup)
-    ->Arg(20000)->Arg(40000)->Arg(80000)->Arg(150000)->Arg(210000)->Arg(250000)->Arg(290000)
-    ->ArgName("ms")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+    ->Arg(20000)
+    ->Arg(40000)
+    ->Arg(80000)
+    ->Arg(150000)
+    ->Arg(210000)
+    ->Arg(250000)
+    ->Arg(290000)
+    ->ArgName("ms")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
 
 void BM_BenchFrame128Speedup(benchmark::State& state) {
     const int row = static_cast<int>(state.range(0));
     runSpeedup(state, 128, 128, 1.333f, [row](SceneLibrary& lib) { return shotView(lib, row); });
 }
-BENCHMARK(BM_BenchFrame128Speedup)->DenseRange(1, 8)->ArgName("row")
-    ->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(0.5);
+BENCHMARK(BM_BenchFrame128Speedup)
+    ->DenseRange(1, 8)
+    ->ArgName("row")
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->MinTime(0.5);
 
 // Pass 1 alone on the screenshot image (reference, then spread over all threads).
 void BM_CullShot(benchmark::State& state) {

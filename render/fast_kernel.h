@@ -18,8 +18,8 @@ struct FlatShape {
     double a, b, c, d;  // disc: centre x, centre y, radius, radius squared
                         // segment: start x, start y, direction x, direction y
     double falloff;
-    int32_t red, green, blue;
-    int32_t segment;  // 0 disc, 1 segment
+    double red, green, blue;  // exact: 32-bit integers
+    int32_t segment;          // 0 disc, 1 segment
 };
 
 // Everything the pixel pass of one frame reads.
@@ -39,16 +39,29 @@ struct FrameJob {
     uint8_t* pixels;
 };
 
+// One worker's pixel positions along a row: `ox` and `oy` hold `width`
+// floats each. The x positions depend only on the row's first x and the
+// column step's x, and likewise for y; a worker keeps them while those stay
+// the same (every row of a view whose columns run along an axis).
+struct RowScratch {
+    float* ox = nullptr;
+    float* oy = nullptr;
+    uint32_t xFrom[2] = {0, 0};  // bits of the first x and of the step's x
+    uint32_t yFrom[2] = {0, 0};
+    bool xKept = false;
+    bool yKept = false;
+};
+
 // Shades pixel row y, drawing jitter from a generator in `state` (the state
-// before the row's first draw). `ox` and `oy` are scratch of `width` floats.
-using RowShader = void (*)(const FrameJob& job, int y, uint32_t state, float* ox, float* oy);
+// before the row's first draw).
+using RowShader = void (*)(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 
 // One per instruction set (render/targets.h lists them).
-void shadeRowPortable(const FrameJob& job, int y, uint32_t state, float* ox, float* oy);
+void shadeRowPortable(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 #if defined(__x86_64__) || defined(__i386__)
-void shadeRowSse2(const FrameJob& job, int y, uint32_t state, float* ox, float* oy);
-void shadeRowAvx2(const FrameJob& job, int y, uint32_t state, float* ox, float* oy);
-void shadeRowAvx512(const FrameJob& job, int y, uint32_t state, float* ox, float* oy);
+void shadeRowSse2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
+void shadeRowAvx2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
+void shadeRowAvx512(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 #endif
 
 }  // namespace lumek::fast

@@ -57,7 +57,7 @@ struct Isa {
     static D toDouble(I a) { return _mm512_cvtepi32_pd(a); }
     // Colours as doubles (exact for every 32-bit integer).
     using C = D;
-    static C colour(int32_t v) { return set(v); }
+    static C colour(double v) { return set(v); }
     static C selectColour(M mask, C a, C b) { return select(mask, a, b); }
     static void storeI(int32_t* out, I a) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), a); }
 };

@@ -97,7 +97,6 @@ RayRenderer::RayRenderer(FrameImage* image, RandomStream& random, int threads)
     tileSize_ = static_cast<float>(1 << tileShift_);
     tilesX_ = image->getWidth() >> tileShift_;
     tilesY_ = image->getHeight() >> tileShift_;
-    candidates_ = std::make_unique<ShapeList[]>(static_cast<size_t>(tilesX_) * tilesY_ * kSlotCount);
 
     const int height = image->getHeight();
     tileRowStarts_.resize(static_cast<size_t>(tilesY_));
@@ -105,10 +104,25 @@ RayRenderer::RayRenderer(FrameImage* image, RandomStream& random, int threads)
     rowFirstDraw_.resize(static_cast<size_t>(height) + 1);
     flatCounts_.resize(static_cast<size_t>(tilesX_) * tilesY_ * kSlotCount);
     scratch_.resize(static_cast<size_t>(pool_.size()) * 2 * image->getWidth());
+    rowScratch_.resize(static_cast<size_t>(pool_.size()));
+    for (size_t w = 0; w < rowScratch_.size(); ++w) {
+        rowScratch_[w].ox = scratch_.data() + w * 2 * image->getWidth();
+        rowScratch_[w].oy = rowScratch_[w].ox + image->getWidth();
+    }
     frame_ = std::make_unique<FastFrame>();
 }
 
 RayRenderer::~RayRenderer() = default;
+
+ShapeList* RayRenderer::candidateLists() {
+    // One list per tile and slot, each with room for 16, made the first time
+    // the straightforward render needs them: 12,288 allocations at 1024 x 768
+    // that the fast path never uses.
+    if (!candidates_)
+        candidates_ =
+            std::make_unique<ShapeList[]>(static_cast<size_t>(tilesX_) * tilesY_ * kSlotCount);
+    return candidates_.get();
+}
 
 // The caller's vectors end up as the steps and the start of the next row;
 // `rowOrigins`, if given, receives every row's first pixel on the way.
@@ -205,14 +219,12 @@ void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
 void RayRenderer::shadeRows(void* context, int worker) {
     FastFrame& f = *static_cast<FastFrame*>(context);
     RayRenderer& r = *f.renderer;
-    const int width = r.image_->getWidth();
     const int height = r.image_->getHeight();
-    float* ox = r.scratch_.data() + static_cast<size_t>(worker) * 2 * width;
-    float* oy = ox + width;
+    fast::RowScratch& scratch = r.rowScratch_[static_cast<size_t>(worker)];
     for (int y; (y = f.nextRow.fetch_add(1, std::memory_order_relaxed)) < height;) {
         // Where this row's first draw lies in the serial stream.
         const uint32_t state = RandomStream::stepsOf(r.rowFirstDraw_[y]).apply(f.startState);
-        r.rowShader_(f.job, y, state, ox, oy);
+        r.rowShader_(f.job, y, state, scratch);
     }
 }
 
@@ -234,11 +246,13 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
         fast::FlatShape& f = flatShapes_[i];
         if (s.kind() == ShapeKind::Circle) {
             const auto& c = static_cast<const CircleShape&>(s);
-            f = {c.centre.x, c.centre.y, c.radius, c.radiusSq, c.falloff, c.red, c.green, c.blue, 0};
+            f = {c.centre.x, c.centre.y, c.radius, c.radiusSq, c.falloff,
+                 double(c.red), double(c.green), double(c.blue), 0};
         } else {
             const auto& seg = static_cast<const SegmentShape&>(s);
-            f = {seg.start.x, seg.start.y, seg.dir.x, seg.dir.y, seg.falloff,
-                 seg.red,     seg.green,   seg.blue,  1};
+            f = {seg.start.x,       seg.start.y,         seg.dir.x,          seg.dir.y,
+                 seg.falloff,       double(seg.red),     double(seg.green),  double(seg.blue),
+                 1};
         }
     }
     cullFast(shapes, g);
@@ -289,7 +303,7 @@ void RayRenderer::cull(const ShapeList& shapes, const FrameGeometry& g) {
     const double stepVy = static_cast<double>(tileSize_) * g.v.y;
 
     Vec2 rowStart = g.firstTileCentre;
-    ShapeList* list = candidates_.get();
+    ShapeList* list = candidateLists();
     for (int ty = 0; ty < tilesY_; ++ty) {
         Vec2 p = rowStart;
         for (int tx = 0; tx < tilesX_; ++tx) {
@@ -312,6 +326,7 @@ void RayRenderer::shadePixels(const FrameGeometry& g) {
     const int height = image_->getHeight();
     uint8_t* out = image_->pixels.get();
     RandomStream& random = *random_;
+    const ShapeList* allLists = candidateLists();
 
     Vec2 rowStart = g.origin;
     for (int y = 0; y < height; ++y) {
@@ -320,7 +335,7 @@ void RayRenderer::shadePixels(const FrameGeometry& g) {
         for (int x = 0; x < width; ++x, out += 4) {
             PixelSums sum;
             const ShapeList* lists =
-                &candidates_[((y >> tileShift_) * tilesX_ + (x >> tileShift_)) * kSlotCount];
+                &allLists[((y >> tileShift_) * tilesX_ + (x >> tileShift_)) * kSlotCount];
             for (int k = 0; k < kSlotCount; ++k) {
                 const ShapeList& list = lists[k];
                 const size_t n = list.size();

@@ -92,8 +92,10 @@ class RayRenderer {
     int tilesX() const { return tilesX_; }
     int tilesY() const { return tilesY_; }
     float lastTileRadius() const { return lastTileRadius_; }
-    const ShapeList& candidates(int tx, int ty, int slot) const {
-        return candidates_[(ty * tilesX_ + tx) * kSlotCount + slot];
+    // The straightforward render's candidate lists (made on first use: the
+    // fast path has lists of its own).
+    const ShapeList& candidates(int tx, int ty, int slot) {
+        return candidateLists()[(ty * tilesX_ + tx) * kSlotCount + slot];
     }
     FrameImage& image() const { return *image_; }
     RandomStream& random() const { return *random_; }
@@ -104,6 +106,7 @@ class RayRenderer {
     static void shadeRows(void* frame, int worker);
     Vec2 finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY,
                      Vec2* rowOrigins = nullptr);
+    ShapeList* candidateLists();
 
     struct SlotEdges {
         Vec2 first, last;
@@ -131,6 +134,7 @@ class RayRenderer {
     std::vector<Vec2> rowOrigins_;
     std::vector<uint64_t> rowFirstDraw_;
     std::vector<float> scratch_;  // two rows of floats per worker
+    std::vector<fast::RowScratch> rowScratch_;
     std::unique_ptr<FastFrame> frame_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,7 +32,7 @@ namespace lumek {
 namespace {
 
 std::string temporaryNameFor(const std::string& path) {
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter{0};
     return path + ".tmp" + std::to_string(LUMEK_PID()) + "." + std::to_string(counter++);
 }
 

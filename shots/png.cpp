@@ -38,21 +38,25 @@ unsigned char* compressForStb(unsigned char* data, int size, int* outSize, int) 
 
 namespace lumek {
 
+std::string encodePngRgb(const uint8_t* rgb, int width, int height) {
+    int size = 0;
+    unsigned char* png = stbi_write_png_to_mem(rgb, width * 3, width, height, 3, &size);
+    if (png == nullptr) return {};
+    std::string out(reinterpret_cast<const char*>(png), static_cast<size_t>(size));
+    std::free(png);
+    return out;
+}
+
 std::string encodePng(const FrameImage& image) {
     const int width = image.getWidth(), height = image.getHeight();
-    std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
     const uint8_t* src = image.pixels.get();
     for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
         rgb[3 * i] = src[4 * i];
         rgb[3 * i + 1] = src[4 * i + 1];
         rgb[3 * i + 2] = src[4 * i + 2];
     }
-    int size = 0;
-    unsigned char* png = stbi_write_png_to_mem(rgb.data(), width * 3, width, height, 3, &size);
-    if (png == nullptr) return {};
-    std::string out(reinterpret_cast<const char*>(png), static_cast<size_t>(size));
-    std::free(png);
-    return out;
+    return encodePngRgb(rgb.data(), width, height);
 }
 
 }  // namespace lumek

@@ -11,4 +11,7 @@ namespace lumek {
 // out): the same bytes from every build. Empty when encoding fails.
 std::string encodePng(const FrameImage& image);
 
+// The same from three bytes a pixel, rows from the top.
+std::string encodePngRgb(const uint8_t* rgb, int width, int height);
+
 }  // namespace lumek

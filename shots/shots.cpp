@@ -1,6 +1,12 @@
 #include "shots/shots.h"
 
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "shots/files.h"
 #include "shots/png.h"
@@ -13,26 +19,117 @@ std::string pngNameFor(const std::string& rawName) {
     return rawName.substr(0, rawName.size() - 4) + ".png";
 }
 
-// One line per file, on stdout when written and on stderr when not.
-bool report(const std::string& name, bool written, size_t size, const std::string& error,
-            ShotEnvironment& env) {
-    if (written)
-        env.out << name << "  " << size << " bytes\n";
-    else
-        env.err << "lumek: cannot write " << name << ": " << error << "\n";
-    return written;
+// One picture's files, written while the next picture renders.
+struct PictureJob {
+    std::string rawName;
+    std::string rgb;  // the raw file's bytes
+    bool png = false;
+    int width = 0, height = 0;
+};
+
+// What writing one file gave: its report line, on stdout or stderr.
+struct FileResult {
+    std::string line;
+    bool written = false;
+};
+
+std::vector<FileResult> writePicture(const PictureJob& job) {
+    std::vector<FileResult> results;
+    auto write = [&results](const std::string& name, const std::string& bytes, size_t size,
+                            std::string error) {
+        const bool ok = !bytes.empty() && replaceFile(name, bytes, error);
+        results.push_back({ok ? name + "  " + std::to_string(size) + " bytes\n"
+                              : "lumek: cannot write " + name + ": " + error + "\n",
+                           ok});
+    };
+    write(job.rawName, job.rgb, job.rgb.size(), "");
+    if (job.png) {
+        const std::string png =
+            encodePngRgb(reinterpret_cast<const uint8_t*>(job.rgb.data()), job.width, job.height);
+        write(pngNameFor(job.rawName), png, png.size(), "the picture could not be encoded");
+    }
+    return results;
 }
 
-bool writePngImage(const std::string& fileName, const FrameImage& image, size_t& size,
-                   std::string& error) {
-    const std::string bytes = encodePng(image);
-    size = bytes.size();
-    if (bytes.empty()) {
-        error = "the picture could not be encoded";
-        return false;
+// Writes the pictures it is given on threads of its own, while the caller
+// renders the next ones; reports every file in the order of the pictures,
+// as a one-thread run would.
+class PictureWriter {
+  public:
+    PictureWriter(ShotEnvironment& env, int threads) : env_(env) {
+        for (int i = 0; i < threads; ++i) {
+            try {
+                threads_.emplace_back([this] { work(); });
+            } catch (const std::system_error&) {
+                break;  // the caller writes what no thread takes
+            }
+        }
     }
-    return replaceFile(fileName, bytes, error);
-}
+
+    void add(PictureJob job) {
+        if (threads_.empty()) {
+            report(writePicture(job));
+            return;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        jobs_.push_back(std::move(job));
+        results_.emplace_back();
+        wake_.notify_one();
+    }
+
+    // Waits for every file; true when all were written.
+    bool finish() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closing_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& t : threads_) t.join();
+        threads_.clear();
+        return allWritten_;
+    }
+
+    ~PictureWriter() { finish(); }
+
+  private:
+    void work() {
+        for (;;) {
+            size_t index;
+            PictureJob* job;  // a deque keeps its elements where they are
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [this] { return closing_ || taken_ < jobs_.size(); });
+                if (taken_ == jobs_.size()) return;
+                index = taken_++;
+                job = &jobs_[index];
+            }
+            std::vector<FileResult> results = writePicture(*job);
+            std::lock_guard<std::mutex> lock(mutex_);
+            job->rgb = std::string();  // written: its memory can go
+            results_[index] = std::move(results);
+            // Reports go out in picture order, as soon as the next is done.
+            while (reported_ < results_.size() && !results_[reported_].empty())
+                report(results_[reported_++]);
+        }
+    }
+
+    void report(const std::vector<FileResult>& results) {
+        for (const FileResult& r : results) {
+            (r.written ? env_.out : env_.err) << r.line << std::flush;
+            allWritten_ &= r.written;
+        }
+    }
+
+    ShotEnvironment& env_;
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<PictureJob> jobs_;
+    std::deque<std::vector<FileResult>> results_;
+    size_t taken_ = 0, reported_ = 0;
+    bool closing_ = false;
+    bool allWritten_ = true;
+};
 
 }  // namespace
 
@@ -63,8 +160,9 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
         std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, env.threads);
 
     auto stopping = [&env] { return env.stopRequested && env.stopRequested(); };
-    bool allWritten = true, stopped = false;
+    bool stopped = false;
     int requested = 0;
+    PictureWriter writer(env, alsoPng ? env.threads : 1);
     for (int row = 1; row <= kShotCount; ++row) {
         const ShotRow& shot = shotRow(row);
         if (std::strstr(commandLine, shot.switchText) == nullptr) continue;
@@ -75,17 +173,11 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
         }
         renderShot(row, env.library, *env.slots.currentRenderer);
         const FrameImage& image = *env.slots.currentImage;
-        std::string error;
-        const size_t rawSize = size_t(image.getWidth()) * image.getHeight() * 3;
-        const bool rawWritten = writeRawImage(shot.fileName, image, error);
-        allWritten &= report(shot.fileName, rawWritten, rawSize, error, env);
-        if (alsoPng) {
-            const std::string pngName = pngNameFor(shot.fileName);
-            size_t pngSize = 0;
-            const bool pngWritten = writePngImage(pngName, image, pngSize, error);
-            allWritten &= report(pngName, pngWritten, pngSize, error, env);
-        }
+        writer.add(
+            {shot.fileName, rawImageBytes(image), alsoPng, image.getWidth(), image.getHeight()});
     }
+    // Every file is complete before anything else is said or released.
+    const bool allWritten = writer.finish();
 
     if (requested == 0) {
         env.err << "lumek: no picture was asked for; the switches are";

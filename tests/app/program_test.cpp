@@ -34,6 +34,18 @@ TEST(Program, HelpNamesEverySwitchAndEndsWithZero) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
+// The modes that open no window do not pay for the window system: the
+// program they run in links neither SDL2 nor OpenGL.
+TEST(Program, LoadsNoWindowLibraries) {
+    TempDir dir;
+    const ProcessResult r =
+        test::runCommand("objdump -p " + test::shellQuote(LUMEK_EXE) + " | grep NEEDED", dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("libc.so"), std::string::npos) << r.out;
+    for (const char* library : {"SDL", "libGL", "libX11", "libwayland"})
+        EXPECT_EQ(r.out.find(library), std::string::npos) << library << " in\n" << r.out;
+}
+
 TEST(Program, VersionIsOneLine) {
     TempDir dir;
     const ProcessResult r = lumek("--version", dir);

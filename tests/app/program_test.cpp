@@ -39,7 +39,7 @@ TEST(Program, HelpNamesEverySwitchAndEndsWithZero) {
 TEST(Program, LoadsNoWindowLibraries) {
     TempDir dir;
     const ProcessResult r =
-        test::runCommand("objdump -p " + test::shellQuote(LUMEK_EXE) + " | grep NEEDED", dir.path());
+        test::runCommand("readelf -d " + test::shellQuote(LUMEK_EXE) + " | grep NEEDED", dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("libc.so"), std::string::npos) << r.out;
     for (const char* library : {"SDL", "libGL", "libX11", "libwayland"})

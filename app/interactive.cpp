@@ -28,9 +28,8 @@ int runInteractive() {
     buildSceneLibrary(sceneLibrary);
     renderSlots.currentImage =
         std::make_unique<FrameImage>(settings.renderSize, settings.renderSize, 1.333f);
-    renderSlots.currentRenderer =
-        std::make_unique<RayRenderer>(renderSlots.currentImage.get(), programRandom(),
-                                      display::usableProcessors());
+    renderSlots.currentRenderer = std::make_unique<RayRenderer>(
+        renderSlots.currentImage.get(), programRandom(), display::usableProcessors());
     // Room for every scene now: once the show runs, a frame allocates nothing.
     renderSlots.currentRenderer->prepareFor(largestScene(sceneLibrary));
     const display::QuadOptions quad{settings.renderSize, settings.quadScale,
@@ -49,8 +48,8 @@ int runInteractive() {
         elapsedMs += now - lastTickMs;
         lastTickMs = now;
         if (display::windowActive() &&
-            !display::presentFrame(timeline, sceneLibrary, elapsedMs,
-                                   *renderSlots.currentRenderer, *renderSlots.currentImage, quad))
+            !display::presentFrame(timeline, sceneLibrary, elapsedMs, *renderSlots.currentRenderer,
+                                   *renderSlots.currentImage, quad))
             break;  // the show is over
         display::swapBuffers();
         if (frameObserver != nullptr && display::windowActive()) frameObserver(elapsedMs);

@@ -47,5 +47,4 @@ bool FrameCheck::check(FrameImage& image, int thread, uint64_t round,
     return false;
 }
 
-
 }  // namespace lumek

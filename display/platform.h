@@ -24,8 +24,8 @@ enum class WindowOpened { Yes, Failed, Declined };
 // Opens the one window with a current OpenGL context and the fixed GL state.
 // Falls back to a window (after asking) when the fullscreen mode cannot be
 // set. Failed: a reason was shown; Declined: the person chose not to go on.
-WindowOpened openWindow(const char* title, int width, int height, int colourBits,
-                        bool fullscreen, bool linearFiltering);
+WindowOpened openWindow(const char* title, int width, int height, int colourBits, bool fullscreen,
+                        bool linearFiltering);
 
 // Releases everything openWindow made, reporting each failed step.
 void closeWindow();

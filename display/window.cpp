@@ -68,7 +68,8 @@ bool openSteps(const char* title, int width, int height, int colourBits, bool fu
     state.holdsWindow = true;
     if (!ws.getDeviceContext()) return closeAndFail("Can't Create A GL Device Context.");
     state.holdsDeviceContext = true;
-    if (!ws.choosePixelFormat(colourBits)) return closeAndFail("Can't Find A Suitable PixelFormat.");
+    if (!ws.choosePixelFormat(colourBits))
+        return closeAndFail("Can't Find A Suitable PixelFormat.");
     if (!ws.setPixelFormat()) return closeAndFail("Can't Set The PixelFormat.");
     if (!ws.createContext()) return closeAndFail("Can't Create A GL Rendering Context.");
     state.holdsContext = true;
@@ -92,8 +93,8 @@ MessageAnswer showMessage(const char* text, const char* caption, MessageButtons 
     return sys().messageBox(text, caption, buttons, icon);
 }
 
-WindowOpened openWindow(const char* title, int width, int height, int colourBits,
-                        bool fullscreen, bool linearFiltering) {
+WindowOpened openWindow(const char* title, int width, int height, int colourBits, bool fullscreen,
+                        bool linearFiltering) {
     bool declined = false;
     if (openSteps(title, width, height, colourBits, fullscreen, linearFiltering, declined))
         return WindowOpened::Yes;

@@ -200,8 +200,8 @@ class SdlWindowSystem final : public WindowSystem {
                 out.type = Type::Close;
                 break;
             case SDL_KEYDOWN: {
-                const bool system = (e.key.keysym.mod & KMOD_ALT) != 0 ||
-                                    e.key.keysym.sym == SDLK_F10;
+                const bool system =
+                    (e.key.keysym.mod & KMOD_ALT) != 0 || e.key.keysym.sym == SDLK_F10;
                 out.type = system ? Type::SysKeyDown : Type::KeyDown;
                 break;
             }

@@ -13,13 +13,13 @@ namespace lumek::display {
 // One window-system message, as the window procedure sees it.
 struct WindowEvent {
     enum class Type {
-        Activate,      // the minimised state may have changed
-        SysCommand,    // a system command
-        Close,         // the window is being closed
-        KeyDown,       // a plain key press
-        SysKeyDown,    // a key with Alt held, or F10
-        Size,          // the client area changed size
-        Quit,          // the quit message posted by the window procedure
+        Activate,    // the minimised state may have changed
+        SysCommand,  // a system command
+        Close,       // the window is being closed
+        KeyDown,     // a plain key press
+        SysKeyDown,  // a key with Alt held, or F10
+        Size,        // the client area changed size
+        Quit,        // the quit message posted by the window procedure
         Other,
     };
     Type type = Type::Other;
@@ -57,8 +57,8 @@ class WindowSystem {
     virtual bool destroyWindow() = 0;
     virtual bool unregisterClass() = 0;
 
-    virtual MessageAnswer messageBox(const char* text, const char* caption,
-                                     MessageButtons buttons, MessageIcon icon) = 0;
+    virtual MessageAnswer messageBox(const char* text, const char* caption, MessageButtons buttons,
+                                     MessageIcon icon) = 0;
 
     // Takes one waiting message without blocking and, unless it is the quit
     // message, dispatches it to the window procedure (windowProcedure below).

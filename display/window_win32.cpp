@@ -3,6 +3,7 @@
 // thread's message queue with its window procedure, SwapBuffers and the
 // multimedia timer.
 #include <windows.h>
+// (after windows.h, whose types it uses)
 #include <mmsystem.h>
 
 #include <cstring>
@@ -60,10 +61,9 @@ class Win32WindowSystem final : public WindowSystem {
         const DWORD style = fullscreen ? WS_POPUP : WS_OVERLAPPEDWINDOW;
         RECT rect{0, 0, width, height};
         AdjustWindowRectEx(&rect, style, FALSE, exStyle);
-        window_ = CreateWindowExA(exStyle, kClassName, title,
-                                  style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
-                                  rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                                  instance_, nullptr);
+        window_ = CreateWindowExA(
+            exStyle, kClassName, title, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+            rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance_, nullptr);
         if (window_ == nullptr) return false;
         if (!descriptorBuilt_) {
             std::memset(&descriptor_, 0, sizeof descriptor_);
@@ -138,8 +138,8 @@ class Win32WindowSystem final : public WindowSystem {
                              MessageIcon icon) override {
         UINT type = buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK;
         type |= icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION
-                : icon == MessageIcon::Stop     ? MB_ICONSTOP
-                                                : MB_ICONINFORMATION;
+                : icon == MessageIcon::Stop      ? MB_ICONSTOP
+                                                 : MB_ICONINFORMATION;
         const int answer = MessageBoxA(nullptr, text, caption, type);
         if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
         return answer == IDYES ? MessageAnswer::Yes : MessageAnswer::No;

@@ -34,7 +34,9 @@ struct Isa {
     static M leWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LE_OQ); }
     static M gtWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GT_OQ); }
     static M geWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GE_OQ); }
-    static M eqOrUnorderedWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_UQ); }
+    static M eqOrUnorderedWhere(M m, D a, D b) {
+        return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_UQ);
+    }
     static M none() { return 0; }
     static M mOr(M a, M b) { return static_cast<M>(a | b); }
     static M mAndNot(M a, M b) { return static_cast<M>(~a & b); }
@@ -46,8 +48,8 @@ struct Isa {
     static D loadFloats(const float* p) { return _mm512_cvtps_pd(_mm256_loadu_ps(p)); }
     // The slot's 32 entries sit in two registers; a permute picks the lanes.
     static D gather(const float* slot, const int32_t* index) {
-        const __m512i i = _mm512_castsi256_si512(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index)));
+        const __m512i i =
+            _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(index)));
         const __m512 picked =
             _mm512_permutex2var_ps(_mm512_loadu_ps(slot), i, _mm512_loadu_ps(slot + 16));
         return _mm512_cvtps_pd(_mm512_castps512_ps256(picked));
@@ -59,7 +61,9 @@ struct Isa {
     using C = D;
     static C colour(double v) { return set(v); }
     static C selectColour(M mask, C a, C b) { return select(mask, a, b); }
-    static void storeI(int32_t* out, I a) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), a); }
+    static void storeI(int32_t* out, I a) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), a);
+    }
 };
 
 }  // namespace

@@ -28,7 +28,9 @@ struct Base {
     static D bitOr(D a, D b) { return _mm_or_pd(a, b); }
     static D andNot(D a, D b) { return _mm_andnot_pd(a, b); }  // ~a & b
     // Equal, or either side not a number.
-    static D eqOrUnordered(D a, D b) { return _mm_or_pd(_mm_cmpeq_pd(a, b), _mm_cmpunord_pd(a, b)); }
+    static D eqOrUnordered(D a, D b) {
+        return _mm_or_pd(_mm_cmpeq_pd(a, b), _mm_cmpunord_pd(a, b));
+    }
     static D select(D mask, D a, D b) {
         return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
     }

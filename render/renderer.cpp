@@ -126,8 +126,7 @@ ShapeList* RayRenderer::candidateLists() {
 
 // The caller's vectors end up as the steps and the start of the next row;
 // `rowOrigins`, if given, receives every row's first pixel on the way.
-Vec2 RayRenderer::finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY,
-                              Vec2* rowOrigins) {
+Vec2 RayRenderer::finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY, Vec2* rowOrigins) {
     Vec2 rowStart = g.origin;
     for (int y = 0; y < image_->getHeight(); ++y) {
         if (rowOrigins != nullptr) rowOrigins[y] = rowStart;
@@ -141,9 +140,9 @@ Vec2 RayRenderer::finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY,
 
 void RayRenderer::renderReference(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
                                   Vec2& axisY, float viewHeight) {
-    const FrameGeometry g = frameGeometry(image_->getWidth(), image_->getHeight(),
-                                          image_->getAspect(), tileSize_, viewCentre, axisX,
-                                          axisY, viewHeight);
+    const FrameGeometry g =
+        frameGeometry(image_->getWidth(), image_->getHeight(), image_->getAspect(), tileSize_,
+                      viewCentre, axisX, axisY, viewHeight);
     lastTileRadius_ = g.tileRadius;
     cull(shapes, g);
     shadePixels(g);
@@ -236,8 +235,8 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
     }
     const int width = image_->getWidth();
     const int height = image_->getHeight();
-    const FrameGeometry g = frameGeometry(width, height, image_->getAspect(), tileSize_,
-                                          viewCentre, axisX, axisY, viewHeight);
+    const FrameGeometry g = frameGeometry(width, height, image_->getAspect(), tileSize_, viewCentre,
+                                          axisX, axisY, viewHeight);
     lastTileRadius_ = g.tileRadius;
 
     if (flatShapes_.size() < shapes.size()) flatShapes_.resize(shapes.size());
@@ -246,13 +245,12 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
         fast::FlatShape& f = flatShapes_[i];
         if (s.kind() == ShapeKind::Circle) {
             const auto& c = static_cast<const CircleShape&>(s);
-            f = {c.centre.x, c.centre.y, c.radius, c.radiusSq, c.falloff,
+            f = {c.centre.x,    c.centre.y,      c.radius,       c.radiusSq, c.falloff,
                  double(c.red), double(c.green), double(c.blue), 0};
         } else {
             const auto& seg = static_cast<const SegmentShape&>(s);
-            f = {seg.start.x,       seg.start.y,         seg.dir.x,          seg.dir.y,
-                 seg.falloff,       double(seg.red),     double(seg.green),  double(seg.blue),
-                 1};
+            f = {seg.start.x,     seg.start.y,       seg.dir.x,        seg.dir.y, seg.falloff,
+                 double(seg.red), double(seg.green), double(seg.blue), 1};
         }
     }
     cullFast(shapes, g);

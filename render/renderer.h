@@ -104,8 +104,7 @@ class RayRenderer {
     struct FastFrame;
     static void cullRows(void* frame, int worker);
     static void shadeRows(void* frame, int worker);
-    Vec2 finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY,
-                     Vec2* rowOrigins = nullptr);
+    Vec2 finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY, Vec2* rowOrigins = nullptr);
     ShapeList* candidateLists();
 
     struct SlotEdges {

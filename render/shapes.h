@@ -77,8 +77,7 @@ class Shape {
     // False only when no line through a point within `radius` of `centre`,
     // with a direction inside the slot bounded by normals nA and nB, can
     // meet the shape.
-    virtual bool mayHit(const Vec2& centre, float radius, const Vec2& nA,
-                        const Vec2& nB) const = 0;
+    virtual bool mayHit(const Vec2& centre, float radius, const Vec2& nA, const Vec2& nB) const = 0;
 
     ShapeKind kind() const { return kind_; }
 

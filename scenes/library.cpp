@@ -144,10 +144,11 @@ struct SceneTable {
 
 // Indexed by scene list.
 constexpr SceneTable kScenes[kSceneCount] = {
-    {"Lumeklogo", kLumeklogoRows}, {"XMas", kXMasRows},       {"ColorCircles", kColorCirclesRows},
-    {"Boxes", kBoxesRows},         {"Spotlight", kSpotlightRows}, {"Shadow1", kShadow1Rows},
-    {"Shadow2", kShadow2Rows},     {"Shadow3", kShadow3Rows}, {"FarLights", kFarLightsRows},
-    {"WhiteDisc", kWhiteDiscRows},
+    {"Lumeklogo", kLumeklogoRows},       {"XMas", kXMasRows},
+    {"ColorCircles", kColorCirclesRows}, {"Boxes", kBoxesRows},
+    {"Spotlight", kSpotlightRows},       {"Shadow1", kShadow1Rows},
+    {"Shadow2", kShadow2Rows},           {"Shadow3", kShadow3Rows},
+    {"FarLights", kFarLightsRows},       {"WhiteDisc", kWhiteDiscRows},
 };
 
 // Lists are built and released in this order.

@@ -13,7 +13,8 @@
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
-#define LUMEK_OPEN(name) ::_open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE)
+#define LUMEK_OPEN(name) \
+    ::_open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE)
 #define LUMEK_WRITE ::_write
 #define LUMEK_CLOSE ::_close
 #define LUMEK_PID ::_getpid

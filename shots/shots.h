@@ -9,10 +9,10 @@
 #include <string>
 
 #include "render/random.h"
-#include "shots/table.h"
 #include "render/renderer.h"
 #include "render/slots.h"
 #include "scenes/library.h"
+#include "shots/table.h"
 
 namespace lumek {
 

@@ -1,6 +1,5 @@
 // The whole program, run as a separate process in a fresh folder.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <chrono>
@@ -38,8 +37,8 @@ TEST(Program, HelpNamesEverySwitchAndEndsWithZero) {
 // program they run in links neither SDL2 nor OpenGL.
 TEST(Program, LoadsNoWindowLibraries) {
     TempDir dir;
-    const ProcessResult r =
-        test::runCommand("readelf -d " + test::shellQuote(LUMEK_EXE) + " | grep NEEDED", dir.path());
+    const ProcessResult r = test::runCommand(
+        "readelf -d " + test::shellQuote(LUMEK_EXE) + " | grep NEEDED", dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("libc.so"), std::string::npos) << r.out;
     for (const char* library : {"SDL", "libGL", "libX11", "libwayland"})
@@ -120,11 +119,10 @@ TEST(Program, AnInterruptNeverLeavesATemporaryOrPartialFile) {
     int stoppedEarly = 0;
     for (int run = 0; run < 30; ++run) {
         TempDir dir;
-        test::ChildProcess lumek(
-            test::lumekArgv({"-shot1", "-shot2", "-shot3", "-shot4", "-shot5", "-shot6", "-shot7",
-                             "-shot8"}),
-            {}, dir.path(), dir.file("../out" + std::to_string(run)),
-            dir.file("../err" + std::to_string(run)));
+        test::ChildProcess lumek(test::lumekArgv({"-shot1", "-shot2", "-shot3", "-shot4", "-shot5",
+                                                  "-shot6", "-shot7", "-shot8"}),
+                                 {}, dir.path(), dir.file("../out" + std::to_string(run)),
+                                 dir.file("../err" + std::to_string(run)));
         std::this_thread::sleep_for(std::chrono::milliseconds(gen() % 400));
         lumek.signal(SIGINT);
         const std::optional<int> status = lumek.waitFor(std::chrono::seconds(20));

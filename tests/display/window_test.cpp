@@ -13,10 +13,10 @@ namespace {
 using test::FakeWindowSystem;
 using Log = std::vector<std::string>;
 
-const Log kOpenSteps = {"registerClass",        "changeDisplayMode 800x600x32",
-                        "hideCursor",           "createWindow Lumek 800x600x32 fullscreen",
-                        "getDeviceContext",     "choosePixelFormat 32",
-                        "setPixelFormat",       "createContext",
+const Log kOpenSteps = {"registerClass",    "changeDisplayMode 800x600x32",
+                        "hideCursor",       "createWindow Lumek 800x600x32 fullscreen",
+                        "getDeviceContext", "choosePixelFormat 32",
+                        "setPixelFormat",   "createContext",
                         "makeCurrent"};
 
 Log prefixThrough(const std::string& step) {
@@ -56,10 +56,12 @@ TEST(OpenWindow, EveryFailingStepReleasesWhatWasMadeThenSaysWhy) {
     const Case cases[] = {
         {"createWindow", "Window Creation Error.", {}},
         {"getDeviceContext", "Can't Create A GL Device Context.", {"destroyWindow"}},
-        {"choosePixelFormat", "Can't Find A Suitable PixelFormat.",
+        {"choosePixelFormat",
+         "Can't Find A Suitable PixelFormat.",
          {"releaseDeviceContext", "destroyWindow"}},
         {"setPixelFormat", "Can't Set The PixelFormat.", {"releaseDeviceContext", "destroyWindow"}},
-        {"createContext", "Can't Create A GL Rendering Context.",
+        {"createContext",
+         "Can't Create A GL Rendering Context.",
          {"releaseDeviceContext", "destroyWindow"}},
         {"makeCurrent", "Can't Activate The GL Rendering Context.", all},
     };
@@ -128,16 +130,15 @@ TEST(CloseWindow, ReportsEveryFailedReleaseAndCarriesOn) {
     fake.failing = {"releaseCurrent", "deleteContext", "releaseDeviceContext", "destroyWindow",
                     "unregisterClass"};
     closeWindow();
-    EXPECT_EQ(fake.log,
-              (Log{"restoreDisplayMode", "showCursor", "releaseCurrent",
-                   "box SHUTDOWN ERROR [Release Of DC And RC Failed.] ok information",
-                   "deleteContext",
-                   "box SHUTDOWN ERROR [Release Rendering Context Failed.] ok information",
-                   "releaseDeviceContext",
-                   "box SHUTDOWN ERROR [Release Device Context Failed.] ok information",
-                   "destroyWindow", "box SHUTDOWN ERROR [Could Not Release hWnd.] ok information",
-                   "unregisterClass",
-                   "box SHUTDOWN ERROR [Could Not Unregister Class.] ok information"}));
+    EXPECT_EQ(
+        fake.log,
+        (Log{"restoreDisplayMode", "showCursor", "releaseCurrent",
+             "box SHUTDOWN ERROR [Release Of DC And RC Failed.] ok information", "deleteContext",
+             "box SHUTDOWN ERROR [Release Rendering Context Failed.] ok information",
+             "releaseDeviceContext",
+             "box SHUTDOWN ERROR [Release Device Context Failed.] ok information", "destroyWindow",
+             "box SHUTDOWN ERROR [Could Not Release hWnd.] ok information", "unregisterClass",
+             "box SHUTDOWN ERROR [Could Not Unregister Class.] ok information"}));
 }
 
 TEST(WindowProcedure, MinimisingAloneMakesTheWindowInactive) {

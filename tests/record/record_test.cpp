@@ -181,10 +181,9 @@ TEST(RecordProgram, AReaderThatLeavesEarlyEndsItAtOnceWithoutAFlood) {
     TempDir dir;
     // The clock is read as the reader leaves and as the program ends.
     const ProcessResult r = test::runCommand(
-        "bash -c " +
-            test::shellQuote("{ " + test::lumekCommand() +
-                             " -record 2>err; echo \"$? $(date +%s%N)\" >ended; } | "
-                             "{ head -c 100000 | wc -c; date +%s%N >left; }"),
+        "bash -c " + test::shellQuote("{ " + test::lumekCommand() +
+                                      " -record 2>err; echo \"$? $(date +%s%N)\" >ended; } | "
+                                      "{ head -c 100000 | wc -c; date +%s%N >left; }"),
         dir.path());
     EXPECT_EQ(r.out, "100000\n");
     long long left = 0, ended = 0;

@@ -64,8 +64,7 @@ void expectSameAsReference(const ShapeList& shapes, const View& view, int width,
         EXPECT_EQ(y, ry) << what << " " << v.name;
         for (size_t i = 0; i < image.byteCount(); i += 4) {
             ASSERT_EQ(std::memcmp(image.pixels.get() + i, expected.pixels.get() + i, 3), 0)
-                << what << " " << v.name << ": pixel " << i / 4 % width << ","
-                << i / 4 / width;
+                << what << " " << v.name << ": pixel " << i / 4 % width << "," << i / 4 / width;
             ASSERT_EQ(image.pixels[i + 3], 0x77) << "the fourth byte is left alone";
         }
     }
@@ -167,9 +166,8 @@ TEST(FastRender, RandomScenesAndViews) {
                               : Vec2{-std::sin(angle), std::cos(angle)};
         view.height = 0.2f + unit(gen) * 4.0f;
         const auto& size = sizes[sceneIndex % 6];
-        expectSameAsReference(scene.list, view, size[0], size[1],
-                              sceneIndex % 2 ? 1.333f : 1.0f, gen(),
-                              "scene " + std::to_string(sceneIndex));
+        expectSameAsReference(scene.list, view, size[0], size[1], sceneIndex % 2 ? 1.333f : 1.0f,
+                              gen(), "scene " + std::to_string(sceneIndex));
     }
 }
 
@@ -186,9 +184,9 @@ TEST(FastRender, RendersRepeatedlyWithoutGrowingOrDrifting) {
             fastRenderer.render(lib[list], c1, x1, y1, 2.0f);
             refRenderer.renderReference(lib[list], c2, x2, y2, 2.0f);
             ASSERT_EQ(fastRandom.state(), refRandom.state());
-            ASSERT_EQ(std::memcmp(fastImage.pixels.get(), refImage.pixels.get(),
-                                  fastImage.byteCount()),
-                      0)
+            ASSERT_EQ(
+                std::memcmp(fastImage.pixels.get(), refImage.pixels.get(), fastImage.byteCount()),
+                0)
                 << "round " << round << " list " << list;
         }
     deleteSceneShapes(lib);

@@ -81,10 +81,10 @@ TEST(RendererSetup, TileSizeFollowsTheWidthAndTileRowsTheHeight) {
     struct Case {
         int width, height, shift, tilesX, tilesY;
     };
-    for (const Case c : {Case{8, 8, 3, 1, 1}, Case{32, 32, 3, 4, 4}, Case{64, 64, 3, 8, 8},
-                         Case{128, 128, 3, 16, 16}, Case{144, 16, 4, 9, 1},
-                         Case{256, 256, 4, 16, 16}, Case{288, 32, 5, 9, 1},
-                         Case{512, 512, 5, 16, 16}, Case{1024, 768, 5, 32, 24}}) {
+    for (const Case c :
+         {Case{8, 8, 3, 1, 1}, Case{32, 32, 3, 4, 4}, Case{64, 64, 3, 8, 8},
+          Case{128, 128, 3, 16, 16}, Case{144, 16, 4, 9, 1}, Case{256, 256, 4, 16, 16},
+          Case{288, 32, 5, 9, 1}, Case{512, 512, 5, 16, 16}, Case{1024, 768, 5, 32, 24}}) {
         FrameImage img(c.width, c.height, 1.0f);
         RandomStream rng;
         RayRenderer r(&img, rng);
@@ -249,9 +249,9 @@ UnculledResult renderUnculled(const ShapeList& scene, FrameImage& img, RandomStr
     RandomStream unused;
     FrameImage cullImage(img.getWidth(), img.getHeight(), img.getAspect());
     RayRenderer culler(&cullImage, unused);
-    const FrameGeometry g = frameGeometry(img.getWidth(), img.getHeight(), img.getAspect(),
-                                          culler.tileSize(), view.centre, view.axisX,
-                                          view.axisY, view.height);
+    const FrameGeometry g =
+        frameGeometry(img.getWidth(), img.getHeight(), img.getAspect(), culler.tileSize(),
+                      view.centre, view.axisX, view.axisY, view.height);
     culler.cull(scene, g);
 
     UnculledResult result;
@@ -358,7 +358,8 @@ TEST(Render, GoldenPicture) {
     RayRenderer r(&img, rng);
     renderView(r, scene.list, View{{0.0f, 0.0f}, {1, 0}, {0, 1}, 1.0f});
     test::dumpImageIfAsked(img, "golden32");
-    EXPECT_EQ(test::sha256Hex(img.pixels.get(), img.byteCount()), "f7daab4a26569d1c05e645497ee62f7defeae08548fdbdbf8ad2cdbc1c560af8");
+    EXPECT_EQ(test::sha256Hex(img.pixels.get(), img.byteCount()),
+              "f7daab4a26569d1c05e645497ee62f7defeae08548fdbdbf8ad2cdbc1c560af8");
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ TEST(ShotPoses, PosesOverwriteTheBuiltValuesAndRepeatingThemChangesNothing) {
 }
 
 TEST(ShotTable, RowsNameTheirSwitchFileListAndView) {
-    const char* files[] = {"Lumeklogo.raw", "ColorCircles.raw", "Boxes.raw", "Spotlight.raw",
+    const char* files[] = {"Lumeklogo.raw", "ColorCircles.raw", "Boxes.raw",   "Spotlight.raw",
                            "Shadow1.raw",   "Shadow2.raw",      "Shadow3.raw", "XMas.raw"};
     const int lists[] = {0, 2, 3, 4, 5, 6, 7, 1};
     for (int row = 1; row <= kShotCount; ++row) {
@@ -185,9 +185,10 @@ TEST(ScreenshotRun, GoldenPictures) {
         EXPECT_TRUE(png.rgb == raw) << name << ": PNG pixels differ from the raw file";
         EXPECT_EQ(test::sha256Hex(pngBytes), test::goldenPngHash(name)) << name;
         expectedOut += std::string(name) + ".raw  2359296 bytes\n";
-        expectedOut += std::string(name) + ".png  " +
-                       std::to_string(std::filesystem::file_size(dir.file(std::string(name) + ".png"))) +
-                       " bytes\n";
+        expectedOut +=
+            std::string(name) + ".png  " +
+            std::to_string(std::filesystem::file_size(dir.file(std::string(name) + ".png"))) +
+            " bytes\n";
     }
     EXPECT_EQ(out.str(), expectedOut);
     EXPECT_EQ(dir.entries().size(), 16u) << "no temporary files are left";

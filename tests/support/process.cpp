@@ -81,8 +81,9 @@ std::optional<int> ChildProcess::waitFor(std::chrono::milliseconds timeout) {
         if (r == pid_) {
             status_ = decodeStatus(raw);
             signalled_ = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
-            cpuSeconds_ = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+            cpuSeconds_ =
+                static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
             return status_;
         }
         if (r < 0) return std::nullopt;

@@ -94,9 +94,9 @@ TEST_F(UnderWine, ScreenshotsAreTheLinuxPicturesByteForByte) {
 
 TEST_F(UnderWine, PngPicturesAreTheLinuxBytesAndDecodeToTheRawPixels) {
     TempDir dir;
-    const ProcessResult run = wine(
-        LUMEK_WINDOWS_EXE, "-shot1 -shot2 -shot3 -shot4 -shot5 -shot6 -shot7 -shot8 -png",
-        dir.path());
+    const ProcessResult run =
+        wine(LUMEK_WINDOWS_EXE, "-shot1 -shot2 -shot3 -shot4 -shot5 -shot6 -shot7 -shot8 -png",
+             dir.path());
     ASSERT_EQ(run.status, 0) << run.err;
     for (const auto& [name, hash] : test::kGoldenPngs) {
         const std::string png = readFile(dir.file(std::string(name) + ".png"));
@@ -261,13 +261,12 @@ TEST_F(WineOnScreen, TheWindowShowsTheShowAndAKeyEndsItWithStatusZero) {
 
     // The logo scene fills the client area: lit nearly everywhere, with the
     // big disc's bright yellow at the bottom.
-    const test::Box client{where.x, where.y, where.x + where.width - 1,
-                           where.y + where.height - 1};
+    const test::Box client{where.x, where.y, where.x + where.width - 1, where.y + where.height - 1};
     EXPECT_GT(test::litShare(shot, client), 0.9);
-    const double top = test::meanBrightness(shot, client.left, client.top, client.right,
-                                            client.top + 100);
-    const double bottom = test::meanBrightness(shot, client.left, client.bottom - 100,
-                                               client.right, client.bottom);
+    const double top =
+        test::meanBrightness(shot, client.left, client.top, client.right, client.top + 100);
+    const double bottom =
+        test::meanBrightness(shot, client.left, client.bottom - 100, client.right, client.bottom);
     EXPECT_GT(bottom, top) << "top " << top << " bottom " << bottom;
 
     test::pressKey(server->display(), "Lumek", "space");

@@ -11,7 +11,7 @@ void observeFrames(FrameObserver) {}
 int runInteractive() {
     std::fputs(
         "lumek: this build has no display, so it cannot play the show; it runs -bench, "
-        "-stress and -shot1 ... -shot8 (see --help)\n",
+        "-stress, -shot1 ... -shot8 and -record (see --help)\n",
         stderr);
     return 1;
 }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <sstream>
 
 #include "shots/table.h"
@@ -24,11 +23,9 @@ std::string plural(uint64_t n, const char* one, const char* many) {
 // Wrong frames are reported on stderr as they are found, from any thread.
 class WrongFrameLog {
   public:
-    explicit WrongFrameLog(std::ostream* err) : err_(err) {}
+    explicit WrongFrameLog(std::ostream* err) : log_(err) {}
 
     void operator()(const WrongFrame& w, bool entry) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (err_ == nullptr) return;
         std::ostringstream line;
         line << "lumek: wrong frame: ";
         if (entry)
@@ -38,12 +35,11 @@ class WrongFrameLog {
             line << "thread " << w.thread << ", round " << w.round;
         line << ", row " << w.frame.row << ", repetition " << w.frame.repetition << ": expected "
              << hashHex(w.expected) << ", got " << hashHex(w.actual) << "\n";
-        *err_ << line.str() << std::flush;
+        log_.write(line.str());
     }
 
   private:
-    std::ostream* err_;
-    std::mutex mutex_;
+    LineLog log_;
 };
 
 std::string ratingLine(const char* label, const RoundFigures& f, const std::string& extra) {

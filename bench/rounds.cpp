@@ -6,7 +6,7 @@
 #include <system_error>
 #include <thread>
 
-#include "bench/bench.h"
+#include "bench/entry.h"
 #include "shots/table.h"
 
 namespace lumek {
@@ -78,17 +78,26 @@ int64_t nanoseconds(double seconds) { return static_cast<int64_t>(seconds * 1e9)
 
 }  // namespace
 
+std::vector<std::thread> startThreads(int first, int last, const std::function<void(int)>& body) {
+    std::vector<std::thread> threads;
+    for (int t = first; t < last; ++t) {
+        try {
+            threads.emplace_back(body, t);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    return threads;
+}
+
+void LineLog::write(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (out_ != nullptr) *out_ << line << std::flush;
+}
+
 RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCheck& check) {
-    BenchWorker worker(startState);
-    std::vector<double> durations;
-    durations.reserve(4096);
-    RoundFigures figures;
-    figures.threads = 1;
-    timeRounds(worker, check, 0, steadyNanoseconds() + nanoseconds(seconds), durations,
-               figures.wrongFrames);
-    figures.rounds = durations.size();
-    figures.msPerRound = median(durations);
-    return figures;
+    // One thread's figure is its median round.
+    return measureAllThreads(startState, 1, seconds, check);
 }
 
 RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
@@ -118,15 +127,7 @@ RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
         timeRounds(worker, check, thread, until, slot.durations, slot.wrong);
     };
 
-    // If a thread cannot be started, the ones that could do the work.
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back(body, t);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
+    std::vector<std::thread> helpers = startThreads(1, threads, body);
     started = static_cast<int>(helpers.size()) + 1;
     body(0);
     for (std::thread& h : helpers) h.join();

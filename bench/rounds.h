@@ -5,6 +5,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/verify.h"
@@ -58,6 +63,22 @@ RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCh
 // machine's time per round from every thread's median.
 RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
                                const FrameCheck& check);
+
+// Starts body(first) ... body(last - 1), each on a thread of its own, up
+// to the first that the system refuses: the caller goes on with those it
+// has.
+std::vector<std::thread> startThreads(int first, int last, const std::function<void(int)>& body);
+
+// Whole lines to one stream (stderr), from any thread.
+class LineLog {
+  public:
+    explicit LineLog(std::ostream* out) : out_(out) {}
+    void write(const std::string& line);
+
+  private:
+    std::ostream* out_;
+    std::mutex mutex_;
+};
 
 // The median of some durations (the mean of the middle two for an even
 // count); 0 for none.

@@ -4,10 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <mutex>
 #include <sstream>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -59,17 +56,15 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     if (std::strstr(commandLine, "-stress") == nullptr) return std::nullopt;
     std::ostream& out = *env.out;
 
-    std::mutex errMutex;
+    LineLog log(env.err);
     FrameCheck check;
     check.tamper = env.tamper;
-    check.wrong = [&](const WrongFrame& w) {
-        std::lock_guard<std::mutex> lock(errMutex);
-        if (env.err == nullptr) return;
+    check.wrong = [&log](const WrongFrame& w) {
         std::ostringstream line;
         line << "lumek: wrong frame on thread " << w.thread << ", round " << w.round << ": row "
              << w.frame.row << ", repetition " << w.frame.repetition << ": expected "
              << hashHex(w.expected) << ", got " << hashHex(w.actual) << "\n";
-        *env.err << line.str() << std::flush;
+        log.write(line.str());
     };
 
     bool warmUpRight = true;
@@ -91,14 +86,7 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
             c.rounds.fetch_add(1, std::memory_order_relaxed);
         }
     };
-    std::vector<std::thread> threads;
-    for (int t = 0; t < wanted; ++t) {
-        try {
-            threads.emplace_back(body, t);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
+    std::vector<std::thread> threads = startThreads(0, wanted, body);
     const int running = static_cast<int>(threads.size());
     out << "Stress run on " << running << (running == 1 ? " thread" : " threads")
         << ": the benchmark's 32 frames, round after round, every frame checked. "

@@ -23,7 +23,7 @@ int main() {
         renderer.renderReference(library[shot.list], centre, axisX, axisY, shot.viewHeight);
         std::string error;
         if (writeRawImage(shot.fileName, image, error)) {
-            std::printf("%s  %zu bytes\n", shot.fileName, rawImageBytes(image).size());
+            std::printf("%s  %d bytes\n", shot.fileName, kShotWidth * kShotHeight * 3);
         } else {
             std::fprintf(stderr, "cannot write %s: %s\n", shot.fileName, error.c_str());
             status = 1;

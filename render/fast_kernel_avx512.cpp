@@ -31,9 +31,7 @@ struct Isa {
     static M ge(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
     // Comparisons restricted to the lanes of a mask, in one instruction.
     static M ltWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LT_OQ); }
-    static M leWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LE_OQ); }
     static M gtWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GT_OQ); }
-    static M geWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GE_OQ); }
     static M eqOrUnorderedWhere(M m, D a, D b) {
         return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_UQ);
     }
@@ -57,10 +55,6 @@ struct Isa {
 
     static I truncate(D a) { return _mm512_cvttpd_epi32(a); }
     static D toDouble(I a) { return _mm512_cvtepi32_pd(a); }
-    // Colours as doubles (exact for every 32-bit integer).
-    using C = D;
-    static C colour(double v) { return set(v); }
-    static C selectColour(M mask, C a, C b) { return select(mask, a, b); }
     static void storeI(int32_t* out, I a) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), a);
     }

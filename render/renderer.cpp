@@ -200,8 +200,7 @@ void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
     f.geometry = g;
     // Room for every shape in every list; grows only with the scene.
     f.job.stride = shapes.empty() ? 1 : static_cast<int>(shapes.size());
-    const size_t need = flatCounts_.size() * static_cast<size_t>(f.job.stride);
-    if (flatLists_.size() < need) flatLists_.resize(need);
+    prepareFor(shapes.size());
 
     const double stepVx = static_cast<double>(tileSize_) * g.v.x;
     const double stepVy = static_cast<double>(tileSize_) * g.v.y;
@@ -239,7 +238,7 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
                                           axisX, axisY, viewHeight);
     lastTileRadius_ = g.tileRadius;
 
-    if (flatShapes_.size() < shapes.size()) flatShapes_.resize(shapes.size());
+    prepareFor(shapes.size());
     for (size_t i = 0; i < shapes.size(); ++i) {
         const Shape& s = *shapes[i];
         fast::FlatShape& f = flatShapes_[i];

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "shots/deflate.h"
+#include "shots/shots.h"
 
 namespace {
 
@@ -48,15 +49,9 @@ std::string encodePngRgb(const uint8_t* rgb, int width, int height) {
 }
 
 std::string encodePng(const FrameImage& image) {
-    const int width = image.getWidth(), height = image.getHeight();
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    const uint8_t* src = image.pixels.get();
-    for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
-        rgb[3 * i] = src[4 * i];
-        rgb[3 * i + 1] = src[4 * i + 1];
-        rgb[3 * i + 2] = src[4 * i + 2];
-    }
-    return encodePngRgb(rgb.data(), width, height);
+    const std::string rgb = rawImageBytes(image);
+    return encodePngRgb(reinterpret_cast<const uint8_t*>(rgb.data()), image.getWidth(),
+                        image.getHeight());
 }
 
 }  // namespace lumek

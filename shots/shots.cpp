@@ -35,18 +35,17 @@ struct FileResult {
 
 std::vector<FileResult> writePicture(const PictureJob& job) {
     std::vector<FileResult> results;
-    auto write = [&results](const std::string& name, const std::string& bytes, size_t size,
-                            std::string error) {
+    auto write = [&results](const std::string& name, const std::string& bytes, std::string error) {
         const bool ok = !bytes.empty() && replaceFile(name, bytes, error);
-        results.push_back({ok ? name + "  " + std::to_string(size) + " bytes\n"
+        results.push_back({ok ? name + "  " + std::to_string(bytes.size()) + " bytes\n"
                               : "lumek: cannot write " + name + ": " + error + "\n",
                            ok});
     };
-    write(job.rawName, job.rgb, job.rgb.size(), "");
+    write(job.rawName, job.rgb, "");
     if (job.png) {
         const std::string png =
             encodePngRgb(reinterpret_cast<const uint8_t*>(job.rgb.data()), job.width, job.height);
-        write(pngNameFor(job.rawName), png, png.size(), "the picture could not be encoded");
+        write(pngNameFor(job.rawName), png, "the picture could not be encoded");
     }
     return results;
 }

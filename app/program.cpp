@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 
 #include "app/interactive.h"
 #include "app/state.h"
@@ -22,6 +23,16 @@ bool writeToStdout(const uint8_t* data, size_t size, std::string& error) {
     if (std::fwrite(data, 1, size, stdout) == size) return true;
     error = std::strerror(errno);
     return false;
+}
+
+// Runs a mode that ends itself on Ctrl+C, SIGTERM and SIGHUP (or a closing
+// console): those only ask it to stop once its switch is on the line.
+template <class Run>
+std::optional<int> stoppable(const char* commandLine, const char* modeSwitch, Run run) {
+    if (std::strstr(commandLine, modeSwitch) != nullptr) display::catchStopRequests();
+    const std::optional<int> status = run();
+    if (status) display::stopHandled();
+    return status;
 }
 
 }  // namespace
@@ -96,17 +107,16 @@ int runProgram(const char* commandLine) {
     stress.err = &std::cerr;
     stress.terminal = display::isTerminal(stdout);
     stress.stopRequested = display::stopRequested;
-    if (std::strstr(commandLine, "-stress") != nullptr) display::catchStopRequests();
-    if (const auto status = StressRun(commandLine, stress)) {
-        display::stopHandled();
+    if (const auto status =
+            stoppable(commandLine, "-stress", [&] { return StressRun(commandLine, stress); }))
         return *status;
-    }
 
     ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),       std::cout,
                           std::cerr,    processors,  display::stopRequested};
-    // Ctrl+C then ends the run between files, never in the middle of one.
-    if (std::strstr(commandLine, "-shot") != nullptr) display::catchStopRequests();
-    if (const auto status = ScreenshotRun(commandLine, shots)) return *status;
+    // Ctrl+C ends the run between files, never in the middle of one.
+    if (const auto status =
+            stoppable(commandLine, "-shot", [&] { return ScreenshotRun(commandLine, shots); }))
+        return *status;
 
     RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
     record.threads = processors;
@@ -115,18 +125,17 @@ int runProgram(const char* commandLine) {
     record.progress = &std::cerr;
     record.progressIsTerminal = display::isTerminal(stderr);
     record.stopRequested = display::stopRequested;
-    if (std::strstr(commandLine, "-record") != nullptr) {
-        display::catchStopRequests();
-        display::useBinaryStdout();
-    }
-    if (auto status = RecordRun(commandLine, record)) {
-        if (std::fflush(stdout) != 0 && *status == 0) {
-            std::fprintf(stderr, "lumek: the video stream could not be written (%s)\n",
-                         std::strerror(errno));
-            status = 1;
-        }
+    if (std::strstr(commandLine, "-record") != nullptr) display::useBinaryStdout();
+    if (const auto status = stoppable(commandLine, "-record", [&]() -> std::optional<int> {
+            auto recorded = RecordRun(commandLine, record);
+            if (recorded && std::fflush(stdout) != 0 && *recorded == 0) {
+                std::fprintf(stderr, "lumek: the video stream could not be written (%s)\n",
+                             std::strerror(errno));
+                recorded = 1;
+            }
+            return recorded;
+        }))
         return *status;
-    }
 
     return runInteractive();
 }

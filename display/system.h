@@ -2,7 +2,7 @@
 // no window: how many processors this process may use, requests to stop
 // (Ctrl+C and its relatives), whether a stream is a terminal, binary
 // standard output. One file per platform: system_posix.cpp (Linux and other
-// POSIX systems), system_win32.cpp (Windows), system_wasi.cpp (WebAssembly).
+// POSIX systems), system_win32.cpp (Windows); the web page has none of it.
 #pragma once
 
 #include <cstdio>
@@ -22,10 +22,6 @@ bool stopRequested();
 // Tells a console that is being closed (Windows) that the program has said
 // what it had to say and may go.
 void stopHandled();
-
-// Asks for a stop as the signals would (tests, and the program's own
-// shutdown paths).
-void requestStop();
 
 bool isTerminal(std::FILE* stream);
 

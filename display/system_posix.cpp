@@ -116,8 +116,6 @@ bool stopRequested() { return stopFlag.load(std::memory_order_relaxed); }
 
 void stopHandled() {}
 
-void requestStop() { stopFlag.store(true, std::memory_order_relaxed); }
-
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 void useBinaryStdout() {}

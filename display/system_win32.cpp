@@ -61,8 +61,6 @@ void stopHandled() {
     if (handledEvent != nullptr) SetEvent(handledEvent);
 }
 
-void requestStop() { stopFlag.store(true); }
-
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
 bool replaceWithSibling(const char*, char**, std::string& error) {

@@ -4,24 +4,18 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
-#include <new>
+
+#include "render/bytes.h"
 
 namespace lumek {
-
-// Frees what calloc gave.
-struct FreeBytes {
-    void operator()(uint8_t* p) const { std::free(p); }
-};
 
 class FrameImage {
   public:
     // Width first, as callers think of it; the buffer starts zeroed so the
-    // untouched fourth byte is defined (calloc: fresh pages are zero already,
-    // so a large image costs no writes until it is rendered).
+    // untouched fourth byte is defined (fresh pages are zero already, so a
+    // large image costs no writes until it is rendered).
     FrameImage(int32_t width, int32_t height, float aspect)
-        : pixels(allocate(static_cast<size_t>(width) * height * 4)),
+        : pixels(zeroedBytes(static_cast<size_t>(width) * height * 4)),
           height(height),
           width(width),
           aspect(aspect) {}
@@ -35,21 +29,10 @@ class FrameImage {
     size_t byteCount() const { return static_cast<size_t>(width) * height * 4; }
 
     // Read and written directly by the renderer, the display and the writers.
-    std::unique_ptr<uint8_t[], FreeBytes> pixels;
+    // The screenshot mode swaps in a buffer of the same size between frames.
+    Bytes pixels;
 
   private:
-    static uint8_t* allocate(size_t bytes) {
-        void* p = std::calloc(bytes == 0 ? 1 : bytes, 1);
-        if (p == nullptr) {
-#if defined(__cpp_exceptions)
-            throw std::bad_alloc();
-#else
-            std::abort();
-#endif
-        }
-        return static_cast<uint8_t*>(p);
-    }
-
     int32_t height;
     int32_t width;
     float aspect;

@@ -173,7 +173,7 @@ void RayRenderer::cullRows(void* context, int) {
             const size_t firstList = (static_cast<size_t>(ty) * r.tilesX_ + tx) * kSlotCount;
             for (int k = 0; k < kSlotCount; ++k) {
                 const SlotEdges& e = r.slotEdges_[k];
-                uint16_t* list = r.flatLists_.data() + (firstList + k) * stride;
+                uint16_t* list = r.flatLists() + (firstList + k) * stride;
                 uint16_t count = 0;
                 for (size_t i = 0; i < shapes.size(); ++i)
                     if (shapes[i]->mayHit(p, g.tileRadius, e.first, e.last))
@@ -190,7 +190,10 @@ void RayRenderer::prepareFor(size_t shapes) {
     if (shapes > std::numeric_limits<uint16_t>::max()) return;  // rendered the straightforward way
     if (flatShapes_.size() < shapes) flatShapes_.resize(shapes);
     const size_t need = flatCounts_.size() * std::max<size_t>(shapes, 1);
-    if (flatLists_.size() < need) flatLists_.resize(need);
+    if (flatListCapacity_ < need) {
+        flatLists_ = zeroedBytes(need * sizeof(uint16_t));  // nothing to keep: refilled per frame
+        flatListCapacity_ = need;
+    }
 }
 
 void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
@@ -277,7 +280,7 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
     FastFrame& f = *frame_;
     f.job.shapes = flatShapes_.data();
     f.job.shapeCount = static_cast<int>(shapes.size());
-    f.job.lists = flatLists_.data();
+    f.job.lists = flatLists();
     f.job.counts = flatCounts_.data();
     f.job.sinTable = sinTable_;
     f.job.cosTable = cosTable_;

@@ -106,6 +106,7 @@ class RayRenderer {
     static void shadeRows(void* frame, int worker);
     Vec2 finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY, Vec2* rowOrigins = nullptr);
     ShapeList* candidateLists();
+    uint16_t* flatLists() const { return reinterpret_cast<uint16_t*>(flatLists_.get()); }
 
     struct SlotEdges {
         Vec2 first, last;
@@ -127,7 +128,8 @@ class RayRenderer {
     WorkerPool pool_;
     fast::RowShader rowShader_;
     std::vector<fast::FlatShape> flatShapes_;
-    std::vector<uint16_t> flatLists_;
+    Bytes flatLists_;  // uint16_t shape indices, refilled every frame
+    size_t flatListCapacity_ = 0;
     std::vector<uint16_t> flatCounts_;
     std::vector<Vec2> tileRowStarts_;
     std::vector<Vec2> rowOrigins_;

@@ -2,7 +2,11 @@
 //
 // It never aborts and never hangs: a helper thread that cannot be started
 // (too many threads, too little address space) leaves the pool with the
-// ones it has, down to the calling thread alone. Builds for targets
+// ones it has, down to the calling thread alone.
+//
+// Waits spin for a short while before they sleep: frames follow each other
+// within a millisecond when screenshots or a recording are made, and a
+// sleeping thread took up to 5 ms to be running again on a busy machine. Builds for targets
 // without threads (LUMEK_NO_THREADS, WebAssembly) have only the caller.
 #pragma once
 
@@ -10,6 +14,7 @@
 #include <vector>
 
 #ifndef LUMEK_NO_THREADS
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -43,9 +48,12 @@ class WorkerPool {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable finished_;
-    uint64_t generation_ = 0;
-    int busy_ = 0;
-    bool stopping_ = false;
+    // Read without the lock while spinning; changed with it held.
+    std::atomic<uint64_t> generation_{0};
+    std::atomic<int> busy_{0};
+    std::atomic<bool> stopping_{false};
+    int sleepingHelpers_ = 0;  // under mutex_
+    bool callerSleeping_ = false;
     void (*task_)(void*, int) = nullptr;
     void* context_ = nullptr;
 #else

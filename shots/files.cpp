@@ -37,9 +37,7 @@ std::string temporaryNameFor(const std::string& path) {
     return path + ".tmp" + std::to_string(LUMEK_PID()) + "." + std::to_string(counter++);
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    const char* p = bytes.data();
-    size_t left = bytes.size();
+bool writeAll(int fd, const char* p, size_t left) {
     while (left > 0) {
         const unsigned chunk = left > (1u << 30) ? (1u << 30) : static_cast<unsigned>(left);
         const auto written = LUMEK_WRITE(fd, p, chunk);
@@ -59,14 +57,14 @@ bool writeAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-bool replaceFile(const std::string& path, const std::string& bytes, std::string& error) {
+bool replaceFile(const std::string& path, const char* bytes, size_t size, std::string& error) {
     const std::string temp = temporaryNameFor(path);
     const int fd = LUMEK_OPEN(temp.c_str());
     if (fd < 0) {
         error = std::strerror(errno);
         return false;
     }
-    bool ok = writeAll(fd, bytes) && LUMEK_SYNC(fd) == 0;
+    bool ok = writeAll(fd, bytes, size) && LUMEK_SYNC(fd) == 0;
     int savedErrno = errno;
     if (LUMEK_CLOSE(fd) != 0 && ok) {
         ok = false;

@@ -1,9 +1,12 @@
 #include "shots/shots.h"
 
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -19,10 +22,13 @@ std::string pngNameFor(const std::string& rawName) {
     return rawName.substr(0, rawName.size() - 4) + ".png";
 }
 
-// One picture's files, written while the next picture renders.
+// One picture's files, written while the next picture renders. The job
+// holds the rendered frame's own pixel buffer: the screenshot loop gives the
+// image a spare one, so the conversion to RGB happens on the writer's thread
+// too and nothing but rendering stays on the loop's path.
 struct PictureJob {
     std::string rawName;
-    std::string rgb;  // the raw file's bytes
+    Bytes rgba;
     bool png = false;
     int width = 0, height = 0;
 };
@@ -33,19 +39,33 @@ struct FileResult {
     bool written = false;
 };
 
-std::vector<FileResult> writePicture(const PictureJob& job) {
+// A writing thread's raw file bytes, kept from picture to picture.
+struct RgbBuffer {
+    Bytes bytes;
+    size_t capacity = 0;
+};
+
+std::vector<FileResult> writePicture(const PictureJob& job, RgbBuffer& rgb) {
+    const size_t size = static_cast<size_t>(job.width) * job.height * 3;
+    if (rgb.capacity < size) {
+        rgb.bytes = zeroedBytes(size);
+        rgb.capacity = size;
+    }
+    char* data = reinterpret_cast<char*>(rgb.bytes.get());
+    rgbFromRgba(job.rgba.get(), size / 3, data);
     std::vector<FileResult> results;
-    auto write = [&results](const std::string& name, const std::string& bytes, std::string error) {
-        const bool ok = !bytes.empty() && replaceFile(name, bytes, error);
-        results.push_back({ok ? name + "  " + std::to_string(bytes.size()) + " bytes\n"
+    auto write = [&results](const std::string& name, const char* bytes, size_t n,
+                            std::string error) {
+        const bool ok = n != 0 && replaceFile(name, bytes, n, error);
+        results.push_back({ok ? name + "  " + std::to_string(n) + " bytes\n"
                               : "lumek: cannot write " + name + ": " + error + "\n",
                            ok});
     };
-    write(job.rawName, job.rgb, "");
+    write(job.rawName, data, size, "");
     if (job.png) {
         const std::string png =
-            encodePngRgb(reinterpret_cast<const uint8_t*>(job.rgb.data()), job.width, job.height);
-        write(pngNameFor(job.rawName), png, "the picture could not be encoded");
+            encodePngRgb(reinterpret_cast<const uint8_t*>(data), job.width, job.height);
+        write(pngNameFor(job.rawName), png.data(), png.size(), "the picture could not be encoded");
     }
     return results;
 }
@@ -67,13 +87,29 @@ class PictureWriter {
 
     void add(PictureJob job) {
         if (threads_.empty()) {
-            report(writePicture(job));
+            RgbBuffer rgb;
+            report(writePicture(job, rgb));
+            giveBack(std::move(job.rgba));
             return;
         }
         std::lock_guard<std::mutex> lock(mutex_);
         jobs_.push_back(std::move(job));
         results_.emplace_back();
         wake_.notify_one();
+    }
+
+    // A pixel buffer of `bytes` for the next frame: one whose picture has
+    // been written (its pages are already mapped), or a new one.
+    Bytes spare(size_t bytes) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!free_.empty()) {
+                auto buffer = std::move(free_.back());
+                free_.pop_back();
+                return buffer;
+            }
+        }
+        return zeroedBytes(bytes);
     }
 
     // Waits for every file; true when all were written.
@@ -91,7 +127,13 @@ class PictureWriter {
     ~PictureWriter() { finish(); }
 
   private:
+    void giveBack(Bytes buffer) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        free_.push_back(std::move(buffer));
+    }
+
     void work() {
+        RgbBuffer rgb;
         for (;;) {
             size_t index;
             PictureJob* job;  // a deque keeps its elements where they are
@@ -102,9 +144,9 @@ class PictureWriter {
                 index = taken_++;
                 job = &jobs_[index];
             }
-            std::vector<FileResult> results = writePicture(*job);
+            std::vector<FileResult> results = writePicture(*job, rgb);
             std::lock_guard<std::mutex> lock(mutex_);
-            job->rgb = std::string();  // written: its memory can go
+            free_.push_back(std::move(job->rgba));  // written: the next frame can use it
             results_[index] = std::move(results);
             // Reports go out in picture order, as soon as the next is done.
             while (reported_ < results_.size() && !results_[reported_].empty())
@@ -124,6 +166,7 @@ class PictureWriter {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<PictureJob> jobs_;
+    std::vector<Bytes> free_;
     std::deque<std::vector<FileResult>> results_;
     size_t taken_ = 0, reported_ = 0;
     bool closing_ = false;
@@ -132,15 +175,18 @@ class PictureWriter {
 
 }  // namespace
 
+void rgbFromRgba(const uint8_t* rgba, size_t count, char* rgb) {
+    for (size_t i = 0; i < count; ++i, rgba += 4, rgb += 3) {
+        rgb[0] = static_cast<char>(rgba[0]);
+        rgb[1] = static_cast<char>(rgba[1]);
+        rgb[2] = static_cast<char>(rgba[2]);
+    }
+}
+
 std::string rawImageBytes(const FrameImage& image) {
     const size_t count = static_cast<size_t>(image.getWidth()) * image.getHeight();
     std::string bytes(count * 3, '\0');
-    const uint8_t* src = image.pixels.get();
-    for (size_t i = 0; i < count; ++i) {
-        bytes[3 * i] = static_cast<char>(src[4 * i]);
-        bytes[3 * i + 1] = static_cast<char>(src[4 * i + 1]);
-        bytes[3 * i + 2] = static_cast<char>(src[4 * i + 2]);
-    }
+    rgbFromRgba(image.pixels.get(), count, bytes.data());
     return bytes;
 }
 
@@ -171,9 +217,11 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
             break;
         }
         renderShot(row, env.library, *env.slots.currentRenderer);
-        const FrameImage& image = *env.slots.currentImage;
-        writer.add(
-            {shot.fileName, rawImageBytes(image), alsoPng, image.getWidth(), image.getHeight()});
+        FrameImage& image = *env.slots.currentImage;
+        PictureJob job{shot.fileName, writer.spare(image.byteCount()), alsoPng, image.getWidth(),
+                       image.getHeight()};
+        std::swap(job.rgba, image.pixels);
+        writer.add(std::move(job));
     }
     // Every file is complete before anything else is said or released.
     const bool allWritten = writer.finish();

@@ -19,6 +19,9 @@ namespace lumek {
 // The file's bytes: red, green, blue of every pixel, rows from the top.
 std::string rawImageBytes(const FrameImage& image);
 
+// The same from `count` pixels of four bytes into 3 x `count` bytes.
+void rgbFromRgba(const uint8_t* rgba, size_t count, char* rgb);
+
 // Writes the image as a raw file, replacing any old one whole; false (with
 // the reason) when it could not be written.
 bool writeRawImage(const char* fileName, const FrameImage& image, std::string& error);

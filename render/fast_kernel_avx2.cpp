@@ -35,6 +35,7 @@ struct Base {
     static bool any(D mask) { return _mm256_movemask_pd(mask) != 0; }
     static bool all(D mask) { return _mm256_movemask_pd(mask) == 15; }
     static D roundToFloat(D a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
+    static D floor(D a) { return _mm256_round_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
     static D loadFloats(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
     static D gather(const float* table, const int32_t* index) {
         const __m128i i = _mm_loadu_si128(reinterpret_cast<const __m128i*>(index));

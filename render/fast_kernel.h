@@ -62,6 +62,7 @@ void shadeRowPortable(const FrameJob& job, int y, uint32_t state, RowScratch& sc
 void shadeRowSse2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 void shadeRowAvx2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 void shadeRowAvx512(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
+void shadeRowAvx512x2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 #endif
 
 }  // namespace lumek::fast

@@ -23,6 +23,7 @@ const std::vector<RowShaderTarget>& rowShaderTargets() {
         {"sse2", shadeRowSse2, always},
         {"avx2", shadeRowAvx2, hasAvx2},
         {"avx512", shadeRowAvx512, hasAvx512},
+        {"avx512x2", shadeRowAvx512x2, hasAvx512},
 #endif
     };
     return targets;

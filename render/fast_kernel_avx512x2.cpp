@@ -1,0 +1,100 @@
+// The fast pixel pass for processors with AVX-512 (F, DQ, VL), sixteen
+// pixels at once: every vector operation works on two registers of eight.
+// The work per candidate that is not per pixel (its list entry, its kind,
+// the branches on whether any line hit) is then shared by twice as many
+// pixels. Tiles narrower than sixteen pixels go to the eight-pixel shader.
+#include <immintrin.h>
+
+#include "render/fast_kernel.h"
+
+namespace {
+
+struct Isa {
+    static constexpr int kLanes = 16;
+    struct D {
+        __m512d lo, hi;
+    };
+    struct M {
+        __mmask8 lo, hi;
+    };
+    struct I {
+        __m256i lo, hi;
+    };
+
+    static D set(double v) { return {_mm512_set1_pd(v), _mm512_set1_pd(v)}; }
+    static D zero() { return {_mm512_setzero_pd(), _mm512_setzero_pd()}; }
+    static D add(D a, D b) { return {_mm512_add_pd(a.lo, b.lo), _mm512_add_pd(a.hi, b.hi)}; }
+    static D sub(D a, D b) { return {_mm512_sub_pd(a.lo, b.lo), _mm512_sub_pd(a.hi, b.hi)}; }
+    static D mul(D a, D b) { return {_mm512_mul_pd(a.lo, b.lo), _mm512_mul_pd(a.hi, b.hi)}; }
+    static D div(D a, D b) { return {_mm512_div_pd(a.lo, b.lo), _mm512_div_pd(a.hi, b.hi)}; }
+    static __m512d neg1(__m512d a) {
+        return _mm512_castsi512_pd(
+            _mm512_xor_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(INT64_MIN)));
+    }
+    static D neg(D a) { return {neg1(a.lo), neg1(a.hi)}; }
+    static D abs(D a) { return {_mm512_abs_pd(a.lo), _mm512_abs_pd(a.hi)}; }
+    // Ordered, quiet comparisons: false where either side is not a number.
+    template <int kPredicate>
+    static M cmp(D a, D b) {
+        return {_mm512_cmp_pd_mask(a.lo, b.lo, kPredicate),
+                _mm512_cmp_pd_mask(a.hi, b.hi, kPredicate)};
+    }
+    template <int kPredicate>
+    static M cmpWhere(M m, D a, D b) {
+        return {_mm512_mask_cmp_pd_mask(m.lo, a.lo, b.lo, kPredicate),
+                _mm512_mask_cmp_pd_mask(m.hi, a.hi, b.hi, kPredicate)};
+    }
+    static M lt(D a, D b) { return cmp<_CMP_LT_OQ>(a, b); }
+    static M le(D a, D b) { return cmp<_CMP_LE_OQ>(a, b); }
+    static M gt(D a, D b) { return cmp<_CMP_GT_OQ>(a, b); }
+    static M ge(D a, D b) { return cmp<_CMP_GE_OQ>(a, b); }
+    static M ltWhere(M m, D a, D b) { return cmpWhere<_CMP_LT_OQ>(m, a, b); }
+    static M gtWhere(M m, D a, D b) { return cmpWhere<_CMP_GT_OQ>(m, a, b); }
+    static M eqOrUnorderedWhere(M m, D a, D b) { return cmpWhere<_CMP_EQ_UQ>(m, a, b); }
+    static M none() { return {0, 0}; }
+    static M mOr(M a, M b) {
+        return {static_cast<__mmask8>(a.lo | b.lo), static_cast<__mmask8>(a.hi | b.hi)};
+    }
+    static M mAndNot(M a, M b) {
+        return {static_cast<__mmask8>(~a.lo & b.lo), static_cast<__mmask8>(~a.hi & b.hi)};
+    }
+    static M mNot(M a) { return {static_cast<__mmask8>(~a.lo), static_cast<__mmask8>(~a.hi)}; }
+    static D select(M m, D a, D b) {
+        return {_mm512_mask_blend_pd(m.lo, b.lo, a.lo), _mm512_mask_blend_pd(m.hi, b.hi, a.hi)};
+    }
+    static bool any(M m) { return (m.lo | m.hi) != 0; }
+    static bool all(M m) { return (m.lo & m.hi) == 0xFF; }
+    static D roundToFloat(D a) {
+        return {_mm512_cvtps_pd(_mm512_cvtpd_ps(a.lo)), _mm512_cvtps_pd(_mm512_cvtpd_ps(a.hi))};
+    }
+    static D floor(D a) {
+        return {_mm512_roundscale_pd(a.lo, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC),
+                _mm512_roundscale_pd(a.hi, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC)};
+    }
+    static D loadFloats(const float* p) {
+        return {_mm512_cvtps_pd(_mm256_loadu_ps(p)), _mm512_cvtps_pd(_mm256_loadu_ps(p + 8))};
+    }
+    // The slot's 32 entries sit in two registers; a permute picks the lanes.
+    static __m512d pick(__m512 lo, __m512 hi, const int32_t* index) {
+        const __m512i i =
+            _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(index)));
+        return _mm512_cvtps_pd(_mm512_castps512_ps256(_mm512_permutex2var_ps(lo, i, hi)));
+    }
+    static D gather(const float* slot, const int32_t* index) {
+        const __m512 lo = _mm512_loadu_ps(slot), hi = _mm512_loadu_ps(slot + 16);
+        return {pick(lo, hi, index), pick(lo, hi, index + 8)};
+    }
+
+    static I truncate(D a) { return {_mm512_cvttpd_epi32(a.lo), _mm512_cvttpd_epi32(a.hi)}; }
+    static D toDouble(I a) { return {_mm512_cvtepi32_pd(a.lo), _mm512_cvtepi32_pd(a.hi)}; }
+    static void storeI(int32_t* out, I a) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), a.lo);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), a.hi);
+    }
+};
+
+}  // namespace
+
+#define LUMEK_SHADE_ROW shadeRowAvx512x2
+#define LUMEK_NARROW_SHADE_ROW shadeRowAvx512
+#include "render/fast_kernel.inc"

@@ -20,6 +20,9 @@ struct FlatShape {
     double falloff;
     double red, green, blue;  // exact: 32-bit integers
     int32_t segment;          // 0 disc, 1 segment
+    // The same at their own width, for shaders that keep them so.
+    float falloffF;
+    int32_t redI, greenI, blueI;
 };
 
 // Everything the pixel pass of one frame reads.

@@ -43,7 +43,19 @@ struct Isa {
     static bool any(M mask) { return mask != 0; }
     static bool all(M mask) { return mask == 0xFF; }
     static D roundToFloat(D a) { return _mm512_cvtps_pd(_mm512_cvtpd_ps(a)); }
-    static D floor(D a) { return _mm512_roundscale_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
+    // The nearest shapes' distances and colours stay in doubles: eight
+    // lanes in half a register would save no instruction.
+    static constexpr bool kNarrowNearest = false;
+    using T = D;
+    using C = D;
+    static T setT(float v) { return set(v); }
+    static C setC(int32_t v) { return set(v); }
+    static T roundT(D a) { return roundToFloat(a); }
+    static D fromT(T a) { return a; }
+    static D fromC(C a) { return a; }
+    static D floor(D a) {
+        return _mm512_roundscale_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    }
     static D loadFloats(const float* p) { return _mm512_cvtps_pd(_mm256_loadu_ps(p)); }
     // The slot's 32 entries sit in two registers; a permute picks the lanes.
     static D gather(const float* slot, const int32_t* index) {

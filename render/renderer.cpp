@@ -247,13 +247,27 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
         fast::FlatShape& f = flatShapes_[i];
         if (s.kind() == ShapeKind::Circle) {
             const auto& c = static_cast<const CircleShape&>(s);
-            f = {c.centre.x,    c.centre.y,      c.radius,       c.radiusSq, c.falloff,
-                 double(c.red), double(c.green), double(c.blue), 0};
+            f.a = c.centre.x;
+            f.b = c.centre.y;
+            f.c = c.radius;
+            f.d = c.radiusSq;
+            f.segment = 0;
         } else {
             const auto& seg = static_cast<const SegmentShape&>(s);
-            f = {seg.start.x,     seg.start.y,       seg.dir.x,        seg.dir.y, seg.falloff,
-                 double(seg.red), double(seg.green), double(seg.blue), 1};
+            f.a = seg.start.x;
+            f.b = seg.start.y;
+            f.c = seg.dir.x;
+            f.d = seg.dir.y;
+            f.segment = 1;
         }
+        f.falloff = s.falloff;
+        f.red = s.red;
+        f.green = s.green;
+        f.blue = s.blue;
+        f.falloffF = s.falloff;
+        f.redI = s.red;
+        f.greenI = s.green;
+        f.blueI = s.blue;
     }
     cullFast(shapes, g);
 

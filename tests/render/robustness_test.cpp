@@ -133,27 +133,32 @@ struct OwnedScene {
 };
 
 // Renders with the straightforward renderer and with every row shader on
-// 1 and 3 threads; returns the first difference, if any.
+// 1 and 3 threads, with 8-pixel tiles and with 16-pixel ones (the widest
+// shaders take the narrow tiles to a narrower shader); returns the first
+// difference, if any.
 void expectEveryRowShaderAgrees(const ShapeList& shapes, const char* what) {
-    FrameImage expected(64, 64, 1.333f);
-    RandomStream refRandom;
-    RayRenderer reference(&expected, refRandom, 1);
-    Vec2 c{0, 0}, x{1, 0}, y{0, 1};
-    reference.renderReference(shapes, c, x, y, 2.0f);
-    for (const fast::RowShaderTarget& t : fast::supportedRowShaders())
-        for (int threads : {1, 3}) {
-            FrameImage image(64, 64, 1.333f);
-            RandomStream random;
-            RayRenderer renderer(&image, random, threads);
-            renderer.useRowShader(t.shade);
-            Vec2 c2{0, 0}, x2{1, 0}, y2{0, 1};
-            renderer.render(shapes, c2, x2, y2, 2.0f);
-            EXPECT_EQ(random.state(), refRandom.state()) << what << " " << t.name;
-            size_t differing = 0;
-            for (size_t i = 0; i < image.byteCount(); ++i)
-                differing += image.pixels[i] != expected.pixels[i];
-            EXPECT_EQ(differing, 0u) << what << ": " << t.name << " on " << threads;
-        }
+    for (const auto& [width, height] : {std::pair{64, 64}, std::pair{160, 48}}) {
+        FrameImage expected(width, height, 1.333f);
+        RandomStream refRandom;
+        RayRenderer reference(&expected, refRandom, 1);
+        Vec2 c{0, 0}, x{1, 0}, y{0, 1};
+        reference.renderReference(shapes, c, x, y, 2.0f);
+        for (const fast::RowShaderTarget& t : fast::supportedRowShaders())
+            for (int threads : {1, 3}) {
+                FrameImage image(width, height, 1.333f);
+                RandomStream random;
+                RayRenderer renderer(&image, random, threads);
+                renderer.useRowShader(t.shade);
+                Vec2 c2{0, 0}, x2{1, 0}, y2{0, 1};
+                renderer.render(shapes, c2, x2, y2, 2.0f);
+                EXPECT_EQ(random.state(), refRandom.state()) << what << " " << t.name;
+                size_t differing = 0;
+                for (size_t i = 0; i < image.byteCount(); ++i)
+                    differing += image.pixels[i] != expected.pixels[i];
+                EXPECT_EQ(differing, 0u)
+                    << what << ": " << t.name << " on " << threads << ", " << width << " wide";
+            }
+    }
 }
 
 TEST(FastRender, AgreesBeyondTheShippedColoursAndFalloffs) {

@@ -40,6 +40,11 @@ struct Isa {
     static M mAndNot(M a, M b) { return static_cast<M>(~a & b); }
     static M mNot(M a) { return static_cast<M>(~a); }
     static D select(M mask, D a, D b) { return _mm512_mask_blend_pd(mask, b, a); }
+    // min(max(a, 0), limit) where `mask`, 0 elsewhere; max gives its second
+    // operand, 0, for a NaN.
+    static D clampedWhere(M mask, D a, D limit) {
+        return _mm512_min_pd(_mm512_maskz_max_pd(mask, a, _mm512_setzero_pd()), limit);
+    }
     static bool any(M mask) { return mask != 0; }
     static bool all(M mask) { return mask == 0xFF; }
     static D roundToFloat(D a) { return _mm512_cvtps_pd(_mm512_cvtpd_ps(a)); }

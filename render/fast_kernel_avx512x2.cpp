@@ -58,6 +58,13 @@ struct Isa {
         return {_mm512_mask_blend_pd(low(m), b.lo, a.lo),
                 _mm512_mask_blend_pd(high(m), b.hi, a.hi)};
     }
+    // min(max(a, 0), limit) where `mask`, 0 elsewhere; max gives its second
+    // operand, 0, for a NaN.
+    static D clampedWhere(M m, D a, D limit) {
+        const __m512d z = _mm512_setzero_pd();
+        return {_mm512_min_pd(_mm512_maskz_max_pd(low(m), a.lo, z), limit.lo),
+                _mm512_min_pd(_mm512_maskz_max_pd(high(m), a.hi, z), limit.hi)};
+    }
     static bool any(M m) { return m != 0; }
     static bool all(M m) { return m == 0xFFFF; }
     static D floor(D a) {

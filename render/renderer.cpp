@@ -92,6 +92,10 @@ RayRenderer::RayRenderer(FrameImage* image, RandomStream& random, int threads)
         slotEdges_[k].first = {-cosTable_[kSlotWidth * k], sinTable_[kSlotWidth * k]};
         slotEdges_[k].last = {-cosTable_[kSlotWidth * k + kSlotWidth - 1],
                               sinTable_[kSlotWidth * k + kSlotWidth - 1]};
+        slotNormals_[0][k] = slotEdges_[k].first.x;
+        slotNormals_[1][k] = slotEdges_[k].first.y;
+        slotNormals_[2][k] = slotEdges_[k].last.x;
+        slotNormals_[3][k] = slotEdges_[k].last.y;
     }
     tileShift_ = tileShiftForWidth(image->getWidth());
     tileSize_ = static_cast<float>(1 << tileShift_);
@@ -159,11 +163,51 @@ struct RayRenderer::FastFrame {
     std::atomic<int> nextRow{0};
 };
 
+namespace {
+
+// Shape::mayHit of one shape for all sixteen slots of a tile at p, with the
+// same operations as CircleShape::mayHit and SegmentShape::mayHit (keep
+// them in step), written slot by slot over arrays so that the compiler
+// tests the slots side by side.
+inline void mayHitEverySlot(const fast::FlatShape& s, Vec2 p, float x,
+                            const double (&n)[4][kSlotCount], bool (&hit)[kSlotCount]) {
+    const double above = x;
+    const double below = -x;
+    if (!s.segment) {
+        const double dx = s.a - p.x;
+        const double dy = s.b - p.y;
+        const double radius = s.c;
+        for (int k = 0; k < kSlotCount; ++k) {
+            const double cA = n[0][k] * dx + n[1][k] * dy;
+            const double cB = n[2][k] * dx + n[3][k] * dy;
+            const bool beyond = (cA - radius > above) & (cB - radius > above);
+            const bool before = (cA + radius < below) & (cB + radius < below);
+            hit[k] = !(beyond | before);
+        }
+    } else {
+        const double ax = s.a - p.x;
+        const double ay = s.b - p.y;
+        const double bx = s.a + s.c - p.x;
+        const double by = s.b + s.d - p.y;
+        for (int k = 0; k < kSlotCount; ++k) {
+            const double aA = n[0][k] * ax + n[1][k] * ay;
+            const double aB = n[2][k] * ax + n[3][k] * ay;
+            const double bA = n[0][k] * bx + n[1][k] * by;
+            const double bB = n[2][k] * bx + n[3][k] * by;
+            const bool beyond = (aA > above) & (aB > above) & (bA > above) & (bB > above);
+            const bool before = (aA < below) & (aB < below) & (bA < below) & (bB < below);
+            hit[k] = !(beyond | before);
+        }
+    }
+}
+
+}  // namespace
+
 void RayRenderer::cullRows(void* context, int) {
     FastFrame& f = *static_cast<FastFrame*>(context);
     RayRenderer& r = *f.renderer;
     const FrameGeometry& g = f.geometry;
-    const ShapeList& shapes = *f.shapes;
+    const size_t shapeCount = f.shapes->size();
     const size_t stride = static_cast<size_t>(f.job.stride);
     const double stepUx = static_cast<double>(r.tileSize_) * g.u.x;
     const double stepUy = static_cast<double>(r.tileSize_) * g.u.y;
@@ -171,15 +215,19 @@ void RayRenderer::cullRows(void* context, int) {
         Vec2 p = r.tileRowStarts_[ty];
         for (int tx = 0; tx < r.tilesX_; ++tx) {
             const size_t firstList = (static_cast<size_t>(ty) * r.tilesX_ + tx) * kSlotCount;
-            for (int k = 0; k < kSlotCount; ++k) {
-                const SlotEdges& e = r.slotEdges_[k];
-                uint16_t* list = r.flatLists() + (firstList + k) * stride;
-                uint16_t count = 0;
-                for (size_t i = 0; i < shapes.size(); ++i)
-                    if (shapes[i]->mayHit(p, g.tileRadius, e.first, e.last))
-                        list[count++] = static_cast<uint16_t>(i);
-                r.flatCounts_[firstList + k] = count;
+            uint16_t* lists = r.flatLists() + firstList * stride;
+            uint16_t counts[kSlotCount] = {};
+            for (size_t i = 0; i < shapeCount; ++i) {
+                bool hit[kSlotCount];
+                mayHitEverySlot(r.flatShapes_[i], p, g.tileRadius, r.slotNormals_, hit);
+                // Written whether or not it is kept: a list has room for
+                // every shape, and only its first `count` entries count.
+                for (int k = 0; k < kSlotCount; ++k) {
+                    lists[k * stride + counts[k]] = static_cast<uint16_t>(i);
+                    counts[k] = static_cast<uint16_t>(counts[k] + hit[k]);
+                }
             }
+            for (int k = 0; k < kSlotCount; ++k) r.flatCounts_[firstList + k] = counts[k];
             p.x = static_cast<float>(p.x + stepUx);
             p.y = static_cast<float>(p.y + stepUy);
         }

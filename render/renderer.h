@@ -115,6 +115,9 @@ class RayRenderer {
     float sinTable_[kDirectionCount];
     float cosTable_[kDirectionCount];
     SlotEdges slotEdges_[kSlotCount];
+    // The same normals as doubles, slot by slot: first x, first y, last x,
+    // last y.
+    double slotNormals_[4][kSlotCount];
     FrameImage* image_;
     std::unique_ptr<ShapeList[]> candidates_;
     float tileSize_;

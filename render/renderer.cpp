@@ -252,6 +252,34 @@ void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
     // Room for every shape in every list; grows only with the scene.
     f.job.stride = shapes.empty() ? 1 : static_cast<int>(shapes.size());
     prepareFor(shapes.size());
+    // The shapes widened once: the culling and the pixel pass read these.
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        const Shape& s = *shapes[i];
+        fast::FlatShape& flat = flatShapes_[i];
+        if (s.kind() == ShapeKind::Circle) {
+            const auto& c = static_cast<const CircleShape&>(s);
+            flat.a = c.centre.x;
+            flat.b = c.centre.y;
+            flat.c = c.radius;
+            flat.d = c.radiusSq;
+            flat.segment = 0;
+        } else {
+            const auto& seg = static_cast<const SegmentShape&>(s);
+            flat.a = seg.start.x;
+            flat.b = seg.start.y;
+            flat.c = seg.dir.x;
+            flat.d = seg.dir.y;
+            flat.segment = 1;
+        }
+        flat.falloff = s.falloff;
+        flat.red = s.red;
+        flat.green = s.green;
+        flat.blue = s.blue;
+        flat.falloffF = s.falloff;
+        flat.redI = s.red;
+        flat.greenI = s.green;
+        flat.blueI = s.blue;
+    }
 
     const double stepVx = static_cast<double>(tileSize_) * g.v.x;
     const double stepVy = static_cast<double>(tileSize_) * g.v.y;
@@ -289,34 +317,6 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
                                           axisX, axisY, viewHeight);
     lastTileRadius_ = g.tileRadius;
 
-    prepareFor(shapes.size());
-    for (size_t i = 0; i < shapes.size(); ++i) {
-        const Shape& s = *shapes[i];
-        fast::FlatShape& f = flatShapes_[i];
-        if (s.kind() == ShapeKind::Circle) {
-            const auto& c = static_cast<const CircleShape&>(s);
-            f.a = c.centre.x;
-            f.b = c.centre.y;
-            f.c = c.radius;
-            f.d = c.radiusSq;
-            f.segment = 0;
-        } else {
-            const auto& seg = static_cast<const SegmentShape&>(s);
-            f.a = seg.start.x;
-            f.b = seg.start.y;
-            f.c = seg.dir.x;
-            f.d = seg.dir.y;
-            f.segment = 1;
-        }
-        f.falloff = s.falloff;
-        f.red = s.red;
-        f.green = s.green;
-        f.blue = s.blue;
-        f.falloffF = s.falloff;
-        f.redI = s.red;
-        f.greenI = s.green;
-        f.blueI = s.blue;
-    }
     cullFast(shapes, g);
 
     // Every pixel of a tile row draws once per non-empty list of its tile,

@@ -39,7 +39,9 @@ inline void cpuRelax() {
 #endif
 }
 
-// Spins until done() or for kSpin; true when done() became true.
+// Spins until done() or for kSpin; true when done() became true. It
+// yields now and then, so that a thread waiting for the processor (more
+// threads than processors, as in the tests) is not held up by the spin.
 template <class Done>
 bool spinUntil(Done done) {
     const auto until = std::chrono::steady_clock::now() + kSpin;
@@ -49,6 +51,7 @@ bool spinUntil(Done done) {
             cpuRelax();
         }
         if (std::chrono::steady_clock::now() >= until) return done();
+        std::this_thread::yield();
     }
 }
 

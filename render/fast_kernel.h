@@ -29,6 +29,7 @@ struct FlatShape {
 struct FrameJob {
     const FlatShape* shapes;
     int shapeCount;
+    bool smallColours;       // every colour channel in -32768 ... 32767
     const uint16_t* lists;   // list l holds lists[l * stride ...]
     const uint16_t* counts;  // candidates in list l
     int stride;

@@ -112,6 +112,22 @@ struct Isa {
         return _mm512_mask_cmp_ps_mask(m, a, b, _CMP_EQ_UQ);
     }
 
+    // Integer sums: a whole weight of 0 ... 65536 in 32 bits, and
+    // floor(weight x colour / 65536) for colours whose products fit.
+    static C weightLanes(D w) {
+        return _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvttpd_epi32(w.lo)),
+                                  _mm512_cvttpd_epi32(w.hi), 1);
+    }
+    static C addC(C a, C b) { return _mm512_add_epi32(a, b); }
+    static C shiftedProduct(C k, C c) { return _mm512_srai_epi32(_mm512_mullo_epi32(k, c), 16); }
+    // sum / 16 rounded down and saturated to 0 ... 255.
+    static I bytesOfSum(C sum) {
+        const C v =
+            _mm512_min_epi32(_mm512_max_epi32(_mm512_srai_epi32(sum, 4), _mm512_setzero_si512()),
+                             _mm512_set1_epi32(255));
+        return {_mm512_castsi512_si256(v), _mm512_extracti64x4_epi64(v, 1)};
+    }
+
     static I truncate(D a) { return {_mm512_cvttpd_epi32(a.lo), _mm512_cvttpd_epi32(a.hi)}; }
     static D toDouble(I a) { return {_mm512_cvtepi32_pd(a.lo), _mm512_cvtepi32_pd(a.hi)}; }
     static void storeI(int32_t* out, I a) {

@@ -253,8 +253,11 @@ void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
     f.job.stride = shapes.empty() ? 1 : static_cast<int>(shapes.size());
     prepareFor(shapes.size());
     // The shapes widened once: the culling and the pixel pass read these.
+    bool small = true;
+    auto isSmall = [](int32_t c) { return c >= -32768 && c <= 32767; };
     for (size_t i = 0; i < shapes.size(); ++i) {
         const Shape& s = *shapes[i];
+        small = small && isSmall(s.red) && isSmall(s.green) && isSmall(s.blue);
         fast::FlatShape& flat = flatShapes_[i];
         if (s.kind() == ShapeKind::Circle) {
             const auto& c = static_cast<const CircleShape&>(s);
@@ -280,6 +283,7 @@ void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
         flat.greenI = s.green;
         flat.blueI = s.blue;
     }
+    f.job.smallColours = small;
 
     const double stepVx = static_cast<double>(tileSize_) * g.v.x;
     const double stepVy = static_cast<double>(tileSize_) * g.v.y;

@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "render/renderer.h"
@@ -173,6 +174,19 @@ TEST(FastRender, AgreesBeyondTheShippedColoursAndFalloffs) {
     negative.segment(0.1f, -0.6f, 0.2f, 0.6f, 200, 100, 50, -0.7f);
     negative.disc(0.1f, 0.5f, 0.5f, 80, 80, 80, -1e30f);
     expectEveryRowShaderAgrees(negative.list, "negative falloffs");
+
+    // The widest shader sums in 32-bit integers while every channel lies in
+    // -32768 ... 32767, and in doubles once one does not: both sides of that
+    // edge, with zero falloffs for whole weights of 65536.
+    for (int32_t outside : {32767, 32768, -32768, -32769}) {
+        OwnedScene edge;
+        edge.disc(0.3f, 0.2f, 0.1f, -32768, 32767, -1, 0.0f);
+        edge.segment(-0.8f, -0.5f, 0.7f, 0.4f, 32767, -32768, 255, 0.0f);
+        edge.disc(0.15f, -0.4f, 0.3f, 12345, -23456, outside, 2.5f);
+        edge.segment(-0.2f, 0.7f, 0.6f, 0.7f, -7, outside, 32000, 1.0f);
+        const std::string what = "colours up to " + std::to_string(outside);
+        expectEveryRowShaderAgrees(edge.list, what.c_str());
+    }
 }
 
 TEST(FastRender, AgreesForInfiniteAndUndefinedCoordinates) {

@@ -26,4 +26,22 @@ using Bytes = std::unique_ptr<uint8_t[], FreeBytes>;
 // builds without exceptions, when there is no memory.
 Bytes zeroedBytes(size_t bytes);
 
+// A buffer that only grows, for contents rebuilt before every use: a
+// larger request replaces it (nothing is copied), a smaller one keeps it.
+class ScratchBytes {
+  public:
+    uint8_t* atLeast(size_t size) {
+        if (capacity_ < size) {
+            bytes_ = zeroedBytes(size);
+            capacity_ = size;
+        }
+        return bytes_.get();
+    }
+    uint8_t* get() const { return bytes_.get(); }
+
+  private:
+    Bytes bytes_;
+    size_t capacity_ = 0;
+};
+
 }  // namespace lumek

@@ -238,10 +238,7 @@ void RayRenderer::prepareFor(size_t shapes) {
     if (shapes > std::numeric_limits<uint16_t>::max()) return;  // rendered the straightforward way
     if (flatShapes_.size() < shapes) flatShapes_.resize(shapes);
     const size_t need = flatCounts_.size() * std::max<size_t>(shapes, 1);
-    if (flatListCapacity_ < need) {
-        flatLists_ = zeroedBytes(need * sizeof(uint16_t));  // nothing to keep: refilled per frame
-        flatListCapacity_ = need;
-    }
+    flatLists_.atLeast(need * sizeof(uint16_t));
 }
 
 void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {

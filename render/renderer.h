@@ -131,8 +131,7 @@ class RayRenderer {
     WorkerPool pool_;
     fast::RowShader rowShader_;
     std::vector<fast::FlatShape> flatShapes_;
-    Bytes flatLists_;  // uint16_t shape indices, refilled every frame
-    size_t flatListCapacity_ = 0;
+    ScratchBytes flatLists_;  // uint16_t shape indices, refilled every frame
     std::vector<uint16_t> flatCounts_;
     std::vector<Vec2> tileRowStarts_;
     std::vector<Vec2> rowOrigins_;

@@ -2,12 +2,12 @@
 //
 // It never aborts and never hangs: a helper thread that cannot be started
 // (too many threads, too little address space) leaves the pool with the
-// ones it has, down to the calling thread alone.
+// ones it has, down to the calling thread alone. Builds for targets
+// without threads (LUMEK_NO_THREADS, WebAssembly) have only the caller.
 //
 // Waits spin for a short while before they sleep: frames follow each other
 // within a millisecond when screenshots or a recording are made, and a
-// sleeping thread took up to 5 ms to be running again on a busy machine. Builds for targets
-// without threads (LUMEK_NO_THREADS, WebAssembly) have only the caller.
+// sleeping thread took up to 5 ms to be running again on a busy machine.
 #pragma once
 
 #include <cstdint>

@@ -1,12 +1,10 @@
 #include "shots/shots.h"
 
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -39,19 +37,11 @@ struct FileResult {
     bool written = false;
 };
 
-// A writing thread's raw file bytes, kept from picture to picture.
-struct RgbBuffer {
-    Bytes bytes;
-    size_t capacity = 0;
-};
-
-std::vector<FileResult> writePicture(const PictureJob& job, RgbBuffer& rgb) {
+// `rgb` holds the raw file's bytes, kept by the writing thread from picture
+// to picture.
+std::vector<FileResult> writePicture(const PictureJob& job, ScratchBytes& rgb) {
     const size_t size = static_cast<size_t>(job.width) * job.height * 3;
-    if (rgb.capacity < size) {
-        rgb.bytes = zeroedBytes(size);
-        rgb.capacity = size;
-    }
-    char* data = reinterpret_cast<char*>(rgb.bytes.get());
+    char* data = reinterpret_cast<char*>(rgb.atLeast(size));
     rgbFromRgba(job.rgba.get(), size / 3, data);
     std::vector<FileResult> results;
     auto write = [&results](const std::string& name, const char* bytes, size_t n,
@@ -87,8 +77,7 @@ class PictureWriter {
 
     void add(PictureJob job) {
         if (threads_.empty()) {
-            RgbBuffer rgb;
-            report(writePicture(job, rgb));
+            report(writePicture(job, callerRgb_));
             giveBack(std::move(job.rgba));
             return;
         }
@@ -133,7 +122,7 @@ class PictureWriter {
     }
 
     void work() {
-        RgbBuffer rgb;
+        ScratchBytes rgb;
         for (;;) {
             size_t index;
             PictureJob* job;  // a deque keeps its elements where they are
@@ -167,6 +156,7 @@ class PictureWriter {
     std::condition_variable wake_;
     std::deque<PictureJob> jobs_;
     std::vector<Bytes> free_;
+    ScratchBytes callerRgb_;  // when no writing thread could be started
     std::deque<std::vector<FileResult>> results_;
     size_t taken_ = 0, reported_ = 0;
     bool closing_ = false;

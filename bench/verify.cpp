@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "bench/entry.h"
+
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
@@ -36,6 +38,19 @@ std::string hashHex(uint64_t hash) {
 }
 
 uint64_t expectedFrameHash(int index) { return kHashes[index]; }
+
+uint64_t benchWorkloadId() {
+    uint8_t bytes[kBenchFrames * 8 + 3 * 4];
+    size_t at = 0;
+    auto put = [&bytes, &at](uint64_t value, int size) {
+        for (int i = 0; i < size; ++i) bytes[at++] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    for (uint64_t hash : kHashes) put(hash, 8);
+    put(kBenchImageSize, 4);
+    put(kBenchImageSize, 4);
+    put(kBenchFrames - 1, 4);
+    return XXH3_64bits(bytes, sizeof bytes);
+}
 
 bool FrameCheck::check(FrameImage& image, int thread, uint64_t round,
                        const BenchFrame& frame) const {

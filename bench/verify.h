@@ -57,4 +57,11 @@ struct FrameCheck {
 // walk's draws, then the warm-up, then the timed frames.
 uint64_t expectedFrameHash(int index);
 
+// What a benchmark computes, as one value: XXH3 (64 bits) over the 33
+// known-good hashes (8 bytes each, little-endian, warm-up first), then the
+// image's width, its height and the number of timed frames (4 bytes each,
+// little-endian). Two results measured the same work exactly when these
+// agree.
+uint64_t benchWorkloadId();
+
 }  // namespace lumek

@@ -10,16 +10,6 @@ namespace lumek {
 
 namespace {
 
-std::string fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-std::string plural(uint64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 // Wrong frames are reported on stderr as they are found, from any thread.
 class WrongFrameLog {
   public:
@@ -42,31 +32,12 @@ class WrongFrameLog {
     LineLog log_;
 };
 
-std::string ratingLine(const char* label, const RoundFigures& f, const std::string& extra) {
-    std::string line = std::string(label) + ": " + fixed(f.msPerRound, 2) + " ms per 32 frames";
-    line += extra;
-    line += ", rating " + formatGeneral(kReferenceRenderMs / f.msPerRound) + " Tq7-Marks";
-    return line;
-}
-
 // Returns the number of wrong frames among them.
 uint64_t printFigures(BenchEnvironment& env, uint32_t startState, const FrameCheck& check) {
     const RoundFigures one = measureOneThread(startState, env.roundSeconds, check);
-    std::string oneLine =
-        ratingLine("One thread", one, " (median of " + plural(one.rounds, "round", "rounds") + ")");
-    if (one.wrongFrames)
-        oneLine += "; " + plural(one.wrongFrames, "wrong frame", "wrong frames") + ": not valid";
-    *env.out << oneLine << "\n" << std::flush;
-
+    *env.out << oneThreadLine(one) << "\n" << std::flush;
     const RoundFigures all = measureAllThreads(startState, env.threads, env.roundSeconds, check);
-    std::string allLine =
-        ratingLine("All threads", all,
-                   " on " + plural(static_cast<uint64_t>(all.threads), "thread", "threads") + " (" +
-                       plural(all.rounds, "round", "rounds") + ")");
-    allLine += ", " + fixed(one.msPerRound / all.msPerRound, 2) + " times one thread";
-    if (all.wrongFrames)
-        allLine += "; " + plural(all.wrongFrames, "wrong frame", "wrong frames") + ": not valid";
-    *env.out << allLine << "\n" << std::flush;
+    *env.out << allThreadsLine(all, one.msPerRound) << "\n" << std::flush;
     return one.wrongFrames + all.wrongFrames;
 }
 

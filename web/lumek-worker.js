@@ -14,14 +14,13 @@ const answer = typeof importScripts === 'function'
 let lumek = null;
 let size = 0;
 
-// The band of the frame just drawn, opaque, at the start of `buffer` when
-// it has room.
+// The band of the frame just drawn at the start of `buffer`, when it has
+// room.
 function bandPixels(first, end, buffer) {
     const length = (end - first) * size * 4;
     const out = new Uint8Array(buffer && buffer.byteLength >= length ? buffer : new ArrayBuffer(length),
                                0, length);
     out.set(lumek.showPixels(size).subarray(first * size * 4, end * size * 4));
-    for (let i = 3; i < length; i += 4) out[i] = 255;
     return out.buffer;
 }
 
@@ -33,6 +32,10 @@ const questions = {
     show(q) {
         if (!lumek.showStart(q.size)) throw new Error(`no show at ${q.size} x ${q.size}`);
         size = q.size;
+        // The renderer never writes the fourth byte: made opaque once here,
+        // the canvas takes the rows as they are.
+        const pixels = lumek.showPixels(size);
+        for (let i = 3; i < pixels.length; i += 4) pixels[i] = 255;
         return {};
     },
     // The frame's rows first .. end - 1.
@@ -43,6 +46,9 @@ const questions = {
         const pixels = going ? bandPixels(first, end, buffer) : buffer || new ArrayBuffer(0);
         return [{ going, first, end, ms, pixels, phase: lumek.showPhase(),
                   state: lumek.showRandomState(), scene: lumek.showScene() }, [pixels]];
+    },
+    ping() {
+        return {};
     },
     entry({ time }) {
         return lumek.bench(new Date(time));

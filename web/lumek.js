@@ -238,6 +238,11 @@ const Lumek = (() => {
                 ({ first, end, ms, phase, state, scene })) };
         }
 
+        // Once every worker has answered all it was asked before.
+        settle() {
+            return Promise.all(this.workers.map((_, i) => this.ask(i, { kind: 'ping' })));
+        }
+
         // The benchmark's entry on the first worker: its text, status, wrong
         // frames and the state its rounds start from.
         entry(date) {
@@ -353,6 +358,7 @@ const Lumek = (() => {
     // text, the five-line entry, the record and the status (0, or 2 when a
     // frame was wrong).
     async function runBenchmark({ crew, lumek, date, seconds = 2, machine = {}, told = () => {} }) {
+        await crew.settle();  // no show frame left to share the processors with
         const entry = await crew.entry(date);
         let text = entry.text;
         told(text + 'measuring one thread ...\n');
@@ -394,7 +400,7 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
         const count = Number.isInteger(asked) && asked > 0 ? asked : navigator.hardwareConcurrency;
         return Math.max(1, Math.min(count || 1, kMaxWorkers));
     })();
-    let module = null;  // lumek.wasm, compiled once
+    let wasm = null;    // lumek.wasm, compiled once
     let lumek = null;   // the page's own instance (the benchmark's lines and record)
     let crew = null;
     let size = 128;
@@ -435,15 +441,30 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
     }
 
     // The compiled module, the page's instance and the workers, made again
-    // where an earlier try failed.
-    async function ready() {
-        if (!module) module = await Lumek.compile('lumek.wasm');
-        if (!lumek) lumek = await Lumek.load(module);
-        if (!crew || crew.broken) {
-            if (crew) crew.close();
-            crew = new Lumek.Crew(workers, () => new Worker('lumek-worker.js'));
-            await crew.load(module);
+    // where an earlier try failed; one try at a time.
+    let readying = null;
+    function ready() {
+        if (readying && crew && crew.broken) readying = null;
+        if (!readying) {
+            readying = (async () => {
+                if (!wasm) wasm = await Lumek.compile('lumek.wasm');
+                if (!lumek) lumek = await Lumek.load(wasm);
+                if (!crew || crew.broken) {
+                    if (crew) crew.close();
+                    crew = null;
+                    const fresh = new Lumek.Crew(workers, () => new Worker('lumek-worker.js'));
+                    try {
+                        await fresh.load(wasm);
+                    } catch (error) {
+                        fresh.close();
+                        throw error;
+                    }
+                    crew = fresh;
+                }
+            })();
+            readying.catch(() => { readying = null; });
         }
+        return readying;
     }
 
     async function play() {

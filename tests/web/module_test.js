@@ -98,16 +98,7 @@ async function bandsAgainstOneModule(module, size, stepMs) {
 
 async function main() {
     const bytes = fs.readFileSync(path.join(webDir, 'lumek.wasm'));
-    let failures = 0;
-    const check = (what, fn) => {
-        try {
-            fn();
-            console.log('ok   ' + what);
-        } catch (error) {
-            ++failures;
-            console.log('FAIL ' + what + '\n     ' + error.message);
-        }
-    };
+    const { check, finish } = require('./checks.js').checks();
 
     // The eight shots in one run, as -shot1 ... -shot8.
     const shots = await Lumek.load(bytes);
@@ -337,10 +328,7 @@ async function main() {
                            '"cpuRating":null,"fps":null,"coefficient":null}');
     });
 
-    if (failures) {
-        console.log(`${failures} check(s) failed`);
-        process.exit(1);
-    }
+    finish();
 }
 
 main().catch((error) => {

@@ -83,16 +83,7 @@ function colourCounts(shot, box) {
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
-let failures = 0;
-const check = (what, fn) => {
-    try {
-        fn();
-        console.log('ok   ' + what);
-    } catch (error) {
-        ++failures;
-        console.log('FAIL ' + what + '\n     ' + error.message);
-    }
-};
+const { check, finish } = require('./checks.js').checks();
 
 // A page of `url` whose console errors and uncaught exceptions are kept.
 async function openPage(browser, url) {
@@ -311,10 +302,7 @@ async function main() {
         await chromium.close();
         for (const s of [server, brokenModule, brokenWorker]) s.close();
     }
-    if (failures) {
-        console.log(`${failures} check(s) failed`);
-        process.exit(1);
-    }
+    finish();
 }
 
 main().catch((error) => {

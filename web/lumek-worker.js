@@ -14,16 +14,6 @@ const answer = typeof importScripts === 'function'
 let lumek = null;
 let size = 0;
 
-// The band of the frame just drawn at the start of `buffer`, when it has
-// room.
-function bandPixels(first, end, buffer) {
-    const length = (end - first) * size * 4;
-    const out = new Uint8Array(buffer && buffer.byteLength >= length ? buffer : new ArrayBuffer(length),
-                               0, length);
-    out.set(lumek.showPixels(size).subarray(first * size * 4, end * size * 4));
-    return out.buffer;
-}
-
 const questions = {
     async load({ module }) {
         lumek = await lumekApi.load(module);
@@ -39,11 +29,13 @@ const questions = {
         return {};
     },
     // The frame's rows first .. end - 1.
-    frame({ elapsedMs, first, end, buffer }) {
+    frame({ elapsedMs, first, end }) {
         const started = performance.now();
         const going = lumek.showFrame(elapsedMs, first, end);
         const ms = performance.now() - started;
-        const pixels = going ? bandPixels(first, end, buffer) : buffer || new ArrayBuffer(0);
+        // The band's rows, handed over (transferred) to the page.
+        const pixels = going ? lumek.showPixels(size).slice(first * size * 4, end * size * 4).buffer
+                             : new ArrayBuffer(0);
         return [{ going, first, end, ms, pixels, phase: lumek.showPhase(),
                   state: lumek.showRandomState(), scene: lumek.showScene() }, [pixels]];
     },

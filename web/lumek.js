@@ -133,7 +133,6 @@ const Lumek = (() => {
             this.failure = null;
             this.pending = new Map();
             this.nextId = 1;
-            this.spare = [];  // band buffers back from the workers, reused
             this.workers = Array.from({ length: this.count }, (_, i) => {
                 const worker = spawn();
                 worker.onmessage = (event) => this.answered(event.data);
@@ -186,7 +185,6 @@ const Lumek = (() => {
         startShow(size) {
             this.size = size;
             this.cuts = [...bands(size, this.count).map(([first]) => first), size];
-            this.spare = [];
             return Promise.all(this.cuts.slice(1).map((_, i) => this.ask(i, { kind: 'show', size })));
         }
 
@@ -214,28 +212,17 @@ const Lumek = (() => {
             this.cuts = next;
         }
 
-        // One show frame at the show's clock, every worker its band. Once
-        // all are back their rows go into `target` (size x size x 4 bytes,
-        // opaque), all at once. Resolves with whether the show goes on and
-        // each band's figures: rows, render time, phase, generator state and
+        // One show frame at the show's clock, every worker its band.
+        // Resolves with whether the show goes on and the bands: rows, their
+        // pixels (opaque), render time, and the phase, generator state and
         // scene after the frame.
-        async frame(elapsedMs, target) {
-            const size = this.size, cuts = this.cuts;
-            const answers = await Promise.all(cuts.slice(1).map((end, i) => {
-                const buffer = this.spare[i] || null;
-                this.spare[i] = null;
-                return this.ask(i, { kind: 'frame', elapsedMs, first: cuts[i], end, buffer },
-                                buffer ? [buffer] : []);
-            }));
-            const going = answers.every((a) => a.going);
-            answers.forEach((a, i) => {
-                if (going && target)
-                    target.set(new Uint8Array(a.pixels, 0, (a.end - a.first) * size * 4), a.first * size * 4);
-                if (size === this.size) this.spare[i] = a.pixels;
-            });
-            if (going && size === this.size && cuts === this.cuts) this.balance(answers.map((a) => a.ms));
-            return { going, bands: answers.map(({ first, end, ms, phase, state, scene }) =>
-                ({ first, end, ms, phase, state, scene })) };
+        async frame(elapsedMs) {
+            const cuts = this.cuts;
+            const bands = await Promise.all(cuts.slice(1).map((end, i) =>
+                this.ask(i, { kind: 'frame', elapsedMs, first: cuts[i], end })));
+            const going = bands.every((b) => b.going);
+            if (going && cuts === this.cuts) this.balance(bands.map((b) => b.ms));
+            return { going, bands };
         }
 
         // Once every worker has answered all it was asked before.
@@ -404,7 +391,6 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
     let lumek = null;   // the page's own instance (the benchmark's lines and record)
     let crew = null;
     let size = 128;
-    let image = null;
     let playing = false;
     let looping = false;
     let show = 0;       // which play of the show a frame belongs to
@@ -482,7 +468,6 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
         }
         if (mine !== show) return;
         canvas.width = canvas.height = size;
-        image = context.createImageData(size, size);
         stats.reset();
         elapsedMs = 0;
         lastTickMs = clockMs();
@@ -530,7 +515,7 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
         busy = true;
         wanted = false;
         const started = performance.now();
-        crew.frame(elapsedMs, image.data).then((frame) => {
+        crew.frame(elapsedMs).then((frame) => {
             if (mine !== show) return;
             busy = false;
             if (!frame.going) {
@@ -540,7 +525,9 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
             // The workers go on with the next frame while this one is shown.
             const now = performance.now();
             if (wanted) renderFrame();
-            context.putImageData(image, 0, 0);
+            for (const band of frame.bands)
+                context.putImageData(new ImageData(new Uint8ClampedArray(band.pixels), size,
+                                                   band.end - band.first), 0, band.first);
             count(now - started, frame.bands.map((b) => b.ms), now);
         }, (error) => {
             if (mine === show) showError('The show stopped.', error);

@@ -71,16 +71,19 @@ async function bandsAgainstOneModule(module, size, stepMs) {
             const expected = Buffer.from(one.showPixels(size));
             for (let i = 3; i < expected.length; i += 4) expected[i] = 255;
             const phase = one.showPhase(), state = one.showRandomState(), scene = one.showScene();
-            const results = await Promise.all(crews.map(async (crew) => {
-                const target = Buffer.alloc(size * size * 4);
-                return { frame: await crew.frame(t, target), target, n: crew.count };
-            }));
-            for (const { frame, target, n } of results) {
+            const results = await Promise.all(crews.map(async (crew) =>
+                ({ frame: await crew.frame(t), n: crew.count })));
+            for (const { frame, n } of results) {
                 const what = `${n} worker(s) at ${t} ms`;
                 if (frame.going !== going) differing.push(`${what}: going ${frame.going}`);
                 if (!going) continue;
                 if (frame.bands.length !== n) differing.push(`${what}: ${frame.bands.length} bands`);
-                if (!target.equals(expected)) differing.push(`${what}: picture`);
+                // The bands, in order, make the whole picture.
+                const joined = Buffer.concat(frame.bands.map((b) => Buffer.from(b.pixels)));
+                if (frame.bands.some((b, i) => b.first !== (i ? frame.bands[i - 1].end : 0)) ||
+                    !joined.equals(expected))
+                    differing.push(`${what}: picture, bands ` +
+                                   frame.bands.map((b) => `${b.first} .. ${b.end - 1}`).join(', '));
                 for (const b of frame.bands)
                     if (b.phase !== phase || b.state !== state || b.scene !== scene)
                         differing.push(`${what}, rows ${b.first} .. ${b.end - 1}: ` +

@@ -125,8 +125,9 @@ const Lumek = (() => {
 
     // Workers made by `spawn()` (a Worker of lumek-worker.js, or node's
     // worker_threads alike), asked in turn: every question carries an id and
-    // its answer comes back with it. A worker that fails (its script, its
-    // module) fails every question to it, then and from then on.
+    // its answer comes back with it, or the error that the worker met. A
+    // worker that dies (its script fails) breaks the crew: every question
+    // fails, then and from then on.
     class Crew {
         constructor(count, spawn) {
             this.count = Math.max(1, count);

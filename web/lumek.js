@@ -393,10 +393,11 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
     let crew = null;
     let size = 128;
     let playing = false;
-    let looping = false;
-    let show = 0;       // which play of the show a frame belongs to
-    let busy = false;   // a frame is with the workers
-    let wanted = false; // an animation frame passed while it was
+    let ticking = false;   // an animation frame is asked for
+    let show = 0;          // which play of the show a frame belongs to
+    let busy = false;      // a frame is with the workers
+    let frameIntervalMs = 1000 / 60;  // the display's, from the animation frames
+    let lastAnimationAt = 0;
     let elapsedMs = 0, lastTickMs = 0;
     let benchmarking = false;  // no show meanwhile: the workers are timed
 
@@ -472,13 +473,9 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
         stats.reset();
         elapsedMs = 0;
         lastTickMs = clockMs();
-        busy = wanted = false;
+        busy = false;
         playing = true;
-        // One loop for the page's life: a new play only resets its state.
-        if (!looping) {
-            looping = true;
-            requestAnimationFrame(animate);
-        }
+        nextAnimationFrame();
     }
 
     function end(title) {
@@ -491,18 +488,27 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
         $('again').focus();
     }
 
-    // The display's rate: at most one show frame is asked for per animation
-    // frame; while the workers are still at one, the canvas keeps the last
-    // and the next is asked for as soon as they are done.
-    function animate() {
-        if (!playing) {
-            looping = false;
-            return;
-        }
-        ++stats.animationFrames;
-        if (busy) wanted = true;
-        else renderFrame();
+    // The display's rate: at most one show frame is asked for per display
+    // frame. A frame done within one display frame waits for the next
+    // animation frame; one that took longer is followed at once (a display
+    // frame has passed), and the canvas keeps the last frame meanwhile. No
+    // animation frame is asked for while the workers are busy: the page does
+    // no work at the display's rate that it does not need.
+    function nextAnimationFrame() {
+        if (ticking) return;
+        ticking = true;
         requestAnimationFrame(animate);
+    }
+
+    function animate(now) {
+        ticking = false;
+        if (!playing) return;
+        ++stats.animationFrames;
+        // Animation frames one display frame apart come when frames are fast.
+        if (now > lastAnimationAt)
+            frameIntervalMs = Math.max(1000 / 240, Math.min(frameIntervalMs, now - lastAnimationAt));
+        lastAnimationAt = now;
+        if (!busy) renderFrame();
     }
 
     // One pass of the desktop's main loop: advance the clock, render the
@@ -510,11 +516,10 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
     // frames come, but the clock runs on, as for a minimised window.
     function renderFrame() {
         const mine = show;
-        const tick = clockMs();
-        elapsedMs = (elapsedMs + ((tick - lastTickMs) >>> 0)) >>> 0;
-        lastTickMs = tick;
+        const nowMs = clockMs();
+        elapsedMs = (elapsedMs + ((nowMs - lastTickMs) >>> 0)) >>> 0;
+        lastTickMs = nowMs;
         busy = true;
-        wanted = false;
         const started = performance.now();
         crew.frame(elapsedMs).then((frame) => {
             if (mine !== show) return;
@@ -525,7 +530,8 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
             }
             // The workers go on with the next frame while this one is shown.
             const now = performance.now();
-            if (wanted) renderFrame();
+            if (now - started >= frameIntervalMs) renderFrame();
+            else nextAnimationFrame();
             for (const band of frame.bands)
                 context.putImageData(new ImageData(new Uint8ClampedArray(band.pixels), size,
                                                    band.end - band.first), 0, band.first);

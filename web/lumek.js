@@ -134,6 +134,7 @@ const Lumek = (() => {
             this.failure = null;
             this.pending = new Map();
             this.nextId = 1;
+            this.shows = 0;  // startShow calls: a frame of an earlier show moves no band
             this.workers = Array.from({ length: this.count }, (_, i) => {
                 const worker = spawn();
                 worker.onmessage = (event) => this.answered(event.data);
@@ -186,16 +187,17 @@ const Lumek = (() => {
         startShow(size) {
             this.size = size;
             this.cuts = [...bands(size, this.count).map(([first]) => first), size];
+            ++this.shows;
             return Promise.all(this.cuts.slice(1).map((_, i) => this.ask(i, { kind: 'show', size })));
         }
 
-        // Where the next frame's bands meet: halfway from the last cuts to
-        // those that would have given every worker the same time on the last
-        // frame (its time spread evenly over each band's rows). Frames follow
-        // each other closely, so the bands keep the workers about equally busy
-        // whatever part of the picture is costly.
-        balance(ms) {
-            const n = ms.length, cuts = this.cuts;
+        // Where the next frames' bands meet, from a frame's cuts and each
+        // band's time: halfway to the cuts that would have given every worker
+        // the same time (its time spread evenly over each band's rows).
+        // Frames follow each other closely, so the bands keep the workers
+        // about equally busy whatever part of the picture is costly.
+        balance(cuts, ms) {
+            const n = ms.length;
             const total = ms.reduce((sum, m) => sum + m, 0);
             if (n < 2 || !(total > 0)) return;
             const next = [0];
@@ -213,16 +215,25 @@ const Lumek = (() => {
             this.cuts = next;
         }
 
-        // One show frame at the show's clock, every worker its band.
-        // Resolves with whether the show goes on and the bands: rows, their
-        // pixels (opaque), render time, and the phase, generator state and
-        // scene after the frame.
-        async frame(elapsedMs) {
-            const cuts = this.cuts;
+        // One show frame at the show's clock, every worker its band; a frame
+        // asked for while one is still out follows it in every worker.
+        // `firstBack()` is called when the first band is back (its worker is
+        // free for the next frame). Resolves with whether the show goes on and
+        // the bands: rows, their pixels (opaque), render time, and the phase,
+        // generator state and scene after the frame.
+        async frame(elapsedMs, firstBack = () => {}) {
+            const cuts = this.cuts, show = this.shows;
+            let waiting = true;
             const bands = await Promise.all(cuts.slice(1).map((end, i) =>
-                this.ask(i, { kind: 'frame', elapsedMs, first: cuts[i], end })));
+                this.ask(i, { kind: 'frame', elapsedMs, first: cuts[i], end }).then((band) => {
+                    if (waiting) {
+                        waiting = false;
+                        firstBack();
+                    }
+                    return band;
+                })));
             const going = bands.every((b) => b.going);
-            if (going && cuts === this.cuts) this.balance(bands.map((b) => b.ms));
+            if (going && show === this.shows) this.balance(cuts, bands.map((b) => b.ms));
             return { going, bands };
         }
 
@@ -395,7 +406,8 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
     let playing = false;
     let ticking = false;   // an animation frame is asked for
     let show = 0;          // which play of the show a frame belongs to
-    let busy = false;      // a frame is with the workers
+    let out = 0;           // frames with the workers: one, and maybe the next
+    let askedAt = 0;       // when the last was asked for
     let frameIntervalMs = 1000 / 60;  // the display's, from the animation frames
     let lastAnimationAt = 0;
     let elapsedMs = 0, lastTickMs = 0;
@@ -473,7 +485,7 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
         stats.reset();
         elapsedMs = 0;
         lastTickMs = clockMs();
-        busy = false;
+        out = 0;
         playing = true;
         nextAnimationFrame();
     }
@@ -489,9 +501,10 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
     }
 
     // The display's rate: at most one show frame is asked for per display
-    // frame. A frame done within one display frame waits for the next
-    // animation frame; one that took longer is followed at once (a display
-    // frame has passed), and the canvas keeps the last frame meanwhile. No
+    // frame. The next frame is asked for as soon as a worker is done with
+    // the last one if a display frame has passed since it was asked for (the
+    // other workers take it up when they are done too), else when the next
+    // animation frame comes; the canvas keeps the last frame meanwhile. No
     // animation frame is asked for while the workers are busy: the page does
     // no work at the display's rate that it does not need.
     function nextAnimationFrame() {
@@ -508,8 +521,10 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
         if (now > lastAnimationAt)
             frameIntervalMs = Math.max(1000 / 240, Math.min(frameIntervalMs, now - lastAnimationAt));
         lastAnimationAt = now;
-        if (!busy) renderFrame();
+        if (out === 0) renderFrame();
     }
+
+    const displayFramePassed = () => performance.now() - askedAt >= frameIntervalMs;
 
     // One pass of the desktop's main loop: advance the clock, render the
     // frame for it (on the workers), show it. While the page is hidden no
@@ -519,29 +534,34 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
         const nowMs = clockMs();
         elapsedMs = (elapsedMs + ((nowMs - lastTickMs) >>> 0)) >>> 0;
         lastTickMs = nowMs;
-        busy = true;
-        const started = performance.now();
-        crew.frame(elapsedMs).then((frame) => {
+        ++out;
+        askedAt = performance.now();
+        const firstBack = () => {
+            if (mine === show && out === 1 && displayFramePassed()) renderFrame();
+        };
+        crew.frame(elapsedMs, firstBack).then((frame) => {
             if (mine !== show) return;
-            busy = false;
+            --out;
             if (!frame.going) {
                 end('The show is over.');
                 return;
             }
-            // The workers go on with the next frame while this one is shown.
-            const now = performance.now();
-            if (now - started >= frameIntervalMs) renderFrame();
-            else nextAnimationFrame();
+            if (out === 0) {
+                if (displayFramePassed()) renderFrame();
+                else nextAnimationFrame();
+            }
             for (const band of frame.bands)
                 context.putImageData(new ImageData(new Uint8ClampedArray(band.pixels), size,
                                                    band.end - band.first), 0, band.first);
-            count(now - started, frame.bands.map((b) => b.ms), now);
+            count(frame.bands.map((b) => b.ms), performance.now());
         }, (error) => {
             if (mine === show) showError('The show stopped.', error);
         });
     }
 
-    function count(ms, bandMs, now) {
+    // A frame shown: its render time is its slowest band's.
+    function count(bandMs, now) {
+        const ms = Math.max(...bandMs);
         ++stats.frames;
         stats.renderMs += ms;
         bandMs.forEach((b, i) => { stats.bandMs[i] = (stats.bandMs[i] || 0) + b; });

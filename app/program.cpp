@@ -1,7 +1,5 @@
 #include "app/program.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -10,8 +8,10 @@
 #include "app/state.h"
 #include "bench/bench.h"
 #include "bench/stress.h"
-#include "display/system.h"
+#include "os/files.h"
+#include "os/system.h"
 #include "record/record.h"
+#include "render/bytes.h"
 #include "render/random.h"
 #include "shots/shots.h"
 
@@ -19,19 +19,13 @@ namespace lumek {
 
 namespace {
 
-bool writeToStdout(const uint8_t* data, size_t size, std::string& error) {
-    if (std::fwrite(data, 1, size, stdout) == size) return true;
-    error = std::strerror(errno);
-    return false;
-}
-
 // Runs a mode that ends itself on Ctrl+C, SIGTERM and SIGHUP (or a closing
 // console): those only ask it to stop once its switch is on the line.
 template <class Run>
 std::optional<int> stoppable(const char* commandLine, const char* modeSwitch, Run run) {
-    if (std::strstr(commandLine, modeSwitch) != nullptr) display::catchStopRequests();
+    if (std::strstr(commandLine, modeSwitch) != nullptr) os::catchStopRequests();
     const std::optional<int> status = run();
-    if (status) display::stopHandled();
+    if (status) os::stopHandled();
     return status;
 }
 
@@ -82,18 +76,26 @@ const char* usageText() {
            "  Tq7-Marks, 1.97 times one thread\n";
 }
 
-int runProgram(const char* commandLine) {
+namespace {
+
+int runModes(const char* commandLine) {
     if (std::strstr(commandLine, "--help") != nullptr) {
-        std::fputs(usageText(), stdout);
+        std::cout << usageText();
         return 0;
     }
     if (std::strstr(commandLine, "--version") != nullptr) {
-        std::fputs("lumek " LUMEK_VERSION "\n", stdout);
+        std::cout << "lumek " LUMEK_VERSION "\n";
         return 0;
     }
     settings = Settings{};
     applyCommandLine(commandLine, settings);
-    const int processors = display::usableProcessors();
+    const int processors = os::usableProcessors();
+    // The modes that write files finish them when the reader of their
+    // report goes away, and say so; -record and -stress end at once, as a
+    // stream's writer does.
+    if (std::strstr(commandLine, "-bench") != nullptr ||
+        std::strstr(commandLine, "-shot") != nullptr)
+        os::ignoreBrokenPipe();
 
     BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
     bench.out = &std::cout;
@@ -105,14 +107,14 @@ int runProgram(const char* commandLine) {
     stress.threads = processors;
     stress.out = &std::cout;
     stress.err = &std::cerr;
-    stress.terminal = display::isTerminal(stdout);
-    stress.stopRequested = display::stopRequested;
+    stress.terminal = os::isTerminal(stdout);
+    stress.stopRequested = os::stopRequested;
     if (const auto status =
             stoppable(commandLine, "-stress", [&] { return StressRun(commandLine, stress); }))
         return *status;
 
-    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),       std::cout,
-                          std::cerr,    processors,  display::stopRequested};
+    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),  std::cout,
+                          std::cerr,    processors,  os::stopRequested};
     // Ctrl+C ends the run between files, never in the middle of one.
     if (const auto status =
             stoppable(commandLine, "-shot", [&] { return ScreenshotRun(commandLine, shots); }))
@@ -120,24 +122,30 @@ int runProgram(const char* commandLine) {
 
     RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
     record.threads = processors;
-    record.write = writeToStdout;
-    record.outputIsTerminal = display::isTerminal(stdout);
+    record.write = os::writeToStandardOutput;
+    record.outputIsTerminal = os::isTerminal(stdout);
     record.progress = &std::cerr;
-    record.progressIsTerminal = display::isTerminal(stderr);
-    record.stopRequested = display::stopRequested;
-    if (std::strstr(commandLine, "-record") != nullptr) display::useBinaryStdout();
-    if (const auto status = stoppable(commandLine, "-record", [&]() -> std::optional<int> {
-            auto recorded = RecordRun(commandLine, record);
-            if (recorded && std::fflush(stdout) != 0 && *recorded == 0) {
-                std::fprintf(stderr, "lumek: the video stream could not be written (%s)\n",
-                             std::strerror(errno));
-                recorded = 1;
-            }
-            return recorded;
-        }))
+    record.progressIsTerminal = os::isTerminal(stderr);
+    record.stopRequested = os::stopRequested;
+    if (std::strstr(commandLine, "-record") != nullptr) os::useBinaryStdout();
+    if (const auto status =
+            stoppable(commandLine, "-record", [&] { return RecordRun(commandLine, record); }))
         return *status;
 
     return runInteractive();
+}
+
+}  // namespace
+
+int runProgram(const char* commandLine) {
+    try {
+        return runModes(commandLine);
+    } catch (const std::bad_alloc& e) {
+        // Everything the mode made is released on the way here; files
+        // already written stay, and none is left half-made.
+        std::cerr << "lumek: " << memoryText(e) << "\n" << std::flush;
+        return 1;
+    }
 }
 
 }  // namespace lumek

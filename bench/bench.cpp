@@ -4,6 +4,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "os/files.h"
 #include "shots/table.h"
 
 namespace lumek {
@@ -103,7 +104,7 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
     const LocalTime when = env.localTime();
     std::string error;
     const bool written =
-        appendToFile(env.reportPath, formatBenchReport(renderMs, cpuMs, when), error);
+        os::appendToFile(env.reportPath, formatBenchReport(renderMs, cpuMs, when), error);
     if (env.out) *env.out << formatBenchReport(renderMs, cpuMs, when, "\n") << std::flush;
     if (!written && env.err)
         *env.err << "lumek: cannot write " << env.reportPath << ": " << error << "\n";

@@ -33,8 +33,4 @@ inline constexpr const char* kTextNewline = "\n";
 std::string formatBenchReport(uint32_t renderMs, uint32_t cpuMs, const LocalTime& when,
                               const char* newline = kTextNewline);
 
-// Appends the entry with one write, creating the file if needed. A failure
-// part-way is undone, so the file never holds a fragment of an entry.
-bool appendToFile(const std::string& path, const std::string& bytes, std::string& error);
-
 }  // namespace lumek

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <system_error>
+#include <memory>
 #include <thread>
 
 #include "bench/entry.h"
+#include "os/threads.h"
 #include "shots/table.h"
 
 namespace lumek {
@@ -78,18 +79,6 @@ int64_t nanoseconds(double seconds) { return static_cast<int64_t>(seconds * 1e9)
 
 }  // namespace
 
-std::vector<std::thread> startThreads(int first, int last, const std::function<void(int)>& body) {
-    std::vector<std::thread> threads;
-    for (int t = first; t < last; ++t) {
-        try {
-            threads.emplace_back(body, t);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    return threads;
-}
-
 void LineLog::write(const std::string& line) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (out_ != nullptr) *out_ << line << std::flush;
@@ -109,28 +98,38 @@ RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
     std::vector<Slot> slots(static_cast<size_t>(std::max(threads, 1)));
     std::atomic<int> ready{0};
     std::atomic<int64_t> deadline{0};  // 0 until every thread is ready
+    std::atomic<bool> failed{false};   // a thread could not make its copy
 
     int started = 1;
     // Every thread makes its own copy first; the clock starts once all
-    // have, on the calling thread.
+    // have, on the calling thread. A thread whose copy fails (memory) lets
+    // the others go without rounds, and join() throws its exception.
     auto body = [&](int thread) {
         Slot& slot = slots[static_cast<size_t>(thread)];
-        slot.durations.reserve(4096);
-        BenchWorker worker(startState);
+        std::unique_ptr<BenchWorker> worker;
+        try {
+            slot.durations.reserve(4096);
+            worker = std::make_unique<BenchWorker>(startState);
+        } catch (...) {
+            failed.store(true);
+            ready.fetch_add(1);
+            throw;
+        }
         ready.fetch_add(1);
         if (thread == 0) {
             while (ready.load() < started) std::this_thread::yield();
             deadline.store(steadyNanoseconds() + nanoseconds(seconds));
         }
         int64_t until;
-        while ((until = deadline.load()) == 0) std::this_thread::yield();
-        timeRounds(worker, check, thread, until, slot.durations, slot.wrong);
+        while ((until = deadline.load()) == 0 && !failed.load()) std::this_thread::yield();
+        if (failed.load()) return;
+        timeRounds(*worker, check, thread, until, slot.durations, slot.wrong);
     };
 
-    std::vector<std::thread> helpers = startThreads(1, threads, body);
-    started = static_cast<int>(helpers.size()) + 1;
+    os::ThreadGroup helpers;
+    started = helpers.start(1, threads, body) + 1;
     body(0);
-    for (std::thread& h : helpers) h.join();
+    helpers.join();
 
     RoundFigures figures;
     figures.threads = started;

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench/verify.h"
@@ -63,11 +62,6 @@ RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCh
 // machine's time per round from every thread's median.
 RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
                                const FrameCheck& check);
-
-// Starts body(first) ... body(last - 1), each on a thread of its own, up
-// to the first that the system refuses: the caller goes on with those it
-// has.
-std::vector<std::thread> startThreads(int first, int last, const std::function<void(int)>& body);
 
 // Whole lines to one stream (stderr), from any thread.
 class LineLog {

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "display/system.h"
+#include "os/system.h"
 #include "support/files.h"
 #include "support/process.h"
 
@@ -33,7 +33,7 @@ TEST(StressProgram, SigintEndsItWithASummaryAfterKeepingEveryProcessorBusy) {
     EXPECT_NE(out.find("every frame was right.\n"), std::string::npos) << out;
     EXPECT_TRUE(test::readFile(dir.file("err")).empty());
     EXPECT_TRUE(dir.entries().size() == 2) << "it writes no file";
-    const int processors = display::usableProcessors();
+    const int processors = os::usableProcessors();
     EXPECT_GE(lumek.cpuSeconds(), 0.85 * processors * wall)
         << "processor time " << lumek.cpuSeconds() << " s in " << wall << " s on " << processors
         << " processors";

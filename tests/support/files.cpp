@@ -33,6 +33,13 @@ std::vector<std::string> TempDir::entries() const {
     return names;
 }
 
+FakeTree& FakeTree::put(const std::string& path, const std::string& content) {
+    const fs::path full = dir_.path() + path;
+    fs::create_directories(full.parent_path());
+    writeFile(full.string(), content);
+    return *this;
+}
+
 ScopedWorkingDir::ScopedWorkingDir(const std::string& dir) : previous_(fs::current_path()) {
     fs::current_path(dir);
 }

@@ -117,6 +117,29 @@ TEST_F(UnderWine, TheRecordedShowIsTheLinuxStreamByteForByte) {
               "e2911e970cf0da1d4842c10f45f3eb1753a2d6f89a1b143418a84e3fb5f60a1d");
 }
 
+// NUL is a character device, as a console is, but no terminal: the video
+// goes into it like into any file.
+TEST_F(UnderWine, ARecordingIntoNulIsNotRefusedAsATerminal) {
+    TempDir dir;
+    const std::string exe = "Z:" + std::regex_replace(LUMEK_WINDOWS_EXE, std::regex("/"), "\\");
+    const ProcessResult run =
+        test::runCommand(exportWineEnvironment() + "unset DISPLAY; wine cmd /c " +
+                             shellQuote(exe + " -record -t1 > NUL"),
+                         dir.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Recorded 18721 frames"), std::string::npos) << run.err;
+}
+
+// A full disk behind standard output is a failure, as on Linux.
+TEST_F(UnderWine, AFullStandardOutputEndsWithStatusOne) {
+    TempDir dir;
+    const ProcessResult run = wine(LUMEK_WINDOWS_EXE, "-shot1 >/dev/full", dir.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(withoutCarriageReturns(run.err),
+              "lumek: cannot write to standard output: No space left on device\n");
+    EXPECT_EQ(test::sha256OfFile(dir.file("Lumeklogo.raw")), test::kGoldenShots[0].second);
+}
+
 // The direction table, every view of the show and a small rendering of it
 // every quarter second: any value the C runtime's sin or cos rounds
 // differently shows up here as the first line that differs.

@@ -137,8 +137,9 @@ CONTROL
 run_tests() {
     local show_log="$here/build/show-tests.log"
     (cd "$here/build" && nice -n 10 ctest --output-on-failure -L show >"$show_log" 2>&1) &
-    local show_pid=$!
-    trap 'kill $show_pid 2>/dev/null || true' EXIT
+    # Global: the trap runs after this function has returned.
+    show_pid=$!
+    trap 'kill "$show_pid" 2>/dev/null || true' EXIT
 
     echo "== The normal build (GCC): unit tests, the program on Xvfb, Wine, the web page, packages"
     (cd "$here/build" && ctest --output-on-failure -j "$jobs" -LE 'show|serial')

@@ -1,6 +1,5 @@
 #include "app/program.h"
 
-#include <cstring>
 #include <iostream>
 #include <optional>
 
@@ -14,20 +13,69 @@
 #include "render/bytes.h"
 #include "render/random.h"
 #include "shots/shots.h"
+#include "util/switches.h"
 
 namespace lumek {
 
 namespace {
 
-// Runs a mode that ends itself on Ctrl+C, SIGTERM and SIGHUP (or a closing
-// console): those only ask it to stop once its switch is on the line.
-template <class Run>
-std::optional<int> stoppable(const char* commandLine, const char* modeSwitch, Run run) {
-    if (std::strstr(commandLine, modeSwitch) != nullptr) os::catchStopRequests();
-    const std::optional<int> status = run();
-    if (status) os::stopHandled();
-    return status;
+std::optional<int> runBench(const char* commandLine, int processors) {
+    BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
+    bench.out = &std::cout;
+    bench.err = &std::cerr;
+    bench.threads = processors;
+    return BenchmarkRun(commandLine, bench);
 }
+
+std::optional<int> runStress(const char* commandLine, int processors) {
+    StressEnvironment stress;
+    stress.threads = processors;
+    stress.out = &std::cout;
+    stress.err = &std::cerr;
+    stress.terminal = os::isTerminal(stdout);
+    stress.stopRequested = os::stopRequested;
+    return StressRun(commandLine, stress);
+}
+
+std::optional<int> runShots(const char* commandLine, int processors) {
+    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),  std::cout,
+                          std::cerr,    processors,  os::stopRequested};
+    return ScreenshotRun(commandLine, shots);
+}
+
+std::optional<int> runRecord(const char* commandLine, int processors) {
+    RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
+    record.threads = processors;
+    record.write = os::writeToStandardOutput;
+    record.outputIsTerminal = os::isTerminal(stdout);
+    record.progress = &std::cerr;
+    record.progressIsTerminal = os::isTerminal(stderr);
+    record.stopRequested = os::stopRequested;
+    return RecordRun(commandLine, record);
+}
+
+// The modes, in the order they are offered the command line (each still
+// decides from the text whether it runs), and what the program does around
+// the one whose switch is there.
+struct ModeRow {
+    const char* switchText;
+    // Ctrl+C, SIGTERM and SIGHUP (or a closing console) only ask it to stop
+    // (-shot between files, never in the middle of one).
+    bool stopsOnRequest;
+    // A reader of its report that goes away does not end it: its files
+    // are finished first, and the lost output is reported. The others end
+    // at once, as a stream's writer does.
+    bool finishesFiles;
+    bool binaryOutput;  // standard output carries bytes
+    std::optional<int> (*run)(const char* commandLine, int processors);
+};
+
+constexpr ModeRow kModes[] = {
+    {switches::kBench, false, true, false, runBench},
+    {switches::kStress, true, false, false, runStress},
+    {switches::kShot, true, true, false, runShots},
+    {switches::kRecord, true, false, true, runRecord},
+};
 
 }  // namespace
 
@@ -80,59 +128,27 @@ const char* usageText() {
 namespace {
 
 int runModes(const char* commandLine) {
-    if (std::strstr(commandLine, "--help") != nullptr) {
+    if (switches::asks(commandLine, switches::kHelp)) {
         std::cout << usageText();
         return 0;
     }
-    if (std::strstr(commandLine, "--version") != nullptr) {
+    if (switches::asks(commandLine, switches::kVersion)) {
         std::cout << "lumek " LUMEK_VERSION "\n";
         return 0;
     }
     settings = Settings{};
     applyCommandLine(commandLine, settings);
     const int processors = os::usableProcessors();
-    // The modes that write files finish them when the reader of their
-    // report goes away, and say so; -record and -stress end at once, as a
-    // stream's writer does.
-    if (std::strstr(commandLine, "-bench") != nullptr ||
-        std::strstr(commandLine, "-shot") != nullptr)
-        os::ignoreBrokenPipe();
-
-    BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
-    bench.out = &std::cout;
-    bench.err = &std::cerr;
-    bench.threads = processors;
-    if (const auto status = BenchmarkRun(commandLine, bench)) return *status;
-
-    StressEnvironment stress;
-    stress.threads = processors;
-    stress.out = &std::cout;
-    stress.err = &std::cerr;
-    stress.terminal = os::isTerminal(stdout);
-    stress.stopRequested = os::stopRequested;
-    if (const auto status =
-            stoppable(commandLine, "-stress", [&] { return StressRun(commandLine, stress); }))
-        return *status;
-
-    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),  std::cout,
-                          std::cerr,    processors,  os::stopRequested};
-    // Ctrl+C ends the run between files, never in the middle of one.
-    if (const auto status =
-            stoppable(commandLine, "-shot", [&] { return ScreenshotRun(commandLine, shots); }))
-        return *status;
-
-    RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
-    record.threads = processors;
-    record.write = os::writeToStandardOutput;
-    record.outputIsTerminal = os::isTerminal(stdout);
-    record.progress = &std::cerr;
-    record.progressIsTerminal = os::isTerminal(stderr);
-    record.stopRequested = os::stopRequested;
-    if (std::strstr(commandLine, "-record") != nullptr) os::useBinaryStdout();
-    if (const auto status =
-            stoppable(commandLine, "-record", [&] { return RecordRun(commandLine, record); }))
-        return *status;
-
+    for (const ModeRow& mode : kModes) {
+        const bool asked = switches::asks(commandLine, mode.switchText);
+        if (asked && mode.finishesFiles) os::ignoreBrokenPipe();
+        if (asked && mode.binaryOutput) os::useBinaryStdout();
+        if (asked && mode.stopsOnRequest) os::catchStopRequests();
+        if (const std::optional<int> status = mode.run(commandLine, processors)) {
+            if (mode.stopsOnRequest) os::stopHandled();
+            return *status;
+        }
+    }
     return runInteractive();
 }
 

@@ -6,6 +6,7 @@
 
 #include "os/files.h"
 #include "shots/table.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -74,7 +75,7 @@ uint64_t printFigures(BenchEnvironment& env, uint32_t startState, const FrameChe
 }  // namespace
 
 std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) {
-    if (std::strstr(commandLine, "-bench") == nullptr) return std::nullopt;
+    if (!switches::asks(commandLine, switches::kBench)) return std::nullopt;
 
     WrongFrameLog log(env.err);
     FrameCheck entryCheck;

@@ -12,6 +12,7 @@
 
 #include "os/threads.h"
 #include "render/bytes.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -58,7 +59,7 @@ std::string progressText(double seconds, const Totals& t) {
 }  // namespace
 
 std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
-    if (std::strstr(commandLine, "-stress") == nullptr) return std::nullopt;
+    if (!switches::asks(commandLine, switches::kStress)) return std::nullopt;
     std::ostream& out = *env.out;
 
     LineLog log(env.err);

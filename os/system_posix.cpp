@@ -3,6 +3,7 @@
 // everything in system.h; binary standard output is a no-op (there is no
 // text mode).
 #include <fcntl.h>
+#include <pthread.h>
 #include <sched.h>
 #include <signal.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "os/cgroup.h"
+#include "os/processors.h"
 #include "os/system.h"
 
 namespace lumek::os {
@@ -27,7 +29,17 @@ static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler
 
 void onStopSignal(int) { stopFlag.store(true, std::memory_order_relaxed); }
 
-int affinityCount() {
+// Every processor the system has, as far as it tells without /sys.
+std::vector<int> firstProcessors() {
+    const unsigned n = std::thread::hardware_concurrency();
+    std::vector<int> ids(n == 0 ? 1 : n);
+    for (size_t i = 0; i < ids.size(); ++i) ids[i] = static_cast<int>(i);
+    return ids;
+}
+
+}  // namespace
+
+std::vector<int> affinityProcessors() {
 #ifdef __linux__
     // Sized for machines with more processors than cpu_set_t holds.
     for (int cpus = 1024; cpus <= (1 << 16); cpus *= 4) {
@@ -36,20 +48,58 @@ int affinityCount() {
         const size_t size = CPU_ALLOC_SIZE(cpus);
         CPU_ZERO_S(size, set);
         const int result = sched_getaffinity(0, size, set);
-        const int count = result == 0 ? CPU_COUNT_S(size, set) : 0;
+        std::vector<int> ids;
+        if (result == 0)
+            for (int id = 0; id < cpus; ++id)
+                if (CPU_ISSET_S(id, size, set)) ids.push_back(id);
         CPU_FREE(set);
-        if (result == 0) return count;
-        if (errno != EINVAL) break;
+        if (result == 0 && !ids.empty()) return ids;
+        if (result != 0 && errno != EINVAL) break;
     }
 #endif
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(n);
+    return firstProcessors();
 }
 
-}  // namespace
+Topology systemTopology() {
+    Topology t = readLinuxTopology("");
+    if (t.processors.empty()) {
+        for (int id : firstProcessors()) {
+            Processor p;
+            p.id = id;
+            t.processors.push_back(p);
+        }
+        t.online = static_cast<int>(t.processors.size());
+    }
+    return t;
+}
+
+bool pinThread(int processor) {
+#ifdef __linux__
+    if (processor < 0 || processor >= (1 << 16)) return false;
+    cpu_set_t* set = CPU_ALLOC(processor + 1);
+    if (set == nullptr) return false;
+    const size_t size = CPU_ALLOC_SIZE(processor + 1);
+    CPU_ZERO_S(size, set);
+    CPU_SET_S(processor, size, set);
+    const bool pinned = pthread_setaffinity_np(pthread_self(), size, set) == 0;
+    CPU_FREE(set);
+    return pinned;
+#else
+    (void)processor;
+    return false;
+#endif
+}
+
+int currentProcessor() {
+#ifdef __linux__
+    return sched_getcpu();
+#else
+    return -1;
+#endif
+}
 
 int usableProcessors() {
-    int n = affinityCount();
+    int n = static_cast<int>(affinityProcessors().size());
     const int limit = cgroupCpuLimit("");
     if (limit > 0) n = std::min(n, limit);
     return std::max(n, 1);

@@ -7,8 +7,13 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <map>
+#include <set>
+#include <vector>
 
+#include "os/processors.h"
 #include "os/system.h"
 
 namespace lumek::os {
@@ -37,33 +42,105 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     }
 }
 
-int bits(DWORD_PTR mask) {
-    int count = 0;
-    for (; mask != 0; mask &= mask - 1) ++count;
-    return count;
+constexpr int kGroupWidth = 8 * sizeof(KAFFINITY);
+
+// Every active processor of every group, as ids.
+std::vector<int> allActive() {
+    std::vector<int> ids;
+    const WORD groups = GetActiveProcessorGroupCount();
+    for (WORD g = 0; g < groups; ++g) {
+        const DWORD count = GetActiveProcessorCount(g);
+        for (DWORD n = 0; n < count && n < kGroupWidth; ++n)
+            ids.push_back(g * kGroupWidth + static_cast<int>(n));
+    }
+    return ids;
 }
 
 }  // namespace
+
+std::vector<int> affinityProcessors() {
+    DWORD_PTR processMask = 0, systemMask = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask) &&
+        processMask != systemMask) {
+        // Narrowed by someone: those of the thread's own group.
+        GROUP_AFFINITY own{};
+        GetThreadGroupAffinity(GetCurrentThread(), &own);
+        std::vector<int> ids;
+        for (int n = 0; n < kGroupWidth; ++n)
+            if (processMask & (DWORD_PTR(1) << n)) ids.push_back(own.Group * kGroupWidth + n);
+        return ids;
+    }
+    std::vector<int> ids = allActive();
+    if (ids.empty()) ids.push_back(0);
+    return ids;
+}
+
+Topology systemTopology() {
+    Topology t;
+    std::map<int, Processor> byId;
+    for (int id : allActive()) byId[id].id = id;
+    DWORD size = 0;
+    GetLogicalProcessorInformationEx(RelationAll, nullptr, &size);
+    std::vector<char> buffer(size);
+    auto* first = reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data());
+    int cores = 0, packages = 0;
+    if (size > 0 && GetLogicalProcessorInformationEx(RelationAll, first, &size)) {
+        for (DWORD at = 0; at < size;) {
+            auto* info =
+                reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data() + at);
+            const bool core = info->Relationship == RelationProcessorCore;
+            const bool package = info->Relationship == RelationProcessorPackage;
+            if (core || package) {
+                const PROCESSOR_RELATIONSHIP& r = info->Processor;
+                std::vector<int> members;
+                for (WORD g = 0; g < r.GroupCount; ++g)
+                    for (int n = 0; n < kGroupWidth; ++n)
+                        if (r.GroupMask[g].Mask & (KAFFINITY(1) << n))
+                            members.push_back(r.GroupMask[g].Group * kGroupWidth + n);
+                for (size_t i = 0; i < members.size(); ++i) {
+                    Processor& p = byId[members[i]];
+                    p.id = members[i];
+                    if (core) {
+                        p.core = cores;
+                        p.thread = static_cast<int>(i);
+                        p.threadsInCore = static_cast<int>(members.size());
+                        t.threadsPerCore =
+                            std::max(t.threadsPerCore, static_cast<int>(members.size()));
+                    } else {
+                        p.package = packages;
+                    }
+                }
+                (core ? cores : packages)++;
+            }
+            at += info->Size;
+        }
+    }
+    for (const auto& [id, p] : byId) t.processors.push_back(p);
+    t.online = static_cast<int>(t.processors.size());
+    t.physicalCores = cores;
+    t.packages = packages;
+    return t;
+}
+
+bool pinThread(int processor) {
+    if (processor < 0) return false;
+    GROUP_AFFINITY affinity{};
+    affinity.Group = static_cast<WORD>(processor / kGroupWidth);
+    affinity.Mask = KAFFINITY(1) << (processor % kGroupWidth);
+    return SetThreadGroupAffinity(GetCurrentThread(), &affinity, nullptr) != 0;
+}
+
+int currentProcessor() {
+    PROCESSOR_NUMBER number{};
+    GetCurrentProcessorNumberEx(&number);
+    return number.Group * kGroupWidth + number.Number;
+}
 
 int usableProcessors() {
     // A process starts in one processor group; unless its affinity was
     // narrowed (start /affinity), its threads may be placed in every group
     // (the thread starter does so), so all active processors count.
-    DWORD_PTR processMask = 0, systemMask = 0;
-    int count = 0;
-    if (GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask)) {
-        count = bits(processMask);
-        if (processMask == systemMask) {
-            const DWORD all = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
-            if (static_cast<int>(all) > count) count = static_cast<int>(all);
-        }
-    }
-    if (count == 0) {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        count = static_cast<int>(info.dwNumberOfProcessors);
-    }
-    return count > 0 ? count : 1;
+    return std::max(1, static_cast<int>(affinityProcessors().size()));
 }
 
 void spreadThread(int index) {

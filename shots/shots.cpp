@@ -11,6 +11,7 @@
 #include "os/files.h"
 #include "os/threads.h"
 #include "shots/png.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -211,12 +212,12 @@ std::string unwrittenNames(const std::vector<int>& rows, bool png) {
 }  // namespace
 
 std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) {
-    if (std::strstr(commandLine, "-shot") == nullptr) return std::nullopt;
-    const bool alsoPng = std::strstr(commandLine, "-png") != nullptr;
+    if (!switches::asks(commandLine, switches::kShot)) return std::nullopt;
+    const bool alsoPng = switches::asks(commandLine, switches::kPng);
 
     std::vector<int> rows;  // asked for and not yet handed to the writer
     for (int row = 1; row <= kShotCount; ++row)
-        if (std::strstr(commandLine, shotRow(row).switchText) != nullptr) rows.push_back(row);
+        if (switches::asks(commandLine, shotRow(row).switchText)) rows.push_back(row);
     if (rows.empty()) {
         env.err << "lumek: no picture was asked for; the switches are";
         for (int row = 1; row <= kShotCount; ++row)

@@ -1,0 +1,46 @@
+// How the long-running modes (-stress, -cycle, -record) show where they
+// are: one clock format and one progress line, redrawn in place on a
+// terminal and written as whole lines elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+
+namespace lumek::progress {
+
+// Whole seconds passed, as a stopwatch shows them: "0:59" for 59.9 s,
+// "12:05", and "1:02:03" from an hour on.
+std::string clock(double seconds);
+
+// The time still to go of a run of `length` seconds after `elapsed`, so
+// that it and clock(elapsed) add up to the length: 60 s after 10.4 s is
+// "0:50".
+std::string clockLeft(double elapsed, double length);
+
+// A number with `decimals` places: fixed(2.915, 2) is "2.92".
+std::string fixed(double value, int decimals);
+
+// Frames per second (or any rate) with `decimals` places; 0 for no time.
+std::string rate(double count, double seconds, int decimals);
+
+// The progress line of a mode.
+class Line {
+  public:
+    Line(std::ostream* out, bool terminal) : out_(out), terminal_(terminal) {}
+
+    bool terminal() const { return terminal_; }
+
+    // On a terminal the text (one line) replaces the one shown before;
+    // elsewhere it is written as it is, with a line end.
+    void show(const std::string& text);
+    // Ends a line redrawn on a terminal, before other output follows.
+    void finish();
+
+  private:
+    std::ostream* out_;
+    bool terminal_;
+    size_t drawn_ = 0;  // the width of the redrawn line
+};
+
+}  // namespace lumek::progress

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #ifdef _WIN32
 #include <io.h>
@@ -156,6 +157,20 @@ bool writeToStandardOutput(const void* data, size_t size, std::string& error) {
     if (writeAll(1, data, size)) return true;
     error = std::strerror(errno);
     return false;
+}
+
+std::string readFirstLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+std::optional<long long> readNumber(const std::string& path) {
+    std::ifstream in(path);
+    long long value = 0;
+    if (!(in >> value)) return std::nullopt;
+    return value;
 }
 
 }  // namespace lumek::os

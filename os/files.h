@@ -1,9 +1,11 @@
 // Every file the program writes goes through here: whole-file replacement
 // for pictures, one appending write for report entries, and the loop that
-// writes a buffer to a descriptor whole.
+// writes a buffer to a descriptor whole; and the small files of /proc and
+// /sys are read through here.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace lumek::os {
@@ -32,5 +34,13 @@ bool appendToFile(const std::string& path, const std::string& bytes, std::string
 // asked for), without the C library's buffer: when this returns true the
 // bytes have reached the output.
 bool writeToStandardOutput(const void* data, size_t size, std::string& error);
+
+// The first line of a small text file, without its line end; empty when
+// the file cannot be read.
+std::string readFirstLine(const std::string& path);
+
+// The whole number a small text file starts with; nothing when the file
+// cannot be read or starts with none.
+std::optional<long long> readNumber(const std::string& path);
 
 }  // namespace lumek::os

@@ -1,11 +1,13 @@
 #include "os/processors.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <utility>
+
+#include "os/files.h"
 
 namespace lumek::os {
 
@@ -15,18 +17,9 @@ const char* const kOrdinals[] = {"first", "second", "third",   "fourth",
                                  "fifth", "sixth",  "seventh", "eighth"};
 
 // The first whole number in a file, or -1.
-int readNumber(const std::string& path) {
-    std::ifstream in(path);
-    int value = -1;
-    if (!(in >> value)) return -1;
-    return value;
-}
-
-std::string readLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
+int readId(const std::string& path) {
+    const std::optional<long long> value = readNumber(path);
+    return value && *value >= 0 && *value <= (1 << 30) ? static_cast<int>(*value) : -1;
 }
 
 }  // namespace
@@ -96,15 +89,15 @@ std::vector<int> parseCpuList(const std::string& text) {
 Topology readLinuxTopology(const std::string& root) {
     const std::string base = root + "/sys/devices/system/cpu";
     Topology t;
-    for (int id : parseCpuList(readLine(base + "/online"))) {
+    for (int id : parseCpuList(readFirstLine(base + "/online"))) {
         const std::string dir = base + "/cpu" + std::to_string(id) + "/topology";
         Processor p;
         p.id = id;
-        p.core = readNumber(dir + "/core_id");
-        p.package = readNumber(dir + "/physical_package_id");
+        p.core = readId(dir + "/core_id");
+        p.package = readId(dir + "/physical_package_id");
         // Newer kernels name the siblings core_cpus_list.
-        std::vector<int> siblings = parseCpuList(readLine(dir + "/thread_siblings_list"));
-        if (siblings.empty()) siblings = parseCpuList(readLine(dir + "/core_cpus_list"));
+        std::vector<int> siblings = parseCpuList(readFirstLine(dir + "/thread_siblings_list"));
+        if (siblings.empty()) siblings = parseCpuList(readFirstLine(dir + "/core_cpus_list"));
         if (!siblings.empty() && p.core >= 0) {
             p.threadsInCore = static_cast<int>(siblings.size());
             const auto at = std::find(siblings.begin(), siblings.end(), id);

@@ -37,13 +37,13 @@ int ThreadGroup::start(int first, int last, std::function<void(int)> body) {
             if (startFailsForTests())
                 throw std::system_error(
                     std::make_error_code(std::errc::resource_unavailable_try_again));
-            threads_.emplace_back([this, shared, index] {
+            threads_.emplace_back([errors = errors_, shared, index] {
                 spreadThread(index);
                 try {
                     (*shared)(index);
                 } catch (...) {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    if (!error_) error_ = std::current_exception();
+                    std::lock_guard<std::mutex> lock(errors->mutex);
+                    if (!errors->first) errors->first = std::current_exception();
                 }
             });
             ++started;
@@ -66,10 +66,17 @@ void ThreadGroup::join() {
     joinAll();
     std::exception_ptr error;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::swap(error, error_);
+        std::lock_guard<std::mutex> lock(errors_->mutex);
+        std::swap(error, errors_->first);
     }
     if (error) std::rethrow_exception(error);
+}
+
+void ThreadGroup::leave() {
+    for (std::thread& t : threads_)
+        if (t.joinable()) t.detach();
+    threads_.clear();
+    errors_ = std::make_shared<Errors>();
 }
 
 }  // namespace lumek::os

@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -34,6 +35,12 @@ class ThreadGroup {
     // ended with.
     void join();
 
+    // Gives up on the threads (one of them hangs): they are detached and
+    // run on while the caller goes on, and the process may end with them
+    // still running. What they use must be theirs (held by shared
+    // pointers), not the caller's.
+    void leave();
+
     // Tests only: the k-th thread started from now on (1 = the next) fails
     // to start, as if the system had refused it; 0 turns that off.
     static void failStartForTests(int k);
@@ -41,10 +48,15 @@ class ThreadGroup {
   private:
     void joinAll();
 
+    // Shared with the threads, which may outlive the group.
+    struct Errors {
+        std::mutex mutex;
+        std::exception_ptr first;  // under mutex
+    };
+
     std::vector<std::thread> threads_;
     std::string shortfall_;
-    std::mutex mutex_;
-    std::exception_ptr error_;  // under mutex_
+    std::shared_ptr<Errors> errors_ = std::make_shared<Errors>();
 };
 
 }  // namespace lumek::os

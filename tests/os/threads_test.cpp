@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <new>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace lumek {
@@ -59,6 +62,34 @@ TEST(ThreadGroup, AnExceptionNotJoinedForIsDroppedAtTheEndOfScope) {
         });
     }
     EXPECT_TRUE(ran.load());
+}
+
+// A thread that hangs is given up on: the group goes away without waiting,
+// and the thread, once it ends (here with an exception), touches nothing
+// of the group's.
+TEST(ThreadGroup, LeavingGivesUpOnAHangingThreadWhichOutlivesTheGroup) {
+    struct Hold {
+        std::atomic<bool> release{false};
+        std::atomic<bool> ended{false};
+    };
+    auto hold = std::make_shared<Hold>();
+    {
+        os::ThreadGroup group;
+        group.start(0, 1, [hold](int) {
+            while (!hold->release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            hold->ended.store(true);
+            throw std::runtime_error("after the group");
+        });
+        group.leave();
+        EXPECT_EQ(group.size(), 0);
+        EXPECT_NO_THROW(group.join());
+    }
+    EXPECT_FALSE(hold->ended.load()) << "the group did not wait";
+    hold->release.store(true);
+    for (int i = 0; i < 1000 && !hold->ended.load(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(hold->ended.load());
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // its exception is kept
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "bench/bench.h"
 #include "bench/stress.h"
 #include "os/files.h"
+#include "os/processors.h"
+#include "os/sensors.h"
 #include "os/system.h"
 #include "record/record.h"
 #include "render/bytes.h"
@@ -27,14 +29,31 @@ std::optional<int> runBench(const char* commandLine, int processors) {
     return BenchmarkRun(commandLine, bench);
 }
 
-std::optional<int> runStress(const char* commandLine, int processors) {
+// The stability runs' surroundings: the processors, where they sit, and
+// the machine's sensors.
+StressEnvironment stressEnvironment(int processors) {
     StressEnvironment stress;
     stress.threads = processors;
     stress.out = &std::cout;
     stress.err = &std::cerr;
     stress.terminal = os::isTerminal(stdout);
     stress.stopRequested = os::stopRequested;
+    stress.processors = os::affinityProcessors();
+    stress.topology = os::systemTopology();
+    stress.sensors = os::systemSensors(stress.processors);
+    return stress;
+}
+
+std::optional<int> runStress(const char* commandLine, int processors) {
+    if (!switches::asks(commandLine, switches::kStress)) return std::nullopt;
+    StressEnvironment stress = stressEnvironment(processors);
     return StressRun(commandLine, stress);
+}
+
+std::optional<int> runCycle(const char* commandLine, int processors) {
+    if (!switches::asks(commandLine, switches::kCycle)) return std::nullopt;
+    StressEnvironment cycle = stressEnvironment(processors);
+    return CycleRun(commandLine, cycle);
 }
 
 std::optional<int> runShots(const char* commandLine, int processors) {
@@ -73,6 +92,7 @@ struct ModeRow {
 constexpr ModeRow kModes[] = {
     {switches::kBench, false, true, false, runBench},
     {switches::kStress, true, false, false, runStress},
+    {switches::kCycle, true, false, false, runCycle},
     {switches::kShot, true, true, false, runShots},
     {switches::kRecord, true, false, true, runRecord},
 };
@@ -88,8 +108,13 @@ const char* usageText() {
            "  -bench         time a processor walk and 32 renders on one thread, append the\n"
            "                 entry to bench.txt and print it; then check every frame against\n"
            "                 its known-good picture and rate one thread and all threads\n"
-           "  -stress        render the benchmark's frames on every thread, checking each,\n"
-           "                 until Ctrl+C; prints progress and a summary\n"
+           "  -stress        render the benchmark's frames on every processor, one thread\n"
+           "                 bound to each, checking every frame; shows progress, clocks and\n"
+           "                 temperatures, and a summary for each processor. -stress runs\n"
+           "                 until Ctrl+C; -stressN (-stress30) ends by itself after N minutes\n"
+           "  -cycle         the same on one physical core at a time, one thread moving from\n"
+           "                 core to core, pass after pass until Ctrl+C; it stays 60 seconds\n"
+           "                 on each core, -cycleN (-cycle10) N seconds\n"
            "  -shot1..-shot8 write 1024x768 raw RGB pictures of the eight fixed views\n"
            "  -png           with -shot...: also write each picture as a PNG\n"
            "  -record        write the whole show as a 60 frames per second video stream\n"
@@ -108,10 +133,12 @@ const char* usageText() {
            "  -r1..-r5       screen 320x240, 400x300, 640x480 (default), 800x600, 1024x768\n"
            "\n"
            "Exit status: 0 when all went well; 1 when a file, standard output or the video\n"
-           "stream could not be written, memory ran out, or the window could not be opened;\n"
-           "2 when -bench or -stress found a wrong frame, or -record was asked to write into\n"
-           "a terminal; 130 when Ctrl+C, SIGTERM or SIGHUP stopped -shot or -record early\n"
-           "(a signal the parent ignores, as under nohup, stays ignored).\n"
+           "stream could not be written, memory ran out, the window could not be opened, or\n"
+           "-cycle could not bind its thread; 2 when -bench, -stress or -cycle found a wrong\n"
+           "frame, or -record was asked to write into a terminal; 3 when no frame was wrong\n"
+           "but a -stress or -cycle thread stalled (finished no frame for 10 seconds); 130\n"
+           "when Ctrl+C, SIGTERM or SIGHUP stopped -shot or -record early (a signal the\n"
+           "parent ignores, as under nohup, stays ignored).\n"
            "\n"
            "Example: lumek -bench\n"
            "  Datum: 7.12.2026   Uhrzeit: 22:41\n"

@@ -84,6 +84,11 @@ void LineLog::write(const std::string& line) {
     if (out_ != nullptr) *out_ << line << std::flush;
 }
 
+void LineLog::close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    out_ = nullptr;
+}
+
 RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCheck& check) {
     // One thread's figure is its median round.
     return measureAllThreads(startState, 1, seconds, check);

@@ -68,6 +68,9 @@ class LineLog {
   public:
     explicit LineLog(std::ostream* out) : out_(out) {}
     void write(const std::string& line);
+    // Nothing more is written from now on (the stream may go away while a
+    // thread that was given up on still runs).
+    void close();
 
   private:
     std::ostream* out_;

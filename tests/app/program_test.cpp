@@ -27,8 +27,8 @@ TEST(Program, HelpNamesEverySwitchAndEndsWithZero) {
     TempDir dir;
     const ProcessResult r = lumek("--help", dir);
     EXPECT_EQ(r.status, 0);
-    for (const char* s : {"-bench", "-stress", "-shot1", "-shot8", "-png", "-i", "-b16", "-s1",
-                          "-s4", "-t1", "-t5", "-r1", "-r5", "--help", "--version"})
+    for (const char* s : {"-bench", "-stress", "-cycle", "-shot1", "-shot8", "-png", "-i", "-b16",
+                          "-s1", "-s4", "-t1", "-t5", "-r1", "-r5", "--help", "--version"})
         EXPECT_NE(r.out.find(s), std::string::npos) << s;
     EXPECT_NE(r.out.find("Exit status:"), std::string::npos);
     EXPECT_TRUE(dir.entries().empty());

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,5 +62,14 @@ class XvfbServer {
 
 // Resident memory of a running process in KiB (0 if unknown).
 long residentKiB(pid_t pid);
+
+// Each thread of a running process (by thread id) and the processor it
+// last ran on: field 39 of /proc/<pid>/task/<tid>/stat.
+std::map<int, int> lastProcessors(pid_t pid);
+
+// Each thread of a running process and the processors it may run on, its
+// affinity: "Cpus_allowed_list" of /proc/<pid>/task/<tid>/status ("1",
+// "0-3").
+std::map<int, std::string> allowedProcessors(pid_t pid);
 
 }  // namespace lumek::test

@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "os/processors.h"
 #include "support/files.h"
 #include "support/golden.h"
 #include "support/png_decode.h"
@@ -198,6 +200,49 @@ TEST_F(UnderWine, BenchmarkChecksEveryFrameAndAppendsFiveLinesWithCrLfEndings) {
     }
     EXPECT_EQ(feeds, 11u);
     EXPECT_EQ(pairs, feeds);
+}
+
+// The Windows program binds each thread of -stress to a processor of its
+// own (Wine passes SetThreadGroupAffinity on to Linux, whose /proc shows
+// each thread's affinity) and names the processors in its summary.
+TEST_F(UnderWine, StressBindsItsThreadsAndNamesTheirProcessors) {
+    TempDir dir;
+    std::vector<std::string> env = wineEnvironment();
+    env.push_back("DISPLAY");
+    ChildProcess lumek({WINE_EXE, LUMEK_WINDOWS_EXE, "-stress"}, env, dir.path(), dir.file("out"),
+                       dir.file("err"));
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (readFile(dir.file("out")).find("Temperatures") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(100ms);
+    // Each usable processor is the whole affinity of one thread.
+    std::set<std::string> alone;
+    for (int sample = 0; sample < 20; ++sample) {
+        for (const auto& [tid, list] : test::allowedProcessors(lumek.pid()))
+            if (list.find_first_of(",-") == std::string::npos) alone.insert(list);
+        std::this_thread::sleep_for(100ms);
+    }
+    lumek.signal(SIGINT);  // Wine's console gets Ctrl+C
+    EXPECT_EQ(lumek.waitFor(30s), 0) << readFile(dir.file("err"));
+    const std::vector<int> usable = os::affinityProcessors();
+    std::set<std::string> expected;
+    std::string list;
+    for (int id : usable) {
+        expected.insert(std::to_string(id));
+        list += (list.empty() ? "" : ", ") + std::to_string(id);
+    }
+    EXPECT_EQ(alone, expected);
+    const std::string out = withoutCarriageReturns(readFile(dir.file("out")));
+    EXPECT_NE(out.find("\nEach thread is bound to a processor: " + list + ".\n"), std::string::npos)
+        << out;
+    const std::regex row(
+        "\n  processor [0-9]+ \\(core [0-9]+(, [a-z]+ thread)?; package "
+        "[0-9]+\\): +[0-9]+ rounds, [0-9]+ frames, ");
+    EXPECT_EQ(
+        std::distance(std::sregex_iterator(out.begin(), out.end(), row), std::sregex_iterator()),
+        static_cast<long>(usable.size()))
+        << out;
+    EXPECT_NE(out.find("every frame was right.\n"), std::string::npos) << out;
 }
 
 // Switches inside the program's own path are never seen, whether the path

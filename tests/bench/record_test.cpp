@@ -48,14 +48,7 @@ struct BenchRun {
     BenchEnvironment env;
 };
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
-// The number in the line that starts with `label`, after `before`.
+// The number that the first group of `pattern` finds in `text`.
 double numberIn(const std::string& text, const std::string& pattern) {
     std::smatch m;
     EXPECT_TRUE(std::regex_search(text, m, std::regex(pattern))) << pattern << "\n" << text;
@@ -67,7 +60,7 @@ TEST(BenchRecord, HoldsEveryFigureAndEveryRound) {
     test::ScopedWorkingDir cwd(dir.path());
     BenchRun run;
     ASSERT_EQ(run(), 0) << run.err.str();
-    const std::vector<std::string> file = lines(test::readFile("bench.jsonl"));
+    const std::vector<std::string> file = test::lines(test::readFile("bench.jsonl"));
     ASSERT_EQ(file.size(), 1u);
     const Json r = Json::parse(file[0]);
 
@@ -138,10 +131,10 @@ TEST(BenchRecord, WithJsonStdoutHoldsTheRecordAloneAndBenchTxtItsFiveLines) {
     test::ScopedWorkingDir cwd(dir.path());
     BenchRun run;
     ASSERT_EQ(run("-bench -json"), 0);
-    const std::vector<std::string> out = lines(run.out.str());
+    const std::vector<std::string> out = test::lines(run.out.str());
     ASSERT_EQ(out.size(), 1u) << run.out.str();
     EXPECT_EQ(Json::parse(out[0]), Json::parse(test::readFile("bench.jsonl")));
-    EXPECT_EQ(lines(test::readFile("bench.txt")).size(), 5u);
+    EXPECT_EQ(test::lines(test::readFile("bench.txt")).size(), 5u);
     // What people read went to stderr instead.
     EXPECT_EQ(run.err.str().rfind("Datum: 6.12.2026   Uhrzeit: 9:5\n", 0), 0u) << run.err.str();
     EXPECT_NE(run.err.str().find("\nAll threads: "), std::string::npos);
@@ -192,7 +185,7 @@ TEST(BenchRecord, ASecondRunComparesItselfWithTheLastOfTheSameWorkOnTheSameMachi
                    "threads [+-][0-9]+\\.[0-9] %, (more than|within) the two runs' spread "
                    "\\([0-9]+\\.[0-9] %\\)\\.\n")))
         << second.out.str();
-    EXPECT_EQ(lines(test::readFile("bench.jsonl")).size(), 2u);
+    EXPECT_EQ(test::lines(test::readFile("bench.jsonl")).size(), 2u);
     EXPECT_TRUE(second.err.str().empty()) << second.err.str();
 }
 

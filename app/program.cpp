@@ -8,6 +8,7 @@
 #include "bench/bench.h"
 #include "bench/stress.h"
 #include "os/files.h"
+#include "os/machine.h"
 #include "os/processors.h"
 #include "os/sensors.h"
 #include "os/system.h"
@@ -26,6 +27,14 @@ std::optional<int> runBench(const char* commandLine, int processors) {
     bench.out = &std::cout;
     bench.err = &std::cerr;
     bench.threads = processors;
+    bench.version = LUMEK_VERSION;
+    bench.machine = os::describeMachine();
+    if (bench.machine.threadsPerCore > 1) {
+        std::vector<int> cores = os::systemTopology().onePerCore(os::affinityProcessors());
+        if (static_cast<int>(cores.size()) > processors)
+            cores.resize(static_cast<size_t>(processors));
+        bench.coreProcessors = cores;
+    }
     return BenchmarkRun(commandLine, bench);
 }
 
@@ -107,7 +116,13 @@ const char* usageText() {
            "Modes (the first one found runs):\n"
            "  -bench         time a processor walk and 32 renders on one thread, append the\n"
            "                 entry to bench.txt and print it; then check every frame against\n"
-           "                 its known-good picture and rate one thread and all threads\n"
+           "                 its known-good picture and rate one thread, all threads and, where\n"
+           "                 cores have several threads, one thread on each core; append\n"
+           "                 every figure, the machine and the build as one JSON line to\n"
+           "                 bench.jsonl, and compare with the last run there of the same\n"
+           "                 work on the same machine\n"
+           "  -json          with -bench: standard output carries that JSON record alone\n"
+           "                 (the lines for people go to stderr)\n"
            "  -stress        render the benchmark's frames on every processor, one thread\n"
            "                 bound to each, checking every frame; shows progress, clocks and\n"
            "                 temperatures, and a summary for each processor. -stress runs\n"
@@ -149,7 +164,14 @@ const char* usageText() {
            "  Check: all 33 frames of the entry are exactly the known-good pictures.\n"
            "  One thread: 29.61 ms per 32 frames (median of 68 rounds), rating 1145.15 Tq7-Marks\n"
            "  All threads: 15.02 ms per 32 frames on 2 threads (134 rounds), rating 2257.52\n"
-           "  Tq7-Marks, 1.97 times one thread\n";
+           "  Tq7-Marks, 1.97 times one thread\n"
+           "  Compared with the run of 2026-12-07T21:02:11Z: one thread +0.4 %, within the\n"
+           "  two runs' spread (2.1 %); all threads -0.3 %, within the two runs' spread (2.6 %).\n"
+           "\n"
+           "Example: lumek -bench -json | python3 -m json.tool\n"
+           "  the record: format, program, time, workload, machine, entry, check,\n"
+           "  oneThread (every round in ns, median, MAD, spread, noisy), allThreads,\n"
+           "  physicalCores\n";
 }
 
 namespace {

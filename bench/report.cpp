@@ -69,12 +69,18 @@ LocalTime currentLocalTime() {
     return when;
 }
 
+EntryRatings entryRatings(uint32_t renderMs, uint32_t cpuMs) {
+    EntryRatings r;
+    r.renderRating = static_cast<float>(divide(33908.0, renderMs));
+    r.cpuRating = static_cast<float>(divide(3533.0, cpuMs));
+    r.fps = divide(32000.0, renderMs);
+    r.coefficient = divide(r.renderRating, r.cpuRating);
+    return r;
+}
+
 std::string formatBenchReport(uint32_t renderMs, uint32_t cpuMs, const LocalTime& when,
                               const char* newline) {
-    const float renderRating = static_cast<float>(divide(33908.0, renderMs));
-    const float cpuRating = static_cast<float>(divide(3533.0, cpuMs));
-    const double fps = divide(32000.0, renderMs);
-    const double coefficient = divide(renderRating, cpuRating);
+    const auto [renderRating, cpuRating, fps, coefficient] = entryRatings(renderMs, cpuMs);
 
     const std::string nl = newline;
     std::string entry;

@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "os/cgroup.h"
+#include "os/machine.h"
 #include "os/processors.h"
 #include "os/system.h"
 
@@ -143,6 +145,19 @@ bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 void useBinaryStdout() {}
 
 bool wholeCommandLine(std::string&) { return false; }
+
+SystemName systemName() {
+    SystemName name;
+    struct utsname u {};
+    if (uname(&u) == 0) {
+        name.name = u.sysname;
+        name.version = u.release;
+    }
+#ifdef __linux__
+    name.distribution = readLinuxDistribution("");
+#endif
+    return name;
+}
 
 bool replaceWithSibling(const char* name, char** argv, std::string& error) {
     char self[4096];

@@ -11,8 +11,10 @@
 #include <atomic>
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
+#include "os/machine.h"
 #include "os/processors.h"
 #include "os/system.h"
 
@@ -203,6 +205,32 @@ bool isTerminal(std::FILE* stream) {
 bool replaceWithSibling(const char*, char**, std::string& error) {
     error = "the Windows program is one file";
     return false;
+}
+
+SystemName systemName() {
+    SystemName name;
+    name.name = "Windows";
+    // GetVersionEx lies to programs without a manifest; the kernel's own
+    // call does not.
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+    using WineVersion = const char*(CDECL*)();
+    if (ntdll != nullptr) {
+        if (auto get = reinterpret_cast<GetVersion>(
+                reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))) {
+            OSVERSIONINFOW info{};
+            info.dwOSVersionInfoSize = sizeof info;
+            if (get(&info) == 0)
+                name.version = std::to_string(info.dwMajorVersion) + "." +
+                               std::to_string(info.dwMinorVersion) + "." +
+                               std::to_string(info.dwBuildNumber);
+        }
+        // Only Wine's ntdll has this.
+        if (auto wine = reinterpret_cast<WineVersion>(
+                reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version"))))
+            name.wine = wine();
+    }
+    return name;
 }
 
 bool wholeCommandLine(std::string& text) {

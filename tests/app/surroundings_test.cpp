@@ -33,13 +33,6 @@ bool anyTemporaryFile(const TempDir& dir) {
     return false;
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
 TEST(Surroundings, NohupKeepsARecordingGoingThroughSighup) {
     TempDir dir;
     test::ChildProcess record({"/usr/bin/nohup", LUMEK_EXE, "-record", "-t3"}, {}, dir.path(),
@@ -150,7 +143,7 @@ TEST(Surroundings, TwoBenchmarksAppendingAtOnceLeaveEveryEntryWhole) {
     const ProcessResult r =
         test::runCommand("(" + five + ") & (" + five + ") & wait %1 && wait %2", dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<std::string> text = lines(test::readFile(dir.file("bench.txt")));
+    const std::vector<std::string> text = test::lines(test::readFile(dir.file("bench.txt")));
     ASSERT_EQ(text.size(), 50u);
     for (size_t e = 0; e < 10; ++e) {
         EXPECT_EQ(text[e * 5].rfind("Datum: ", 0), 0u) << e;
@@ -213,7 +206,7 @@ int sweepMemory(const std::string& command, Complete complete) {
         const std::string where = "at " + std::to_string(limit) + " KiB: " + r.err;
         EXPECT_TRUE(r.status == 0 || r.status == 1 || r.status == 141) << where;
         EXPECT_FALSE(anyTemporaryFile(dir)) << where;
-        for (const std::string& line : lines(r.err))
+        for (const std::string& line : test::lines(r.err))
             EXPECT_EQ(line.rfind("lumek: ", 0), 0u) << where;
         if (r.status == 1) {
             EXPECT_FALSE(r.err.empty()) << where;

@@ -48,6 +48,8 @@ class ScopedWorkingDir {
 };
 
 std::string readFile(const std::string& path);
+// The text's lines, without their line ends.
+std::vector<std::string> lines(const std::string& text);
 void writeFile(const std::string& path, const std::string& bytes);
 
 struct ProcessResult {

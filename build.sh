@@ -182,7 +182,7 @@ run_tests() {
         -DLUMEK_PERF=OFF -DLUMEK_WINE_TESTS=OFF
     cmake --build "$here/build-tsan" -j "$jobs" --target lumek_tests
     "$here/build-tsan/tests/lumek_tests" --gtest_brief=1 \
-        --gtest_filter='Render*:FastRender*:RendererSetup*:ScreenshotRun.Golden*:Stress*:WorkerPool*'
+        --gtest_filter='Render*:FastRender*:RendererSetup*:ScreenshotRun.Golden*:Stress*:Cycle*:ThreadGroup*:WorkerPool*'
 
     echo "== The whole show"
     local show_status=0

@@ -46,6 +46,7 @@ StressEnvironment stressEnvironment(int processors) {
     stress.out = &std::cout;
     stress.err = &std::cerr;
     stress.terminal = os::isTerminal(stdout);
+    stress.columns = os::terminalColumns(stdout);
     stress.stopRequested = os::stopRequested;
     stress.processors = os::affinityProcessors();
     stress.topology = os::systemTopology();
@@ -78,6 +79,7 @@ std::optional<int> runRecord(const char* commandLine, int processors) {
     record.outputIsTerminal = os::isTerminal(stdout);
     record.progress = &std::cerr;
     record.progressIsTerminal = os::isTerminal(stderr);
+    record.progressColumns = os::terminalColumns(stderr);
     record.stopRequested = os::stopRequested;
     return RecordRun(commandLine, record);
 }

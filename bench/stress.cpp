@@ -94,26 +94,29 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     const bool byProcessor = refused < 0 && !bound.empty();
     out << session.sensorsText() << std::flush;
 
+    // A terminal's line leaves out the rounds and gives the range of the
+    // processors' throughput, to fit; plain lines give each processor's.
     session.watch(length, [&](double now) {
         const Totals t = session.totals();
-        std::string text = clock(now) + "  rounds " + std::to_string(t.rounds) + "  frames " +
-                           std::to_string(t.frames) + "  " +
-                           progress::rate(static_cast<double>(t.frames), now, 0) +
-                           " frames/s  errors " + std::to_string(t.wrong);
+        const bool terminal = session.line().terminal();
+        const std::vector<double> rates = session.intervalRates(now);
+        std::string text = clock(now);
+        if (!terminal) text += "  rounds " + std::to_string(t.rounds);
+        text += "  frames " + std::to_string(t.frames) + "  " +
+                progress::rate(static_cast<double>(t.frames), now, 0) + " frames/s";
+        if (terminal && running > 1) {
+            const auto [low, high] = std::minmax_element(rates.begin(), rates.begin() + running);
+            text += " (each " + fixed(*low, 0) + "-" + fixed(*high, 0) + ")";
+        }
+        text += "  errors " + std::to_string(t.wrong);
         if (length > 0) text += "  " + progress::clockLeft(now, length) + " left";
         text += session.machineNow(slots);
-        const std::vector<double> rates = session.intervalRates(now);
-        if (session.line().terminal()) {
-            const auto [low, high] = std::minmax_element(rates.begin(), rates.begin() + running);
-            if (running > 1)
-                text += "  each " + fixed(*low, 0) + "-" + fixed(*high, 0) + " frames/s";
-        } else {
+        if (!terminal) {
             text += byProcessor ? "\n  frames/s on processor " : "\n  frames/s on thread ";
-            for (int slot : slots) {
+            for (int slot : slots)
                 text += (slot == 0 ? "" : ", ") +
                         std::to_string(byProcessor ? plan[static_cast<size_t>(slot)] : slot) +
                         ": " + fixed(rates[static_cast<size_t>(slot)], 0);
-            }
         }
         session.line().show(text);
     });

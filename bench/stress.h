@@ -23,6 +23,7 @@ struct StressEnvironment {
     std::ostream* out = nullptr;  // progress and the summary
     std::ostream* err = nullptr;  // each fault as it is found
     bool terminal = false;        // out is a terminal: one line updated in place
+    int columns = 0;              // the terminal's width, 0 when not known
     std::function<bool()> stopRequested;
     double progressSeconds = 10;  // between plain progress lines
     double terminalSeconds = 1;   // between redraws of the terminal's line

@@ -109,7 +109,7 @@ std::string verdict(uint64_t wrong) {
 Session::Session(StressEnvironment& env, std::shared_ptr<Shared> shared)
     : env_(env),
       s_(std::move(shared)),
-      line_(env.out, env.terminal),
+      line_(env.out, env.terminal, env.columns),
       history_(60 * env.timeScale),
       watch_(s_->workers.size()),
       stallsOf_(s_->slots.size(), 0),

@@ -44,6 +44,9 @@ void ignoreBrokenPipe();
 
 // A terminal (a console on Windows; the NUL device is none).
 bool isTerminal(std::FILE* stream);
+// The width of the terminal (console window) the stream writes to, in
+// characters; 0 when it is none or does not tell.
+int terminalColumns(std::FILE* stream);
 
 // Standard output carries bytes, not text (no line-end translation).
 void useBinaryStdout();

@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -141,6 +142,12 @@ void reserveStandardStreams() {
 void ignoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
 
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+int terminalColumns(std::FILE* stream) {
+    struct winsize size {};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
 
 void useBinaryStdout() {}
 

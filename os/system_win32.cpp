@@ -202,6 +202,13 @@ bool isTerminal(std::FILE* stream) {
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
+int terminalColumns(std::FILE* stream) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(handle, &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 bool replaceWithSibling(const char*, char**, std::string& error) {
     error = "the Windows program is one file";
     return false;

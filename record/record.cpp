@@ -46,7 +46,7 @@ int recordSize(const char* commandLine) {
 std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
     if (!switches::asks(commandLine, switches::kRecord)) return std::nullopt;
     std::ostream* progress = env.progress;
-    progress::Line line(progress, env.progressIsTerminal);
+    progress::Line line(progress, env.progressIsTerminal, env.progressColumns);
     if (env.outputIsTerminal) {
         if (progress) *progress << recordUsage() << std::flush;
         return 2;

@@ -1,6 +1,7 @@
 #include "util/progress.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 namespace lumek::progress {
@@ -32,9 +33,18 @@ std::string rate(double count, double seconds, int decimals) {
 void Line::show(const std::string& text) {
     if (out_ == nullptr) return;
     if (terminal_) {
-        *out_ << "\r" << text;
-        if (text.size() < drawn_) *out_ << std::string(drawn_ - text.size(), ' ');
-        drawn_ = text.size();
+        // Characters, not bytes: UTF-8's continuation bytes do not count.
+        // The last column stays free, where some terminals wrap at once.
+        const size_t most = columns_ > 1 ? static_cast<size_t>(columns_ - 1) : SIZE_MAX;
+        size_t characters = 0, bytes = 0;
+        for (; bytes < text.size(); ++bytes) {
+            if ((static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) continue;
+            if (characters == most) break;
+            ++characters;
+        }
+        *out_ << "\r" << text.substr(0, bytes);
+        if (characters < drawn_) *out_ << std::string(drawn_ - characters, ' ');
+        drawn_ = characters;
     } else {
         *out_ << text << "\n";
     }

@@ -27,11 +27,14 @@ std::string rate(double count, double seconds, int decimals);
 // The progress line of a mode.
 class Line {
   public:
-    Line(std::ostream* out, bool terminal) : out_(out), terminal_(terminal) {}
+    // `columns`: the terminal's width, 0 when not known.
+    Line(std::ostream* out, bool terminal, int columns = 0)
+        : out_(out), terminal_(terminal), columns_(columns) {}
 
     bool terminal() const { return terminal_; }
 
-    // On a terminal the text (one line) replaces the one shown before;
+    // On a terminal the text (one line) replaces the one shown before, cut
+    // to the terminal's width (a line that wrapped could not be redrawn);
     // elsewhere it is written as it is, with a line end.
     void show(const std::string& text);
     // Ends a line redrawn on a terminal, before other output follows.
@@ -40,7 +43,8 @@ class Line {
   private:
     std::ostream* out_;
     bool terminal_;
-    size_t drawn_ = 0;  // the width of the redrawn line
+    int columns_;
+    size_t drawn_ = 0;  // the characters of the redrawn line
 };
 
 }  // namespace lumek::progress

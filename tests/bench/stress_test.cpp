@@ -107,7 +107,9 @@ TEST(StressRun, OnATerminalOneLineIsRedrawnInPlace) {
     const size_t headings = progress.find('\n', progress.find('\n') + 1);
     EXPECT_EQ(progress.find('\n', headings + 1), progress.size() - 1) << progress;
     EXPECT_GE(std::count(progress.begin(), progress.end(), '\r'), 2) << progress;
-    EXPECT_TRUE(std::regex_search(progress, std::regex("  each [0-9]+-[0-9]+ frames/s")))
+    EXPECT_TRUE(std::regex_search(
+        progress, std::regex("\r[0-9]+:[0-9]{2}  frames [0-9]+  [0-9]+ frames/s \\(each "
+                             "[0-9]+-[0-9]+\\)  errors 0  clock [0-9.-]+ GHz")))
         << progress;
 }
 

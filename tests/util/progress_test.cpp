@@ -40,6 +40,22 @@ TEST(ProgressLine, ATerminalGetsOneLineRedrawnOverTheLongerOneBefore) {
     EXPECT_EQ(out.str(), "\r0:01  long text\r0:02  short    \n");
 }
 
+// A line wider than the terminal would wrap, and the next one could not
+// replace it: it is cut, by characters (the degree sign is two bytes),
+// leaving the last column free.
+TEST(ProgressLine, OnANarrowTerminalTheLineIsCutToItsWidth) {
+    std::ostringstream out;
+    progress::Line line(&out, true, 12);
+    line.show(
+        "0:01  71 \xC2\xB0"
+        "C  3.40 GHz");
+    line.show("0:02  short");
+    line.show("0:03  \xC2\xB0\xC2\xB0\xC2\xB0\xC2\xB0\xC2\xB0\xC2\xB0");
+    EXPECT_EQ(out.str(),
+              "\r0:01  71 \xC2\xB0"
+              "C\r0:02  short\r0:03  \xC2\xB0\xC2\xB0\xC2\xB0\xC2\xB0\xC2\xB0");
+}
+
 TEST(ProgressLine, ElsewhereEveryTextIsALineOfItsOwn) {
     std::ostringstream out;
     progress::Line line(&out, false);

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <regex>
 #include <set>
@@ -311,23 +312,22 @@ TEST(CycleRun, ItsThreadMovesOverEveryCoreAndTheSummaryHasALineForEach) {
     h.bind();
     h.env.timeScale = 0.3;  // 0.3 s on each core
     const std::vector<int> cores = h.env.topology.onePerCore(h.env.processors);
-    const int self = static_cast<int>(gettid());
     std::set<int> seen, elsewhere;
-    // Sampled once the thread renders (it starts wherever the system puts
+    // Its thread id, once it renders (it starts wherever the system puts
     // it, then binds itself).
-    auto rendering = std::make_shared<std::atomic<bool>>(false);
-    h.env.tamper = [rendering](FrameImage&, int, uint64_t round, const BenchFrame&) {
-        if (round > 0) rendering->store(true);
+    auto worker = std::make_shared<std::atomic<int>>(0);
+    h.env.tamper = [worker](FrameImage&, int, uint64_t round, const BenchFrame&) {
+        if (round > 0) worker->store(static_cast<int>(gettid()));
     };
     const auto deadline = Clock::now() + std::chrono::seconds(30);
     h.env.stopRequested = [&] {
-        if (!rendering->load()) return false;
-        for (const auto& [tid, processor] : test::lastProcessors(getpid())) {
-            if (tid == self) continue;
-            if (std::find(cores.begin(), cores.end(), processor) != cores.end())
-                seen.insert(processor);
+        const std::map<int, int> threads = test::lastProcessors(getpid());
+        const auto it = threads.find(worker->load());
+        if (it != threads.end()) {
+            if (std::find(cores.begin(), cores.end(), it->second) != cores.end())
+                seen.insert(it->second);
             else
-                elsewhere.insert(processor);
+                elsewhere.insert(it->second);
         }
         return seen.size() == cores.size() || Clock::now() > deadline;
     };

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "os/files.h"
 #include "packaging/icons.h"
-#include "shots/files.h"
 #include "shots/png.h"
 
 int main(int argc, char** argv) {
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
         std::string error;
         std::error_code made;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path(), made);
-        if (!bytes.empty() && lumek::replaceFile(path, bytes, error)) return;
+        if (!bytes.empty() && lumek::os::replaceFile(path, bytes, error)) return;
         std::fprintf(stderr, "lumek_icons: cannot write %s: %s\n", path.c_str(),
                      bytes.empty() ? "the picture could not be encoded" : error.c_str());
         ok = false;

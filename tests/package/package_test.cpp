@@ -288,8 +288,8 @@ TEST(WindowsZip, HoldsTheProgramTheReadmeTheLicenceAndTheNotices) {
     EXPECT_EQ(test::readFile(dir.file("LICENSE")).rfind("MIT License\n", 0), 0u);
     // The notices name what the Windows program is linked with.
     const std::string notices = test::readFile(dir.file("THIRD-PARTY-NOTICES"));
-    for (const char* part :
-         {"stb_image_write", "xxHash", "mingw-w64-crt", "winpthreads", "libstdc++"})
+    for (const char* part : {"stb_image_write", "xxHash", "nlohmann/json", "mingw-w64-crt",
+                             "winpthreads", "libstdc++"})
         EXPECT_NE(notices.find(part), std::string::npos) << part;
 }
 

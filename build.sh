@@ -123,8 +123,10 @@ build_debian_package() {
         tar -C "$here" --exclude=./build --exclude='./build-*' --exclude=./.git -cf - . |
             tar -C "$src" -xf -
     fi
+    # No debug symbols package, so no debug information to compile either
+    # (dh_strip would strip it).
     if ! (cd "$src" && DEB_BUILD_OPTIONS="parallel=$jobs nocheck noautodbgsym" \
-            dpkg-buildpackage -b -us -uc) >"$work/build.log" 2>&1; then
+            DEB_CXXFLAGS_STRIP=-g dpkg-buildpackage -b -us -uc) >"$work/build.log" 2>&1; then
         tail -40 "$work/build.log"
         echo "The Debian package failed; the whole log is $work/build.log"
         return 1

@@ -15,6 +15,7 @@ struct Base {
     typedef int64_t Bits __attribute__((vector_size(16)));
     typedef float F __attribute__((vector_size(8)));
     typedef int32_t I __attribute__((vector_size(8)));
+    using C = I;  // colours
 
     static Bits bits(D a) {
         Bits b;
@@ -36,6 +37,7 @@ struct Base {
     static D div(D a, D b) { return a / b; }
     static D neg(D a) { return fromBits(bits(a) ^ (Bits{} + INT64_MIN)); }
     static D abs(D a) { return fromBits(bits(a) & (Bits{} + INT64_MAX)); }
+    static D min(D a, D b) { return select(lt(a, b), a, b); }
     // Ordered comparisons: false where either side is not a number.
     static D lt(D a, D b) { return fromBits(a < b); }
     static D le(D a, D b) { return fromBits(a <= b); }
@@ -72,6 +74,24 @@ struct Base {
     static I truncate(D a) { return __builtin_convertvector(a, I); }
     static D toDouble(I a) { return __builtin_convertvector(a, D); }
     static void storeI(int32_t* out, I a) { std::memcpy(out, &a, sizeof a); }
+
+    // 64-bit integer arithmetic on the lanes' bits, for the nearest shapes'
+    // keys; the larger key, keeping the second where the first is not a
+    // number.
+    static D setBits(uint64_t v) { return fromBits(Bits{} + int64_t(v)); }
+    static D addBits(D a, D b) { return fromBits(bits(a) + bits(b)); }
+    static D subBits(D a, D b) { return fromBits(bits(a) - bits(b)); }
+    static D maxKey(D candidate, D key) { return select(gt(candidate, key), candidate, key); }
+    // The two lanes' shapes' falloffs and colours.
+    static void loadNarrow(const lumek::fast::FlatShape::Narrow* const* s, D& falloff, C& red,
+                           C& green, C& blue) {
+        falloff = D{s[0]->falloff, s[1]->falloff};
+        red = C{s[0]->red, s[1]->red};
+        green = C{s[0]->green, s[1]->green};
+        blue = C{s[0]->blue, s[1]->blue};
+    }
+    static C setC(int32_t v) { return C{v, v}; }
+    static D fromC(C a) { return __builtin_convertvector(a, D); }
 };
 
 #include "render/fast_lane_masks.inc"

@@ -1,0 +1,17 @@
+// The fast pixel pass for every x86-64 processor (SSE2): four pixels at once, two registers.
+#include <emmintrin.h>
+
+#include "render/fast_kernel.h"
+
+namespace {
+
+#include "render/fast_sse2_lanes.inc"
+#include "render/fast_lane_pairs.inc"
+#include "render/fast_lane_masks.inc"
+
+using Isa = LaneMaskOps<LanePair<Sse2>>;
+
+}  // namespace
+
+#define LUMEK_SHADE_ROW shadeRowSse2x2
+#include "render/fast_kernel.inc"

@@ -67,7 +67,6 @@ using RowShader = void (*)(const FrameJob& job, int y, uint32_t state, RowScratc
 void shadeRowPortable(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 #if defined(__x86_64__) || defined(__i386__)
 void shadeRowSse2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
-void shadeRowSse2x2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 void shadeRowAvx2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 void shadeRowAvx2x2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 void shadeRowAvx512(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);

@@ -21,7 +21,6 @@ const std::vector<RowShaderTarget>& rowShaderTargets() {
         {"portable", shadeRowPortable, always},
 #if defined(__x86_64__) || defined(__i386__)
         {"sse2", shadeRowSse2, always},
-        {"sse2x2", shadeRowSse2x2, always},
         {"avx2", shadeRowAvx2, hasAvx2},
         {"avx2x2", shadeRowAvx2x2, hasAvx2},
         {"avx512", shadeRowAvx512, hasAvx512},

@@ -17,7 +17,9 @@ struct AffineStep {
     uint32_t c = 0;
 
     // This step followed by `next`.
-    constexpr AffineStep then(AffineStep next) const { return {next.a * a, next.a * c + next.c}; }
+    constexpr AffineStep then(AffineStep next) const {
+        return {next.a * a, next.a * c + next.c};
+    }
     constexpr uint32_t apply(uint32_t x) const { return a * x + c; }
 };
 

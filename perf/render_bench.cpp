@@ -272,7 +272,8 @@ const bool rowShadersRegistered = [] {
         benchmark::RegisterBenchmark((std::string("BM_RowShader/") + t.name).c_str(),
                                      rowShaderFrames, t.shade, widest)
             ->Unit(benchmark::kMillisecond)
-            ->UseManualTime();
+            ->UseManualTime()
+            ->MinTime(2.0);
     return true;
 }();
 

@@ -1,6 +1,8 @@
-// The fast pixel pass for processors with AVX2: four pixels at once. Built
-// with -mavx2 (and without fused multiply-add, which would change
-// roundings), and used only where the processor has AVX2.
+// The fast pixel pass for processors with AVX2: eight pixels at once, two
+// registers of four doubles (one register a step left a third of the time
+// in the work per candidate that is not per pixel). Built with -mavx2 (and
+// without fused multiply-add, which would change roundings), and used only
+// where the processor has AVX2.
 #include <immintrin.h>
 
 #include "render/fast_kernel.h"
@@ -10,7 +12,7 @@ namespace {
 #include "render/fast_avx2_lanes.inc"
 #include "render/fast_lane_masks.inc"
 
-using Isa = LaneMaskOps<Avx2>;
+using Isa = LaneMaskOps<Avx2Pair>;
 
 }  // namespace
 

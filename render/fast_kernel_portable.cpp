@@ -121,7 +121,7 @@ struct PortablePair : LanePair<Portable> {
     }
     static D2 roundHalf(D2 a) {
         F4 f = __builtin_shufflevector(__builtin_convertvector(a, F2), F2{}, 0, 1, 2, 3);
-#if defined(__wasm__)
+#if defined(__wasm_simd128__)
         // Keeps clang from merging the two conversions into lane-by-lane code.
         __asm__("" : "+r"(f));
 #endif

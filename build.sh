@@ -12,13 +12,14 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
-run_packages=(g++ make cmake pkg-config libxxhash-dev libstb-dev libsdl2-dev libgl-dev
-              libglu1-mesa-dev libgl1-mesa-dri)
+run_packages=(g++ make cmake pkg-config libxxhash-dev libstb-dev nlohmann-json3-dev libsdl2-dev
+              libgl-dev libglu1-mesa-dev libgl1-mesa-dri)
 test_packages=(googletest libgtest-dev libbenchmark-dev libpng-dev libx11-dev xvfb xdotool
                imagemagick x11-utils clang-14 libclang-rt-14-dev ffmpeg)
-windows_packages=(cmake make libxxhash-dev libstb-dev g++-mingw-w64-x86-64-posix)
+windows_packages=(cmake make libxxhash-dev libstb-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix)
 wine_packages=(wine wine64)
-arm64_packages=(cmake make libxxhash-dev libstb-dev g++-aarch64-linux-gnu qemu-user googletest)
+arm64_packages=(cmake make libxxhash-dev libstb-dev nlohmann-json3-dev g++-aarch64-linux-gnu qemu-user
+                googletest)
 package_packages=(dpkg-dev zip unzip)
 web_packages=(cmake make libxxhash-dev clang-14 lld-14 wasi-libc libclang-rt-14-dev-wasm32
               libc++-14-dev-wasm32 libc++abi-14-dev-wasm32)
@@ -137,8 +138,9 @@ CONTROL
 run_tests() {
     local show_log="$here/build/show-tests.log"
     (cd "$here/build" && nice -n 10 ctest --output-on-failure -L show >"$show_log" 2>&1) &
-    local show_pid=$!
-    trap 'kill $show_pid 2>/dev/null || true' EXIT
+    # Global: the trap runs after this function has returned.
+    show_pid=$!
+    trap 'kill "$show_pid" 2>/dev/null || true' EXIT
 
     echo "== The normal build (GCC): unit tests, the program on Xvfb, Wine, the web page, packages"
     (cd "$here/build" && ctest --output-on-failure -j "$jobs" -LE 'show|serial')

@@ -9,9 +9,9 @@
 #include <mutex>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "bench/statistics.h"
 #include "bench/verify.h"
 #include "render/image.h"
 #include "render/random.h"
@@ -49,25 +49,34 @@ uint32_t benchStartState(const FrameCheck& check, bool& warmUpRight);
 // A steady clock in nanoseconds.
 int64_t steadyNanoseconds();
 
+// One thread's rounds.
+struct ThreadRounds {
+    int thread = 0;
+    int processor = -1;            // the one it was bound to, or -1
+    std::vector<int64_t> roundNs;  // every round's time, in order
+    uint64_t wrongFrames = 0;
+    RoundSummary summary;
+};
+
 struct RoundFigures {
     int threads = 0;
     uint64_t rounds = 0;  // complete rounds on all threads
     uint64_t wrongFrames = 0;
     double msPerRound = 0;  // the machine's time per 32 frames
+    // The largest robust spread of any thread's rounds.
+    double spread = 0;
+    bool pinned = false;  // every thread was bound to its processor
+    std::vector<ThreadRounds> perThread;
 };
 
 // Rounds on the calling thread for about `seconds`: the median round.
 RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCheck& check);
 
 // `threads` threads, each rendering whole rounds for about `seconds`; the
-// machine's time per round from every thread's median.
+// machine's time per round from every thread's median (1 / the sum of
+// 1 / median). With `processors`, thread i is bound to processors[i].
 RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
-                               const FrameCheck& check);
-
-// Starts body(first) ... body(last - 1), each on a thread of its own, up
-// to the first that the system refuses: the caller goes on with those it
-// has.
-std::vector<std::thread> startThreads(int first, int last, const std::function<void(int)>& body);
+                               const FrameCheck& check, const std::vector<int>& processors = {});
 
 // Whole lines to one stream (stderr), from any thread.
 class LineLog {
@@ -79,9 +88,5 @@ class LineLog {
     std::ostream* out_;
     std::mutex mutex_;
 };
-
-// The median of some durations (the mean of the middle two for an even
-// count); 0 for none.
-double median(std::vector<double> values);
 
 }  // namespace lumek

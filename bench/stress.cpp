@@ -4,9 +4,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <vector>
+
+#include "os/threads.h"
+#include "render/bytes.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -53,7 +59,7 @@ std::string progressText(double seconds, const Totals& t) {
 }  // namespace
 
 std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
-    if (std::strstr(commandLine, "-stress") == nullptr) return std::nullopt;
+    if (!switches::asks(commandLine, switches::kStress)) return std::nullopt;
     std::ostream& out = *env.out;
 
     LineLog log(env.err);
@@ -75,26 +81,39 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     if (!warmUpRight) counters[0].wrong.fetch_add(1);
     std::atomic<bool> stop{false};
 
+    // Memory that runs out for a thread's copy ends the run.
+    std::atomic<bool> memoryShort{false};
+    char memoryText[96] = "";
+    std::mutex memoryMutex;
+
     // Each thread makes its own copy of everything, then renders until told
     // to stop; a round in progress is finished first.
     auto body = [&](int thread) {
         Counters& c = counters[static_cast<size_t>(thread)];
-        BenchWorker worker(startState);
+        std::unique_ptr<BenchWorker> worker;
+        try {
+            worker = std::make_unique<BenchWorker>(startState);
+        } catch (const std::bad_alloc& e) {
+            std::lock_guard<std::mutex> lock(memoryMutex);
+            std::snprintf(memoryText, sizeof memoryText, "%s", lumek::memoryText(e));
+            memoryShort.store(true);
+            return;
+        }
         for (uint64_t round = 1; !stop.load(std::memory_order_relaxed); ++round) {
-            const int wrong = worker.renderRound(check, thread, round, &c.frames);
+            const int wrong = worker->renderRound(check, thread, round, &c.frames);
             c.wrong.fetch_add(static_cast<uint64_t>(wrong), std::memory_order_relaxed);
             c.rounds.fetch_add(1, std::memory_order_relaxed);
         }
     };
-    std::vector<std::thread> threads = startThreads(0, wanted, body);
-    const int running = static_cast<int>(threads.size());
+    os::ThreadGroup threads;
+    const int running = threads.start(0, wanted, body);
     out << "Stress run on " << running << (running == 1 ? " thread" : " threads")
         << ": the benchmark's 32 frames, round after round, every frame checked. "
            "Stop it with Ctrl+C.\n"
         << std::flush;
     if (running == 0) {
-        out << "No thread could be started.\n";
-        return 2;
+        *env.err << "lumek: no thread could be started (" << threads.shortfall() << ")\n";
+        return 1;
     }
 
     const auto start = std::chrono::steady_clock::now();
@@ -106,7 +125,7 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     const double every = env.terminal ? env.terminalSeconds : env.progressSeconds;
     double nextReport = every;
     size_t drawn = 0;
-    while (!env.stopRequested()) {
+    while (!env.stopRequested() && !memoryShort.load()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const double now = seconds();
         if (now < nextReport) continue;
@@ -122,7 +141,11 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
         out << std::flush;
     }
     stop.store(true);
-    for (std::thread& t : threads) t.join();
+    threads.join();
+    if (memoryShort.load()) {
+        *env.err << "lumek: " << memoryText << "\n" << std::flush;
+        return 1;
+    }
 
     const double elapsed = seconds();
     const Totals t = sum(counters);

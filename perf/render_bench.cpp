@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "display/system.h"
+#include "os/system.h"
 #include "render/renderer.h"
 #include "render/targets.h"
 #include "scenes/library.h"
@@ -21,7 +21,7 @@
 namespace lumek {
 namespace {
 
-int allThreads() { return display::usableProcessors(); }
+int allThreads() { return os::usableProcessors(); }
 
 enum Variant { kReference = 0, kFastOneThread = 1, kFastAllThreads = 2 };
 

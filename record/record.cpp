@@ -7,6 +7,7 @@
 
 #include "record/y4m.h"
 #include "render/renderer.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -45,15 +46,11 @@ const char* recordUsage() {
 }
 
 int recordSize(const char* commandLine) {
-    const char* switches[] = {"-t1", "-t2", "-t3", "-t4", "-t5"};
-    int size = kRecordDefaultSize;
-    for (int i = 0; i < 5; ++i)
-        if (std::strstr(commandLine, switches[i]) != nullptr) size = 32 << i;
-    return size;
+    return switches::renderSize(commandLine, kRecordDefaultSize);
 }
 
 std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
-    if (std::strstr(commandLine, "-record") == nullptr) return std::nullopt;
+    if (!switches::asks(commandLine, switches::kRecord)) return std::nullopt;
     std::ostream* progress = env.progress;
     if (env.outputIsTerminal) {
         if (progress) *progress << recordUsage() << std::flush;

@@ -152,7 +152,7 @@ TEST(BenchmarkRun, SettingSwitchesDoNotChangeWhatIsMeasured) {
         Harness h;
         EXPECT_EQ(BenchmarkRun(args, h.env), 0) << args;
         EXPECT_EQ(h.random.state(), expected) << args;
-        EXPECT_EQ(dir.entries(), std::vector<std::string>{"bench.txt"}) << args;
+        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"bench.jsonl", "bench.txt"})) << args;
         EXPECT_EQ(h.entry(), formatBenchReport(10, 10, {6, 12, 2026, 9, 5}, "\n")) << args;
     }
 }
@@ -269,9 +269,19 @@ TEST(BenchmarkProgram, TwoRunsLeaveTwoEntriesAndPrintThemWithTheirChecksAndRatin
                   0u)
             << after;
         EXPECT_NE(after.find("\nAll threads: "), std::string::npos) << after;
-        EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 3) << after;
+        // Then only a line on noise, and on the second run the comparison.
+        std::istringstream lines(after);
+        int count = 0;
+        for (std::string line; std::getline(lines, line); ++count) {
+            if (count >= 3) {
+                EXPECT_TRUE(line.rfind("Noise: ", 0) == 0 || line.rfind("Compared with ", 0) == 0)
+                    << line;
+            }
+        }
         EXPECT_TRUE(r->err.empty()) << r->err;
     }
+    EXPECT_EQ(first.out.find("Compared with "), std::string::npos);
+    EXPECT_NE(second.out.find("\nCompared with the run of "), std::string::npos) << second.out;
     size_t lines = 0;
     for (char c : report) lines += c == '\n';
     EXPECT_EQ(lines, 10u);

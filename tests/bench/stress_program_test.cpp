@@ -5,11 +5,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
 
-#include "display/system.h"
+#include "os/system.h"
 #include "support/files.h"
 #include "support/process.h"
 
@@ -33,7 +34,7 @@ TEST(StressProgram, SigintEndsItWithASummaryAfterKeepingEveryProcessorBusy) {
     EXPECT_NE(out.find("every frame was right.\n"), std::string::npos) << out;
     EXPECT_TRUE(test::readFile(dir.file("err")).empty());
     EXPECT_TRUE(dir.entries().size() == 2) << "it writes no file";
-    const int processors = display::usableProcessors();
+    const int processors = os::usableProcessors();
     EXPECT_GE(lumek.cpuSeconds(), 0.85 * processors * wall)
         << "processor time " << lumek.cpuSeconds() << " s in " << wall << " s on " << processors
         << " processors";
@@ -52,12 +53,28 @@ TEST(StressProgram, SigtermAndSighupStopItTheSameWay) {
     }
 }
 
-TEST(BenchmarkProgram, OnOneAllowedProcessorTheAllThreadsLineSaysOneThread) {
+TEST(BenchmarkProgram, OnOneAllowedProcessorTheRecordSaysOneUsableAndOneThread) {
+    // With -json: the record alone on stdout, read by another language's
+    // JSON parser; the people's lines on stderr; bench.txt its five lines.
     test::TempDir dir;
-    const test::ProcessResult r =
-        test::runCommand("taskset -c 0 " + test::lumekCommand() + " -bench", dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find(" ms per 32 frames on 1 thread ("), std::string::npos) << r.out;
+    const test::ProcessResult r = test::runCommand(
+        "taskset -c 0 " + test::lumekCommand() + " -bench -json >record.json", dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(" ms per 32 frames on 1 thread ("), std::string::npos) << r.err;
+    const test::ProcessResult check = test::runCommand(
+        "python3 -c 'import json, sys\n"
+        "text = open(\"record.json\").read()\n"
+        "assert text.count(\"\\n\") == 1, \"one line\"\n"
+        "r = json.loads(text)\n"
+        "assert r == json.loads(open(\"bench.jsonl\").read())\n"
+        "print(r[\"machine\"][\"logicalUsable\"], r[\"allThreads\"][\"threads\"],"
+        " len(r[\"allThreads\"][\"perThread\"]), len(r[\"oneThread\"][\"roundsNs\"]) =="
+        " r[\"oneThread\"][\"rounds\"])'",
+        dir.path());
+    EXPECT_EQ(check.status, 0) << check.err;
+    EXPECT_EQ(check.out, "1 1 1 True\n");
+    const std::string report = test::readFile(dir.file("bench.txt"));
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 5) << report;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "os/threads.h"
 #include "render/renderer.h"
 #include "render/targets.h"
 #include "render/worker_pool.h"
@@ -26,7 +27,7 @@ const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 TEST(WorkerPool, AThreadThatCannotStartLeavesThePoolWithTheOthers) {
     for (int k : {1, 2, 3}) {
-        WorkerPool::failHelperStartForTests(k);
+        os::ThreadGroup::failStartForTests(k);
         {
             WorkerPool pool(4);
             EXPECT_EQ(pool.size(), k) << "helpers before the failed one, and the caller";
@@ -34,7 +35,7 @@ TEST(WorkerPool, AThreadThatCannotStartLeavesThePoolWithTheOthers) {
             pool.run([](void* c, int w) { ++static_cast<std::vector<int>*>(c)->at(w); }, &ran);
             for (int w = 0; w < 4; ++w) EXPECT_EQ(ran[w], w < k ? 1 : 0) << w;
         }  // shuts down cleanly: the test would hang otherwise
-        WorkerPool::failHelperStartForTests(0);
+        os::ThreadGroup::failStartForTests(0);
     }
 }
 
@@ -44,9 +45,9 @@ TEST(WorkerPool, ARendererWithFewerThreadsRendersTheSameBytes) {
     FrameImage full(256, 256, 1.333f), reduced(256, 256, 1.333f);
     RandomStream a, b;
     RayRenderer all(&full, a, 4);
-    WorkerPool::failHelperStartForTests(2);
+    os::ThreadGroup::failStartForTests(2);
     RayRenderer fewer(&reduced, b, 4);
-    WorkerPool::failHelperStartForTests(0);
+    os::ThreadGroup::failStartForTests(0);
     EXPECT_EQ(all.threads(), 4);
     EXPECT_EQ(fewer.threads(), 2);
     for (int row = 1; row <= kShotCount; ++row) {

@@ -50,13 +50,18 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::vector<std::string>& env, const std::string& workingDir,
-                           const std::string& outPath, const std::string& errPath) {
+                           const std::string& outPath, const std::string& errPath,
+                           const std::vector<int>& ignoredSignals) {
     std::vector<std::string> args = argv;
     std::vector<std::string> vars = mergedEnvironment(env);
     std::vector<char*> argp = pointers(args), envp = pointers(vars);
     pid_ = ::fork();
     if (pid_ == 0) {
         ::setpgid(0, 0);
+        // What the test runner ignores (a shell's background job ignores
+        // SIGINT) must not leak into the program under test.
+        for (int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) ::signal(number, SIG_DFL);
+        for (int number : ignoredSignals) ::signal(number, SIG_IGN);
         const int in = ::open("/dev/null", O_RDONLY);
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

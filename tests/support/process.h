@@ -14,9 +14,11 @@ namespace lumek::test {
 class ChildProcess {
   public:
     // `env` entries "NAME=value" set a variable, a bare "NAME" removes it.
+    // The program starts with the stop signals at their defaults, but for
+    // `ignoredSignals`, which it inherits as ignored.
     ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                  const std::string& workingDir, const std::string& outPath,
-                 const std::string& errPath);
+                 const std::string& errPath, const std::vector<int>& ignoredSignals = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

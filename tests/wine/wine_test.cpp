@@ -6,12 +6,14 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/verify.h"
 #include "support/files.h"
 #include "support/golden.h"
 #include "support/png_decode.h"
@@ -115,6 +117,46 @@ TEST_F(UnderWine, TheRecordedShowIsTheLinuxStreamByteForByte) {
     EXPECT_EQ(stream.size(), 57623298u) << "binary standard output: no carriage returns added";
     EXPECT_EQ(test::sha256Hex(stream),
               "e2911e970cf0da1d4842c10f45f3eb1753a2d6f89a1b143418a84e3fb5f60a1d");
+}
+
+// The result record of the Windows program names Windows and Wine, and
+// measured the same work as every other build.
+TEST_F(UnderWine, TheBenchmarksRecordParsesAndNamesWine) {
+    TempDir dir;
+    const ProcessResult run = wine(LUMEK_WINDOWS_EXE, "-bench -json", dir.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json record = nlohmann::json::parse(run.out);
+    EXPECT_EQ(record, nlohmann::json::parse(readFile(dir.file("bench.jsonl"))));
+    EXPECT_EQ(record["machine"]["os"]["name"], "Windows");
+    EXPECT_TRUE(record["machine"]["os"]["wine"].is_string()) << record["machine"].dump();
+    EXPECT_EQ(record["program"]["target"], "windows-x86_64");
+    EXPECT_EQ(record["check"]["wrongFrames"], 0);
+    EXPECT_EQ(record["workload"]["id"], hashHex(benchWorkloadId()));
+    EXPECT_GE(record["oneThread"]["rounds"].get<int>(), 1);
+    EXPECT_NE(readFile(dir.file("bench.txt")).find("\r\n\r\n"), std::string::npos);
+}
+
+// NUL is a character device, as a console is, but no terminal: the video
+// goes into it like into any file.
+TEST_F(UnderWine, ARecordingIntoNulIsNotRefusedAsATerminal) {
+    TempDir dir;
+    const std::string exe = "Z:" + std::regex_replace(LUMEK_WINDOWS_EXE, std::regex("/"), "\\");
+    const ProcessResult run =
+        test::runCommand(exportWineEnvironment() + "unset DISPLAY; wine cmd /c " +
+                             shellQuote(exe + " -record -t1 > NUL"),
+                         dir.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Recorded 18721 frames"), std::string::npos) << run.err;
+}
+
+// A full disk behind standard output is a failure, as on Linux.
+TEST_F(UnderWine, AFullStandardOutputEndsWithStatusOne) {
+    TempDir dir;
+    const ProcessResult run = wine(LUMEK_WINDOWS_EXE, "-shot1 >/dev/full", dir.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(withoutCarriageReturns(run.err),
+              "lumek: cannot write to standard output: No space left on device\n");
+    EXPECT_EQ(test::sha256OfFile(dir.file("Lumeklogo.raw")), test::kGoldenShots[0].second);
 }
 
 // The direction table, every view of the show and a small rendering of it

@@ -64,22 +64,25 @@ std::string lastError() {
 #endif
 }
 
-// Removes the temporary file unless it was renamed, whichever way the
-// writer leaves (an exception included).
+// Removes the temporary file once it was made, unless it was renamed,
+// whichever way the writer leaves (an exception included). Its name is
+// made first, so that nothing that can fail stands between making the file
+// and guarding it.
 class TemporaryFile {
   public:
     explicit TemporaryFile(std::string name) : name_(std::move(name)) {}
     ~TemporaryFile() {
-        if (!kept_) std::remove(name_.c_str());
+        if (made_) std::remove(name_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     const char* name() const { return name_.c_str(); }
-    void keep() { kept_ = true; }
+    void made() { made_ = true; }
+    void renamed() { made_ = false; }
 
   private:
     std::string name_;
-    bool kept_ = false;
+    bool made_ = false;
 };
 
 }  // namespace
@@ -105,14 +108,14 @@ bool writeAll(int fd, const void* data, size_t size) {
 
 bool replaceFile(const std::string& path, const char* bytes, size_t size, std::string& error) {
     static std::atomic<unsigned> counter{0};
-    const std::string name =
-        path + ".tmp" + std::to_string(LUMEK_PID()) + "." + std::to_string(counter++);
-    const int fd = LUMEK_OPEN_NEW(name.c_str());
+    TemporaryFile temporary(path + ".tmp" + std::to_string(LUMEK_PID()) + "." +
+                            std::to_string(counter++));
+    const int fd = LUMEK_OPEN_NEW(temporary.name());
     if (fd < 0) {
         error = std::strerror(errno);
         return false;
     }
-    TemporaryFile temporary(name);
+    temporary.made();
     bool ok = writeAll(fd, bytes, size) && LUMEK_SYNC(fd) == 0;
     int failure = errno;
     if (LUMEK_CLOSE(fd) != 0 && ok) {
@@ -127,7 +130,7 @@ bool replaceFile(const std::string& path, const char* bytes, size_t size, std::s
         error = lastError();
         return false;
     }
-    temporary.keep();
+    temporary.renamed();
     return true;
 }
 

@@ -226,7 +226,7 @@ TEST(BenchRecord, MalformedAndForeignLinesAreSkippedWithOneLineAndKept) {
     EXPECT_EQ(run.out.str().find("Compared with"), std::string::npos);
     const std::string after = test::readFile("bench.jsonl");
     EXPECT_EQ(after.substr(0, before.size()), before) << "never rewritten";
-    EXPECT_NO_THROW(EXPECT_TRUE(Json::parse(after.substr(before.size())).is_object()));
+    EXPECT_TRUE(Json::parse(after.substr(before.size())).is_object());
 }
 
 TEST(RoundStatistics, MedianMadAndTheRobustSpread) {

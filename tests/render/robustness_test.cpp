@@ -190,6 +190,27 @@ TEST(FastRender, AgreesBeyondTheShippedColoursAndFalloffs) {
     }
 }
 
+// The lane-mask shaders keep each side's nearest hit as one number that
+// holds the distance and the shape: ties must still go to the earlier shape,
+// and hits at 1,000,000 or beyond must not count when a line has several
+// candidates (a single candidate has no limit).
+TEST(FastRender, AgreesWhereHitsTieOrLieBeyondTheLimit) {
+    OwnedScene ties;
+    for (int copy = 0; copy < 2; ++copy) {
+        ties.disc(0.3f, 0.2f, 0.1f, 200 - 100 * copy, 40 + 100 * copy, 90, 1.0f + copy);
+        ties.segment(-0.8f, -0.5f, 0.7f, 0.4f, 30 + 150 * copy, 220 - 150 * copy, 60, 2.0f - copy);
+    }
+    ties.segment(0.7f, 0.4f, -0.8f, -0.5f, 10, 10, 250, 0.5f);
+    expectEveryRowShaderAgrees(ties.list, "shapes at the same distance");
+
+    OwnedScene far;
+    far.disc(2.0e5f, 1.0e6f, 0.0f, 250, 200, 0, 0.0f);
+    far.disc(3.0e5f, -1.1e6f, 0.1f, 0, 200, 250, 0.0f);
+    far.segment(0.9e6f, -1.0e6f, 1.1e6f, 1.0e6f, 120, 0, 120, 0.0f);
+    far.disc(0.2f, 0.1f, -0.2f, 90, 90, 90, 3.0f);
+    expectEveryRowShaderAgrees(far.list, "hits around 1,000,000");
+}
+
 TEST(FastRender, AgreesForInfiniteAndUndefinedCoordinates) {
     OwnedScene nanDisc;
     nanDisc.disc(0.3f, kNaN, 0.1f, 200, 100, 50, 1.0f);

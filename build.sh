@@ -171,12 +171,13 @@ run_tests() {
 
     echo "== ARM64 under qemu: the unit tests and the golden pictures"
     # Left out: the slowest comparisons of the fast renderer (the golden
-    # pictures cover it there), tests that time or start many processes, and
+    # pictures cover it there), tests that time or start many processes,
     # those of signals and descriptors between processes (the emulator stands
-    # between the test and the program).
+    # between the test and the program), and the stability runs' tests that
+    # wait through many emulated rounds (their logic is the same everywhere).
     build_arm64 lumek_tests
     qemu-aarch64 -L /usr/aarch64-linux-gnu "$here/build-arm64/tests/lumek_tests" --gtest_brief=1 \
-        --gtest_filter='-FastRender.TheEightShotViews:FastRender.ShowPosesAtEveryRenderSize:Record*:Program.AnInterrupt*:BenchmarkProgram.*:Surroundings.*:MemorySweep.*'
+        --gtest_filter='-FastRender.TheEightShotViews:FastRender.ShowPosesAtEveryRenderSize:Record*:Program.AnInterrupt*:BenchmarkProgram.*:Surroundings.*:MemorySweep.*:StressRun.WhereBinding*:StressRun.ASetLength*:StressRun.AStalled*:StressRun.AThreadHeld*:CycleRun.*'
 
     echo "== Clang with AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzzer"
     CXX=clang++-14 reconfigure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_SANITIZE=ON \

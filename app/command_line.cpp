@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "util/switches.h"
+
 namespace lumek {
 
 namespace {
@@ -12,27 +14,18 @@ struct SwitchRow {
     const char* text;
     Action action;
     float factor;  // Scale
-    int32_t a;     // RenderSize, or width for Resolution
+    int32_t a;     // width for Resolution
     int32_t b;     // height for Resolution
 };
 
 // Order matters: among sizes and resolutions the later row wins.
 constexpr SwitchRow kSwitches[] = {
-    {"-i", Action::NoFiltering, 0, 0, 0},
-    {"-b16", Action::Colour16, 0, 0, 0},
-    {"-s1", Action::Scale, 0.75f, 0, 0},
-    {"-s2", Action::Scale, 0.5f, 0, 0},
-    {"-s3", Action::Scale, 0.33f, 0, 0},
-    {"-s4", Action::Scale, 0.25f, 0, 0},
-    {"-t1", Action::RenderSize, 0, 32, 0},
-    {"-t2", Action::RenderSize, 0, 64, 0},
-    {"-t3", Action::RenderSize, 0, 128, 0},
-    {"-t4", Action::RenderSize, 0, 256, 0},
-    {"-t5", Action::RenderSize, 0, 512, 0},
-    {"-r1", Action::Resolution, 0, 320, 240},
-    {"-r2", Action::Resolution, 0, 400, 300},
-    {"-r3", Action::Resolution, 0, 640, 480},
-    {"-r4", Action::Resolution, 0, 800, 600},
+    {"-i", Action::NoFiltering, 0, 0, 0},      {"-b16", Action::Colour16, 0, 0, 0},
+    {"-s1", Action::Scale, 0.75f, 0, 0},       {"-s2", Action::Scale, 0.5f, 0, 0},
+    {"-s3", Action::Scale, 0.33f, 0, 0},       {"-s4", Action::Scale, 0.25f, 0, 0},
+    {nullptr, Action::RenderSize, 0, 0, 0},  // the render sizes' rows (util/switches.h)
+    {"-r1", Action::Resolution, 0, 320, 240},  {"-r2", Action::Resolution, 0, 400, 300},
+    {"-r3", Action::Resolution, 0, 640, 480},  {"-r4", Action::Resolution, 0, 800, 600},
     {"-r5", Action::Resolution, 0, 1024, 768},
 };
 
@@ -42,12 +35,23 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 void applyCommandLine(const char* text, Settings& s) {
     for (const SwitchRow& row : kSwitches) {
-        if (std::strstr(text, row.text) == nullptr) continue;
+        if (row.action == Action::RenderSize) {
+            s.renderSize = switches::renderSize(text, s.renderSize);
+            continue;
+        }
+        if (!switches::asks(text, row.text)) continue;
         switch (row.action) {
-            case Action::NoFiltering: s.linearFiltering = false; break;
-            case Action::Colour16: s.colourBits = 16; break;
-            case Action::Scale: s.quadScale = s.quadScale * row.factor; break;
-            case Action::RenderSize: s.renderSize = row.a; break;
+            case Action::NoFiltering:
+                s.linearFiltering = false;
+                break;
+            case Action::Colour16:
+                s.colourBits = 16;
+                break;
+            case Action::Scale:
+                s.quadScale = s.quadScale * row.factor;
+                break;
+            case Action::RenderSize:
+                break;
             case Action::Resolution:
                 s.screenWidth = row.a;
                 s.screenHeight = row.b;

@@ -3,7 +3,7 @@
 #include "app/state.h"
 #include "display/gl_view.h"
 #include "display/platform.h"
-#include "display/system.h"
+#include "os/system.h"
 #include "render/random.h"
 
 namespace lumek {
@@ -29,7 +29,7 @@ int runInteractive() {
     renderSlots.currentImage =
         std::make_unique<FrameImage>(settings.renderSize, settings.renderSize, 1.333f);
     renderSlots.currentRenderer = std::make_unique<RayRenderer>(
-        renderSlots.currentImage.get(), programRandom(), display::usableProcessors());
+        renderSlots.currentImage.get(), programRandom(), os::usableProcessors());
     // Room for every scene now: once the show runs, a frame allocates nothing.
     renderSlots.currentRenderer->prepareFor(largestScene(sceneLibrary));
     const display::QuadOptions quad{settings.renderSize, settings.quadScale,

@@ -8,7 +8,7 @@
 
 #include "app/interactive.h"
 #include "app/state.h"
-#include "display/system.h"
+#include "os/system.h"
 
 namespace lumek {
 
@@ -17,7 +17,7 @@ void observeFrames(FrameObserver) {}
 int runInteractive() {
     std::string error;
     char* none[] = {nullptr, nullptr};
-    display::replaceWithSibling("lumek-show", programArguments ? programArguments : none, error);
+    os::replaceWithSibling("lumek-show", programArguments ? programArguments : none, error);
     std::fprintf(stderr, "lumek: the show is played by lumek-show, which could not start: %s\n",
                  error.c_str());
     return 1;

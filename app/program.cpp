@@ -1,8 +1,5 @@
 #include "app/program.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <optional>
 
@@ -10,30 +7,106 @@
 #include "app/state.h"
 #include "bench/bench.h"
 #include "bench/stress.h"
-#include "display/system.h"
+#include "os/files.h"
+#include "os/machine.h"
+#include "os/processors.h"
+#include "os/sensors.h"
+#include "os/system.h"
 #include "record/record.h"
+#include "render/bytes.h"
 #include "render/random.h"
 #include "shots/shots.h"
+#include "util/switches.h"
 
 namespace lumek {
 
 namespace {
 
-bool writeToStdout(const uint8_t* data, size_t size, std::string& error) {
-    if (std::fwrite(data, 1, size, stdout) == size) return true;
-    error = std::strerror(errno);
-    return false;
+std::optional<int> runBench(const char* commandLine, int processors) {
+    BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
+    bench.out = &std::cout;
+    bench.err = &std::cerr;
+    bench.threads = processors;
+    bench.version = LUMEK_VERSION;
+    bench.machine = os::describeMachine();
+    if (bench.machine.threadsPerCore > 1) {
+        std::vector<int> cores = os::systemTopology().onePerCore(os::affinityProcessors());
+        if (static_cast<int>(cores.size()) > processors)
+            cores.resize(static_cast<size_t>(processors));
+        bench.coreProcessors = cores;
+    }
+    return BenchmarkRun(commandLine, bench);
 }
 
-// Runs a mode that ends itself on Ctrl+C, SIGTERM and SIGHUP (or a closing
-// console): those only ask it to stop once its switch is on the line.
-template <class Run>
-std::optional<int> stoppable(const char* commandLine, const char* modeSwitch, Run run) {
-    if (std::strstr(commandLine, modeSwitch) != nullptr) display::catchStopRequests();
-    const std::optional<int> status = run();
-    if (status) display::stopHandled();
-    return status;
+// The stability runs' surroundings: the processors, where they sit, and
+// the machine's sensors.
+StressEnvironment stressEnvironment(int processors) {
+    StressEnvironment stress;
+    stress.threads = processors;
+    stress.out = &std::cout;
+    stress.err = &std::cerr;
+    stress.terminal = os::isTerminal(stdout);
+    stress.columns = os::terminalColumns(stdout);
+    stress.stopRequested = os::stopRequested;
+    stress.processors = os::affinityProcessors();
+    stress.topology = os::systemTopology();
+    stress.sensors = os::systemSensors(stress.processors);
+    return stress;
 }
+
+std::optional<int> runStress(const char* commandLine, int processors) {
+    if (!switches::asks(commandLine, switches::kStress)) return std::nullopt;
+    StressEnvironment stress = stressEnvironment(processors);
+    return StressRun(commandLine, stress);
+}
+
+std::optional<int> runCycle(const char* commandLine, int processors) {
+    if (!switches::asks(commandLine, switches::kCycle)) return std::nullopt;
+    StressEnvironment cycle = stressEnvironment(processors);
+    return CycleRun(commandLine, cycle);
+}
+
+std::optional<int> runShots(const char* commandLine, int processors) {
+    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),  std::cout,
+                          std::cerr,    processors,  os::stopRequested};
+    return ScreenshotRun(commandLine, shots);
+}
+
+std::optional<int> runRecord(const char* commandLine, int processors) {
+    RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
+    record.threads = processors;
+    record.write = os::writeToStandardOutput;
+    record.outputIsTerminal = os::isTerminal(stdout);
+    record.progress = &std::cerr;
+    record.progressIsTerminal = os::isTerminal(stderr);
+    record.progressColumns = os::terminalColumns(stderr);
+    record.stopRequested = os::stopRequested;
+    return RecordRun(commandLine, record);
+}
+
+// The modes, in the order they are offered the command line (each still
+// decides from the text whether it runs), and what the program does around
+// the one whose switch is there.
+struct ModeRow {
+    const char* switchText;
+    // Ctrl+C, SIGTERM and SIGHUP (or a closing console) only ask it to stop
+    // (-shot between files, never in the middle of one).
+    bool stopsOnRequest;
+    // A reader of its report that goes away does not end it: its files
+    // are finished first, and the lost output is reported. The others end
+    // at once, as a stream's writer does.
+    bool finishesFiles;
+    bool binaryOutput;  // standard output carries bytes
+    std::optional<int> (*run)(const char* commandLine, int processors);
+};
+
+constexpr ModeRow kModes[] = {
+    {switches::kBench, false, true, false, runBench},
+    {switches::kStress, true, false, false, runStress},
+    {switches::kCycle, true, false, false, runCycle},
+    {switches::kShot, true, true, false, runShots},
+    {switches::kRecord, true, false, true, runRecord},
+};
 
 }  // namespace
 
@@ -45,9 +118,20 @@ const char* usageText() {
            "Modes (the first one found runs):\n"
            "  -bench         time a processor walk and 32 renders on one thread, append the\n"
            "                 entry to bench.txt and print it; then check every frame against\n"
-           "                 its known-good picture and rate one thread and all threads\n"
-           "  -stress        render the benchmark's frames on every thread, checking each,\n"
-           "                 until Ctrl+C; prints progress and a summary\n"
+           "                 its known-good picture and rate one thread, all threads and, where\n"
+           "                 cores have several threads, one thread on each core; append\n"
+           "                 every figure, the machine and the build as one JSON line to\n"
+           "                 bench.jsonl, and compare with the last run there of the same\n"
+           "                 work on the same machine\n"
+           "  -json          with -bench: standard output carries that JSON record alone\n"
+           "                 (the lines for people go to stderr)\n"
+           "  -stress        render the benchmark's frames on every processor, one thread\n"
+           "                 bound to each, checking every frame; shows progress, clocks and\n"
+           "                 temperatures, and a summary for each processor. -stress runs\n"
+           "                 until Ctrl+C; -stressN (-stress30) ends by itself after N minutes\n"
+           "  -cycle         the same on one physical core at a time, one thread moving from\n"
+           "                 core to core, pass after pass until Ctrl+C; it stays 60 seconds\n"
+           "                 on each core, -cycleN (-cycle10) N seconds\n"
            "  -shot1..-shot8 write 1024x768 raw RGB pictures of the eight fixed views\n"
            "  -png           with -shot...: also write each picture as a PNG\n"
            "  -record        write the whole show as a 60 frames per second video stream\n"
@@ -65,10 +149,13 @@ const char* usageText() {
            "  -t1..-t5       render size 32, 64 (default), 128, 256, 512\n"
            "  -r1..-r5       screen 320x240, 400x300, 640x480 (default), 800x600, 1024x768\n"
            "\n"
-           "Exit status: 0 when all went well; 1 when a file or the video stream could not\n"
-           "be written or the window could not be opened; 2 when -bench or -stress found a\n"
-           "wrong frame, or -record was asked to write into a terminal; 130 when Ctrl+C\n"
-           "stopped -shot or -record early.\n"
+           "Exit status: 0 when all went well; 1 when a file, standard output or the video\n"
+           "stream could not be written, memory ran out, the window could not be opened, or\n"
+           "-cycle could not bind its thread; 2 when -bench, -stress or -cycle found a wrong\n"
+           "frame, or -record was asked to write into a terminal; 3 when no frame was wrong\n"
+           "but a -stress or -cycle thread stalled (finished no frame for 10 seconds); 130\n"
+           "when Ctrl+C, SIGTERM or SIGHUP stopped -shot or -record early (a signal the\n"
+           "parent ignores, as under nohup, stays ignored).\n"
            "\n"
            "Example: lumek -bench\n"
            "  Datum: 7.12.2026   Uhrzeit: 22:41\n"
@@ -79,65 +166,54 @@ const char* usageText() {
            "  Check: all 33 frames of the entry are exactly the known-good pictures.\n"
            "  One thread: 29.61 ms per 32 frames (median of 68 rounds), rating 1145.15 Tq7-Marks\n"
            "  All threads: 15.02 ms per 32 frames on 2 threads (134 rounds), rating 2257.52\n"
-           "  Tq7-Marks, 1.97 times one thread\n";
+           "  Tq7-Marks, 1.97 times one thread\n"
+           "  Compared with the run of 2026-12-07T21:02:11Z: one thread +0.4 %, within the\n"
+           "  two runs' spread (2.1 %); all threads -0.3 %, within the two runs' spread (2.6 %).\n"
+           "\n"
+           "Example: lumek -bench -json | python3 -m json.tool\n"
+           "  the record: format, program, time, workload, machine, entry, check,\n"
+           "  oneThread (every round in ns, median, MAD, spread, noisy), allThreads,\n"
+           "  physicalCores\n";
 }
 
-int runProgram(const char* commandLine) {
-    if (std::strstr(commandLine, "--help") != nullptr) {
-        std::fputs(usageText(), stdout);
+namespace {
+
+int runModes(const char* commandLine) {
+    if (switches::asks(commandLine, switches::kHelp)) {
+        std::cout << usageText();
         return 0;
     }
-    if (std::strstr(commandLine, "--version") != nullptr) {
-        std::fputs("lumek " LUMEK_VERSION "\n", stdout);
+    if (switches::asks(commandLine, switches::kVersion)) {
+        std::cout << "lumek " LUMEK_VERSION "\n";
         return 0;
     }
     settings = Settings{};
     applyCommandLine(commandLine, settings);
-    const int processors = display::usableProcessors();
-
-    BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
-    bench.out = &std::cout;
-    bench.err = &std::cerr;
-    bench.threads = processors;
-    if (const auto status = BenchmarkRun(commandLine, bench)) return *status;
-
-    StressEnvironment stress;
-    stress.threads = processors;
-    stress.out = &std::cout;
-    stress.err = &std::cerr;
-    stress.terminal = display::isTerminal(stdout);
-    stress.stopRequested = display::stopRequested;
-    if (const auto status =
-            stoppable(commandLine, "-stress", [&] { return StressRun(commandLine, stress); }))
-        return *status;
-
-    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),       std::cout,
-                          std::cerr,    processors,  display::stopRequested};
-    // Ctrl+C ends the run between files, never in the middle of one.
-    if (const auto status =
-            stoppable(commandLine, "-shot", [&] { return ScreenshotRun(commandLine, shots); }))
-        return *status;
-
-    RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
-    record.threads = processors;
-    record.write = writeToStdout;
-    record.outputIsTerminal = display::isTerminal(stdout);
-    record.progress = &std::cerr;
-    record.progressIsTerminal = display::isTerminal(stderr);
-    record.stopRequested = display::stopRequested;
-    if (std::strstr(commandLine, "-record") != nullptr) display::useBinaryStdout();
-    if (const auto status = stoppable(commandLine, "-record", [&]() -> std::optional<int> {
-            auto recorded = RecordRun(commandLine, record);
-            if (recorded && std::fflush(stdout) != 0 && *recorded == 0) {
-                std::fprintf(stderr, "lumek: the video stream could not be written (%s)\n",
-                             std::strerror(errno));
-                recorded = 1;
-            }
-            return recorded;
-        }))
-        return *status;
-
+    const int processors = os::usableProcessors();
+    for (const ModeRow& mode : kModes) {
+        const bool asked = switches::asks(commandLine, mode.switchText);
+        if (asked && mode.finishesFiles) os::ignoreBrokenPipe();
+        if (asked && mode.binaryOutput) os::useBinaryStdout();
+        if (asked && mode.stopsOnRequest) os::catchStopRequests();
+        if (const std::optional<int> status = mode.run(commandLine, processors)) {
+            if (mode.stopsOnRequest) os::stopHandled();
+            return *status;
+        }
+    }
     return runInteractive();
+}
+
+}  // namespace
+
+int runProgram(const char* commandLine) {
+    try {
+        return runModes(commandLine);
+    } catch (const std::bad_alloc& e) {
+        // Everything the mode made is released on the way here; files
+        // already written stay, and none is left half-made.
+        std::cerr << "lumek: " << memoryText(e) << "\n" << std::flush;
+        return 1;
+    }
 }
 
 }  // namespace lumek

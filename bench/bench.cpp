@@ -4,11 +4,20 @@
 #include <cstring>
 #include <sstream>
 
+#include "bench/export_json.h"
+#include "bench/history.h"
+#include "os/files.h"
+#include "render/targets.h"
 #include "shots/table.h"
+#include "util/progress.h"
+#include "util/switches.h"
 
 namespace lumek {
 
 namespace {
+
+using progress::fixed;
+using progress::plural;
 
 // Wrong frames are reported on stderr as they are found, from any thread.
 class WrongFrameLog {
@@ -32,19 +41,63 @@ class WrongFrameLog {
     LineLog log_;
 };
 
-// Returns the number of wrong frames among them.
-uint64_t printFigures(BenchEnvironment& env, uint32_t startState, const FrameCheck& check) {
-    const RoundFigures one = measureOneThread(startState, env.roundSeconds, check);
-    *env.out << oneThreadLine(one) << "\n" << std::flush;
-    const RoundFigures all = measureAllThreads(startState, env.threads, env.roundSeconds, check);
-    *env.out << allThreadsLine(all, one.msPerRound) << "\n" << std::flush;
-    return one.wrongFrames + all.wrongFrames;
+// The shader the renderers of this run use: the widest this processor runs.
+std::string rowShaderName() {
+    std::string name;
+    for (const fast::RowShaderTarget& t : fast::rowShaderTargets())
+        if (t.supported()) name = t.name;
+    return name;
+}
+
+// The robust figures after the entry: one thread, all threads, and one on
+// each physical core where cores have several threads; each line goes to
+// `people` as soon as it is measured.
+void measureRounds(BenchEnvironment& env, std::ostream& people, uint32_t startState,
+                   const FrameCheck& check, BenchResult& result) {
+    const RoundFigures& one = result.oneThread =
+        measureOneThread(startState, env.roundSeconds, check);
+    people << oneThreadLine(one) << "\n" << std::flush;
+
+    const RoundFigures& all = result.allThreads =
+        measureAllThreads(startState, env.threads, env.roundSeconds, check);
+    people << allThreadsLine(all, one.msPerRound) << "\n" << std::flush;
+
+    const std::vector<int>& cores = env.coreProcessors;
+    if (env.machine.threadsPerCore > 1 && !cores.empty() &&
+        static_cast<int>(cores.size()) < all.threads) {
+        const RoundFigures& phys =
+            *(result.physicalCores = measureAllThreads(startState, static_cast<int>(cores.size()),
+                                                       env.roundSeconds, check, cores));
+        people << ratingLine("Physical cores", phys,
+                             " on " +
+                                 plural(static_cast<uint64_t>(phys.threads), "thread", "threads") +
+                                 (phys.pinned ? ", one bound to each core" : ", not bound") + " (" +
+                                 plural(phys.rounds, "round", "rounds") + ")") +
+                      ", " + fixed(one.msPerRound / phys.msPerRound, 2) +
+                      " times one thread; the further hardware threads add " +
+                      fixed((phys.msPerRound / all.msPerRound - 1) * 100, 0) + " %" +
+                      notValidNote(phys.wrongFrames)
+               << "\n"
+               << std::flush;
+    }
+
+    const RoundSummary& spread = one.perThread.empty() ? RoundSummary{} : one.perThread[0].summary;
+    if (spread.noisy())
+        people << "Noise: the one-thread rounds spread by " << fixed(spread.spread * 100, 1)
+               << " % (1.4826 x their median absolute deviation, over their median), more than "
+               << fixed(kNoisySpread * 100, 0)
+               << " %: the machine was not quiet, so these figures may not repeat.\n"
+               << std::flush;
 }
 
 }  // namespace
 
 std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) {
-    if (std::strstr(commandLine, "-bench") == nullptr) return std::nullopt;
+    if (!switches::asks(commandLine, switches::kBench)) return std::nullopt;
+    // With -json, standard output carries the record and nothing else.
+    const bool json = switches::asks(commandLine, switches::kJson);
+    std::ostringstream nowhere;
+    std::ostream& people = json ? (env.err ? *env.err : nowhere) : (env.out ? *env.out : nowhere);
 
     WrongFrameLog log(env.err);
     FrameCheck entryCheck;
@@ -68,30 +121,61 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
     run.lastTickMs = &env.lastTickMs;
     const EntryFigures figures = runBenchEntry(run);
     const uint32_t renderMs = figures.renderMs, cpuMs = figures.cpuMs;
-    const int wrong = figures.wrongFrames;
-    const uint32_t startState = figures.startState;
 
-    const LocalTime when = env.localTime();
+    BenchResult result;
+    result.version = env.version;
+    result.compiler = compilerName();
+    result.target = targetName();
+    result.rowShader = rowShaderName();
+    result.local = env.localTime();
+    result.workloadId = benchWorkloadId();
+    result.machine = env.machine;
+    result.renderMs = renderMs;
+    result.cpuMs = cpuMs;
+    result.framesChecked = kBenchFrames;
+    result.wrongFrames = static_cast<uint64_t>(figures.wrongFrames);
+
     std::string error;
-    const bool written =
-        appendToFile(env.reportPath, formatBenchReport(renderMs, cpuMs, when), error);
-    if (env.out) *env.out << formatBenchReport(renderMs, cpuMs, when, "\n") << std::flush;
+    bool written =
+        os::appendToFile(env.reportPath, formatBenchReport(renderMs, cpuMs, result.local), error);
+    people << formatBenchReport(renderMs, cpuMs, result.local, "\n") << std::flush;
     if (!written && env.err)
         *env.err << "lumek: cannot write " << env.reportPath << ": " << error << "\n";
     deleteSceneShapes(env.library);
     env.slots.release();
 
-    if (env.out) *env.out << entryCheckLine(wrong) << "\n" << std::flush;
+    people << entryCheckLine(figures.wrongFrames) << "\n" << std::flush;
 
-    uint64_t wrongInRounds = 0;
-    if (env.out && env.roundSeconds > 0) {
+    if (env.roundSeconds > 0) {
         FrameCheck roundCheck;
         roundCheck.tamper = env.tamper;
         roundCheck.wrong = [&log](const WrongFrame& w) { log(w, false); };
-        wrongInRounds = printFigures(env, startState, roundCheck);
+        measureRounds(env, people, figures.startState, roundCheck, result);
+        for (const RoundFigures* f : {&result.oneThread, &result.allThreads,
+                                      result.physicalCores ? &*result.physicalCores : nullptr})
+            if (f != nullptr) {
+                result.framesChecked += f->rounds * (kBenchFrames - 1);
+                result.wrongFrames += f->wrongFrames;
+            }
     }
 
-    if (wrong != 0 || wrongInRounds != 0) return 2;
+    if (env.recordPath != nullptr) {
+        result.utc = env.utcNow();
+        const History history = readHistory(env.recordPath, result);
+        if (!history.skippedLines.empty() && env.err)
+            *env.err << skippedLinesNote(env.recordPath, history.skippedLines) << "\n";
+        if (history.lastComparable && env.roundSeconds > 0)
+            people << comparisonLine(*history.lastComparable, result) << "\n" << std::flush;
+        const std::string record = resultJson(result);
+        if (!os::appendToFile(env.recordPath, record + "\n", error)) {
+            written = false;
+            if (env.err)
+                *env.err << "lumek: cannot write " << env.recordPath << ": " << error << "\n";
+        }
+        if (json && env.out) *env.out << record << "\n" << std::flush;
+    }
+
+    if (result.wrongFrames != 0) return 2;
     return written ? 0 : 1;
 }
 

@@ -7,9 +7,12 @@
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "bench/entry.h"
 #include "bench/report.h"
+#include "bench/result.h"
 #include "bench/rounds.h"
 #include "render/random.h"
 #include "render/slots.h"
@@ -34,8 +37,18 @@ struct BenchEnvironment {
     std::function<uint32_t()> clockMs = steadyClockMs;
     std::function<LocalTime()> localTime = currentLocalTime;
     const char* reportPath = "bench.txt";
-    std::ostream* out = nullptr;  // the entry, the check and the figures
-    std::ostream* err = nullptr;  // a report that cannot be written, wrong frames
+    // The result record's file (each run appends one line); none when null.
+    const char* recordPath = "bench.jsonl";
+    std::ostream* out = nullptr;  // the entry, the check and the figures (with -json: the record)
+    std::ostream* err = nullptr;  // a file that cannot be written, wrong frames
+    // For the record: the program's version, the machine it runs on, and
+    // the clock of its time stamp.
+    std::string version;
+    os::MachineInfo machine;
+    std::function<std::string()> utcNow = lumek::utcNow;
+    // One usable processor of each physical core: a third rating, one bound
+    // thread per core, where cores have several threads.
+    std::vector<int> coreProcessors;
     // Told of every frame rendered for the entry (row number; false for the
     // warm-up).
     std::function<void(int row, bool timed)> frameRendered;
@@ -48,8 +61,9 @@ struct BenchEnvironment {
 };
 
 // Runs the benchmark when the text asks for it ("-bench" anywhere) and
-// returns the exit status: 0, 1 when "bench.txt" could not be written, 2
-// when a frame was wrong. Nothing when it was not asked for.
+// returns the exit status: 0, 1 when "bench.txt" or "bench.jsonl" could not
+// be written, 2 when a frame was wrong. Nothing when it was not asked for.
+// With "-json" the people's lines go to `err` and `out` gets the record.
 std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env);
 
 }  // namespace lumek

@@ -1,21 +1,11 @@
 #include "bench/report.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace lumek {
 
@@ -79,12 +69,18 @@ LocalTime currentLocalTime() {
     return when;
 }
 
+EntryRatings entryRatings(uint32_t renderMs, uint32_t cpuMs) {
+    EntryRatings r;
+    r.renderRating = static_cast<float>(divide(33908.0, renderMs));
+    r.cpuRating = static_cast<float>(divide(3533.0, cpuMs));
+    r.fps = divide(32000.0, renderMs);
+    r.coefficient = divide(r.renderRating, r.cpuRating);
+    return r;
+}
+
 std::string formatBenchReport(uint32_t renderMs, uint32_t cpuMs, const LocalTime& when,
                               const char* newline) {
-    const float renderRating = static_cast<float>(divide(33908.0, renderMs));
-    const float cpuRating = static_cast<float>(divide(3533.0, cpuMs));
-    const double fps = divide(32000.0, renderMs);
-    const double coefficient = divide(renderRating, cpuRating);
+    const auto [renderRating, cpuRating, fps, coefficient] = entryRatings(renderMs, cpuMs);
 
     const std::string nl = newline;
     std::string entry;
@@ -99,41 +95,6 @@ std::string formatBenchReport(uint32_t renderMs, uint32_t cpuMs, const LocalTime
     entry += "Ratingkoeffizient: " + formatGeneral(coefficient) + nl;
     entry += nl;
     return entry;
-}
-
-#ifdef _WIN32
-#define LUMEK_APPEND_OPEN(p) \
-    ::_open(p, _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE)
-#define LUMEK_SEEK_END(fd) ::_lseeki64(fd, 0, SEEK_END)
-#define LUMEK_WRITE ::_write
-#define LUMEK_TRUNCATE ::_chsize_s
-#define LUMEK_CLOSE ::_close
-#else
-#define LUMEK_APPEND_OPEN(p) ::open(p, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0664)
-#define LUMEK_SEEK_END(fd) ::lseek(fd, 0, SEEK_END)
-#define LUMEK_WRITE ::write
-#define LUMEK_TRUNCATE ::ftruncate
-#define LUMEK_CLOSE ::close
-#endif
-
-bool appendToFile(const std::string& path, const std::string& bytes, std::string& error) {
-    const int fd = LUMEK_APPEND_OPEN(path.c_str());
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const auto before = LUMEK_SEEK_END(fd);
-    const auto written = LUMEK_WRITE(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
-    bool ok = written >= 0 && static_cast<size_t>(written) == bytes.size();
-    if (!ok) {
-        error = written < 0 ? std::strerror(errno) : "the disk is full";
-        if (written > 0 && before >= 0) (void)LUMEK_TRUNCATE(fd, before);
-    }
-    if (LUMEK_CLOSE(fd) != 0 && ok) {
-        error = std::strerror(errno);
-        ok = false;
-    }
-    return ok;
 }
 
 }  // namespace lumek

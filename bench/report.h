@@ -18,6 +18,16 @@ struct LocalTime {
 // The local calendar time now, from time and localtime.
 LocalTime currentLocalTime();
 
+// The entry's derived figures: the ratings (single precision), the frame
+// rate and the ratings' ratio.
+struct EntryRatings {
+    float renderRating = 0;
+    float cpuRating = 0;
+    double fps = 0;
+    double coefficient = 0;
+};
+EntryRatings entryRatings(uint32_t renderMs, uint32_t cpuMs);
+
 // A value in general notation with 6 significant digits, trailing zeros
 // removed; "Infinity" and "NaN", with "-" when the sign bit is set.
 std::string formatGeneral(double value);
@@ -32,9 +42,5 @@ inline constexpr const char* kTextNewline = "\n";
 // text line ending).
 std::string formatBenchReport(uint32_t renderMs, uint32_t cpuMs, const LocalTime& when,
                               const char* newline = kTextNewline);
-
-// Appends the entry with one write, creating the file if needed. A failure
-// part-way is undone, so the file never holds a fragment of an entry.
-bool appendToFile(const std::string& path, const std::string& bytes, std::string& error);
 
 }  // namespace lumek

@@ -5,6 +5,7 @@
 #include "bench/entry.h"
 #include "bench/report.h"
 #include "shots/table.h"
+#include "util/progress.h"
 
 namespace lumek {
 
@@ -30,39 +31,29 @@ int BenchWorker::renderRound(const FrameCheck& check, int thread, uint64_t round
     return wrong;
 }
 
-namespace {
-
-std::string fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-std::string plural(uint64_t n, const std::string& one) {
-    return std::to_string(n) + " " + (n == 1 ? one : one + "s");
-}
+using progress::fixed;
+using progress::plural;
 
 std::string ratingLine(const std::string& label, const RoundFigures& f, const std::string& extra) {
     return label + ": " + fixed(f.msPerRound, 2) + " ms per 32 frames" + extra + ", rating " +
            formatGeneral(kReferenceRenderMs / f.msPerRound) + " Tq7-Marks";
 }
 
-std::string wrongNote(const RoundFigures& f) {
-    return f.wrongFrames ? "; " + plural(f.wrongFrames, "wrong frame") + ": not valid" : "";
+std::string notValidNote(uint64_t wrongFrames) {
+    return wrongFrames ? "; " + plural(wrongFrames, "wrong frame", "wrong frames") + ": not valid"
+                       : "";
 }
 
-}  // namespace
-
 std::string oneThreadLine(const RoundFigures& one) {
-    return ratingLine("One thread", one, " (median of " + plural(one.rounds, "round") + ")") +
-           wrongNote(one);
+    return ratingLine("One thread", one, " (median of " + plural(one.rounds, "round", "rounds") + ")") +
+           notValidNote(one.wrongFrames);
 }
 
 std::string allThreadsLine(const RoundFigures& all, double oneMsPerRound, const char* unit) {
     return ratingLine(std::string("All ") + unit + "s", all,
-                      " on " + plural(static_cast<uint64_t>(all.threads), unit) + " (" +
-                          plural(all.rounds, "round") + ")") +
-           ", " + fixed(oneMsPerRound / all.msPerRound, 2) + " times one thread" + wrongNote(all);
+                      " on " + plural(static_cast<uint64_t>(all.threads), unit, std::string(unit) + "s") + " (" +
+                          plural(all.rounds, "round", "rounds") + ")") +
+           ", " + fixed(oneMsPerRound / all.msPerRound, 2) + " times one thread" + notValidNote(all.wrongFrames);
 }
 
 }  // namespace lumek

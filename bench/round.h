@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "bench/statistics.h"
 #include "bench/verify.h"
 #include "render/image.h"
 #include "render/random.h"
@@ -40,12 +42,31 @@ class BenchWorker {
 // The render phase that rates 1: 33,908 ms for the 32 frames.
 constexpr double kReferenceRenderMs = 33908.0;
 
+// One thread's rounds.
+struct ThreadRounds {
+    int thread = 0;
+    int processor = -1;            // the one it was bound to, or -1
+    std::vector<int64_t> roundNs;  // every round's time, in order
+    uint64_t wrongFrames = 0;
+    RoundSummary summary;
+};
+
 struct RoundFigures {
     int threads = 0;
     uint64_t rounds = 0;  // complete rounds on all threads
     uint64_t wrongFrames = 0;
     double msPerRound = 0;  // the machine's time per 32 frames
+    // The largest robust spread of any thread's rounds.
+    double spread = 0;
+    bool pinned = false;  // every thread was bound to its processor
+    std::vector<ThreadRounds> perThread;
 };
+
+// "<label>: 44.84 ms per 32 frames<extra>, rating 756.2 Tq7-Marks".
+std::string ratingLine(const std::string& label, const RoundFigures& f, const std::string& extra);
+
+// "; 2 wrong frames: not valid", or nothing when every frame was right.
+std::string notValidNote(uint64_t wrongFrames);
 
 // The one-thread figure's line, as the benchmark prints it (no line end):
 // "One thread: 44.84 ms per 32 frames (median of 45 rounds), rating ...".

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <system_error>
+#include <memory>
 #include <thread>
 
 #include "bench/entry.h"
+#include "os/processors.h"
+#include "os/threads.h"
 #include "shots/table.h"
 
 namespace lumek {
@@ -30,24 +32,17 @@ int64_t steadyNanoseconds() {
         .count();
 }
 
-double median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 namespace {
 
 // Rounds until the deadline (at least one), each one's duration in
-// milliseconds.
+// nanoseconds.
 void timeRounds(BenchWorker& worker, const FrameCheck& check, int thread, int64_t deadline,
-                std::vector<double>& durations, uint64_t& wrong) {
+                std::vector<int64_t>& durations, uint64_t& wrong) {
     for (uint64_t round = 1;; ++round) {
         const int64_t start = steadyNanoseconds();
         wrong += static_cast<uint64_t>(worker.renderRound(check, thread, round));
         const int64_t end = steadyNanoseconds();
-        durations.push_back(static_cast<double>(end - start) / 1e6);
+        durations.push_back(end - start);
         if (end >= deadline) break;
     }
 }
@@ -56,21 +51,14 @@ int64_t nanoseconds(double seconds) { return static_cast<int64_t>(seconds * 1e9)
 
 }  // namespace
 
-std::vector<std::thread> startThreads(int first, int last, const std::function<void(int)>& body) {
-    std::vector<std::thread> threads;
-    for (int t = first; t < last; ++t) {
-        try {
-            threads.emplace_back(body, t);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    return threads;
-}
-
 void LineLog::write(const std::string& line) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (out_ != nullptr) *out_ << line << std::flush;
+}
+
+void LineLog::close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    out_ = nullptr;
 }
 
 RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCheck& check) {
@@ -79,46 +67,73 @@ RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCh
 }
 
 RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
-                               const FrameCheck& check) {
-    struct Slot {
-        std::vector<double> durations;
-        uint64_t wrong = 0;
-    };
-    std::vector<Slot> slots(static_cast<size_t>(std::max(threads, 1)));
+                               const FrameCheck& check, const std::vector<int>& processors) {
+    std::vector<ThreadRounds> slots(static_cast<size_t>(std::max(threads, 1)));
     std::atomic<int> ready{0};
     std::atomic<int64_t> deadline{0};  // 0 until every thread is ready
+    std::atomic<bool> failed{false};   // a thread could not make its copy
+    std::atomic<bool> unpinned{false};
 
-    int started = 1;
-    // Every thread makes its own copy first; the clock starts once all
-    // have, on the calling thread.
+    // Every thread binds itself (when asked) and makes its own copy first;
+    // the clock starts once all have. A thread whose copy fails (memory)
+    // lets the others go without rounds, and join() throws its exception.
+    // Unbound, the calling thread is thread 0; bound threads are helpers
+    // only, so that the caller's own affinity stays as it was.
+    const bool callerWorks = processors.empty();
+    int started = 0;
+    auto startClock = [&] {
+        while (ready.load() < started) std::this_thread::yield();
+        deadline.store(steadyNanoseconds() + nanoseconds(seconds));
+    };
     auto body = [&](int thread) {
-        Slot& slot = slots[static_cast<size_t>(thread)];
-        slot.durations.reserve(4096);
-        BenchWorker worker(startState);
-        ready.fetch_add(1);
-        if (thread == 0) {
-            while (ready.load() < started) std::this_thread::yield();
-            deadline.store(steadyNanoseconds() + nanoseconds(seconds));
+        ThreadRounds& slot = slots[static_cast<size_t>(thread)];
+        slot.thread = thread;
+        if (static_cast<size_t>(thread) < processors.size()) {
+            if (os::pinThread(processors[static_cast<size_t>(thread)]))
+                slot.processor = processors[static_cast<size_t>(thread)];
+            else
+                unpinned.store(true);
         }
+        std::unique_ptr<BenchWorker> worker;
+        try {
+            slot.roundNs.reserve(4096);
+            worker = std::make_unique<BenchWorker>(startState);
+        } catch (...) {
+            failed.store(true);
+            ready.fetch_add(1);
+            throw;
+        }
+        ready.fetch_add(1);
+        if (thread == 0 && callerWorks) startClock();
         int64_t until;
-        while ((until = deadline.load()) == 0) std::this_thread::yield();
-        timeRounds(worker, check, thread, until, slot.durations, slot.wrong);
+        while ((until = deadline.load()) == 0 && !failed.load()) std::this_thread::yield();
+        if (failed.load()) return;
+        timeRounds(*worker, check, thread, until, slot.roundNs, slot.wrongFrames);
     };
 
-    std::vector<std::thread> helpers = startThreads(1, threads, body);
-    started = static_cast<int>(helpers.size()) + 1;
-    body(0);
-    for (std::thread& h : helpers) h.join();
+    os::ThreadGroup helpers;
+    if (callerWorks) {
+        started = helpers.start(1, threads, body) + 1;
+        body(0);
+    } else {
+        started = helpers.start(0, threads, body);
+        if (started > 0) startClock();
+    }
+    helpers.join();
 
     RoundFigures figures;
     figures.threads = started;
+    figures.pinned = !processors.empty() && !unpinned.load();
     double roundsPerMs = 0;
     for (int t = 0; t < started; ++t) {
-        const Slot& slot = slots[static_cast<size_t>(t)];
-        figures.rounds += slot.durations.size();
-        figures.wrongFrames += slot.wrong;
-        const double m = median(slot.durations);
+        ThreadRounds& slot = slots[static_cast<size_t>(t)];
+        slot.summary = summarizeRounds(slot.roundNs);
+        figures.rounds += slot.roundNs.size();
+        figures.wrongFrames += slot.wrongFrames;
+        figures.spread = std::max(figures.spread, slot.summary.spread);
+        const double m = slot.summary.medianNs / 1e6;
         if (m > 0) roundsPerMs += 1 / m;
+        figures.perThread.push_back(std::move(slot));
     }
     figures.msPerRound = roundsPerMs > 0 ? 1 / roundsPerMs : 0;
     return figures;

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench/round.h"
@@ -32,28 +31,23 @@ int64_t steadyNanoseconds();
 RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCheck& check);
 
 // `threads` threads, each rendering whole rounds for about `seconds`; the
-// machine's time per round from every thread's median.
+// machine's time per round from every thread's median (1 / the sum of
+// 1 / median). With `processors`, thread i is bound to processors[i].
 RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
-                               const FrameCheck& check);
-
-// Starts body(first) ... body(last - 1), each on a thread of its own, up
-// to the first that the system refuses: the caller goes on with those it
-// has.
-std::vector<std::thread> startThreads(int first, int last, const std::function<void(int)>& body);
+                               const FrameCheck& check, const std::vector<int>& processors = {});
 
 // Whole lines to one stream (stderr), from any thread.
 class LineLog {
   public:
     explicit LineLog(std::ostream* out) : out_(out) {}
     void write(const std::string& line);
+    // Nothing more is written from now on (the stream may go away while a
+    // thread that was given up on still runs).
+    void close();
 
   private:
     std::ostream* out_;
     std::mutex mutex_;
 };
-
-// The median of some durations (the mean of the middle two for an even
-// count); 0 for none.
-double median(std::vector<double> values);
 
 }  // namespace lumek

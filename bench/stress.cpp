@@ -1,144 +1,258 @@
 #include "bench/stress.h"
 
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <sstream>
-#include <thread>
+#include <algorithm>
+#include <memory>
+#include <string>
 #include <vector>
+
+#include "bench/stress_session.h"
+#include "util/progress.h"
+#include "util/switches.h"
 
 namespace lumek {
 
 namespace {
 
-// One thread's counters, each on a cache line of its own.
-struct alignas(64) Counters {
-    std::atomic<uint64_t> frames{0};
-    std::atomic<uint64_t> rounds{0};
-    std::atomic<uint64_t> wrong{0};
-};
+using namespace stability;
+using progress::clock;
+using progress::fixed;
+using progress::plural;
 
-std::string clockText(double seconds) {
-    const long total = static_cast<long>(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+std::string idList(const std::vector<int>& ids) {
+    std::string text;
+    for (int id : ids) text += (text.empty() ? "" : ", ") + std::to_string(id);
     return text;
 }
 
-struct Totals {
-    uint64_t frames = 0, rounds = 0, wrong = 0;
-};
-
-Totals sum(const std::vector<Counters>& counters) {
-    Totals t;
-    for (const Counters& c : counters) {
-        t.frames += c.frames.load(std::memory_order_relaxed);
-        t.rounds += c.rounds.load(std::memory_order_relaxed);
-        t.wrong += c.wrong.load(std::memory_order_relaxed);
-    }
-    return t;
-}
-
-std::string progressText(double seconds, const Totals& t) {
-    char text[160];
-    std::snprintf(text, sizeof text, "%s  rounds %llu  frames %llu  %.0f frames/s  errors %llu",
-                  clockText(seconds).c_str(), static_cast<unsigned long long>(t.rounds),
-                  static_cast<unsigned long long>(t.frames),
-                  seconds > 0 ? static_cast<double>(t.frames) / seconds : 0.0,
-                  static_cast<unsigned long long>(t.wrong));
-    return text;
+// Which processor each of -stress's threads is bound to: one per physical
+// core first, then the other hardware threads.
+std::vector<int> stressPlan(const StressEnvironment& env, int threads) {
+    if (env.processors.empty()) return {};
+    std::vector<int> order = env.topology.onePerCore(env.processors);
+    std::vector<int> rest = env.processors;
+    std::sort(rest.begin(), rest.end());
+    for (int id : rest)
+        if (std::find(order.begin(), order.end(), id) == order.end()) order.push_back(id);
+    std::vector<int> plan;
+    for (int t = 0; t < threads; ++t) plan.push_back(order[static_cast<size_t>(t) % order.size()]);
+    return plan;
 }
 
 }  // namespace
 
 std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
-    if (std::strstr(commandLine, "-stress") == nullptr) return std::nullopt;
+    if (!switches::asks(commandLine, switches::kStress)) return std::nullopt;
     std::ostream& out = *env.out;
-
-    LineLog log(env.err);
-    FrameCheck check;
-    check.tamper = env.tamper;
-    check.wrong = [&log](const WrongFrame& w) {
-        std::ostringstream line;
-        line << "lumek: wrong frame on thread " << w.thread << ", round " << w.round << ": row "
-             << w.frame.row << ", repetition " << w.frame.repetition << ": expected "
-             << hashHex(w.expected) << ", got " << hashHex(w.actual) << "\n";
-        log.write(line.str());
-    };
-
-    bool warmUpRight = true;
-    const uint32_t startState = benchStartState(check, warmUpRight);
+    const std::optional<int> minutes = switches::numberAfter(commandLine, switches::kStress);
+    const double length = minutes ? *minutes * 60.0 * env.timeScale : 0;
 
     const int wanted = env.threads > 0 ? env.threads : 1;
-    std::vector<Counters> counters(static_cast<size_t>(wanted));
-    if (!warmUpRight) counters[0].wrong.fetch_add(1);
-    std::atomic<bool> stop{false};
+    const std::vector<int> plan = stressPlan(env, wanted);
+    auto s = std::make_shared<Shared>(env, plan, wanted, wanted, false);
 
-    // Each thread makes its own copy of everything, then renders until told
-    // to stop; a round in progress is finished first.
-    auto body = [&](int thread) {
-        Counters& c = counters[static_cast<size_t>(thread)];
-        BenchWorker worker(startState);
-        for (uint64_t round = 1; !stop.load(std::memory_order_relaxed); ++round) {
-            const int wrong = worker.renderRound(check, thread, round, &c.frames);
-            c.wrong.fetch_add(static_cast<uint64_t>(wrong), std::memory_order_relaxed);
-            c.rounds.fetch_add(1, std::memory_order_relaxed);
+    // Each thread binds itself, makes its own copy of everything, then
+    // renders until told to stop; a round in progress is finished first.
+    Session session(env, s);
+    const int running = session.start([s, plan](int t) {
+        Worker& w = s->workers[static_cast<size_t>(t)];
+        DoneOnExit done{w};
+        w.slot.store(t);
+        if (plan.empty())
+            w.binding.store(kUnbound);
+        else
+            w.binding.store(s->pin(plan[static_cast<size_t>(t)]) ? kBound : kRefused);
+        std::unique_ptr<BenchWorker> bench = makeWorker(*s);
+        if (!bench) return;
+        for (uint64_t round = 1; !s->stop.load(std::memory_order_relaxed); ++round)
+            renderOn(*s, w, *bench, t, round);
+    });
+    out << "Stress run on " << plural(static_cast<uint64_t>(running), "thread", "threads")
+        << ": the benchmark's 32 frames, round after round, every frame checked";
+    if (minutes)
+        out << ", for " << plural(static_cast<uint64_t>(*minutes), "minute", "minutes")
+            << ". Stop it earlier with Ctrl+C.\n";
+    else
+        out << ". Stop it with Ctrl+C.\n";
+    out << std::flush;
+    if (running == 0) {
+        *env.err << "lumek: no thread could be started (" << session.shortfall() << ")\n";
+        return 1;
+    }
+    session.awaitBinding();
+    std::vector<int> slots, bound;
+    int refused = -1;
+    for (int t = 0; t < running; ++t) {
+        slots.push_back(t);
+        const int b = s->workers[static_cast<size_t>(t)].binding.load();
+        if (b == kBound) bound.push_back(plan[static_cast<size_t>(t)]);
+        if (b == kRefused && refused < 0) refused = plan[static_cast<size_t>(t)];
+    }
+    if (refused >= 0)
+        out << "The threads could not all be bound to processors (the system refused processor "
+            << refused << "): those not bound are named by number.\n";
+    else if (!bound.empty())
+        out << "Each thread is bound to a processor: " << idList(bound) << ".\n";
+    const bool byProcessor = refused < 0 && !bound.empty();
+    out << session.sensorsText() << std::flush;
+
+    // A terminal's line leaves out the rounds and gives the range of the
+    // processors' throughput, to fit; plain lines give each processor's.
+    session.watch(length, [&](double now) {
+        const Totals t = session.totals();
+        const bool terminal = session.line().terminal();
+        const std::vector<double> rates = session.intervalRates(now);
+        std::string text = clock(now);
+        if (!terminal) text += "  rounds " + std::to_string(t.rounds);
+        text += "  frames " + std::to_string(t.frames) + "  " +
+                progress::rate(static_cast<double>(t.frames), now, 0) + " frames/s";
+        if (terminal && running > 1) {
+            const auto [low, high] = std::minmax_element(rates.begin(), rates.begin() + running);
+            text += " (each " + fixed(*low, 0) + "-" + fixed(*high, 0) + ")";
         }
-    };
-    std::vector<std::thread> threads = startThreads(0, wanted, body);
-    const int running = static_cast<int>(threads.size());
-    out << "Stress run on " << running << (running == 1 ? " thread" : " threads")
-        << ": the benchmark's 32 frames, round after round, every frame checked. "
-           "Stop it with Ctrl+C.\n"
+        text += "  errors " + std::to_string(t.wrong);
+        if (length > 0) text += "  " + progress::clockLeft(now, length) + " left";
+        text += session.machineNow(slots);
+        if (!terminal) {
+            text += byProcessor ? "\n  frames/s on processor " : "\n  frames/s on thread ";
+            for (int slot : slots)
+                text += (slot == 0 ? "" : ", ") +
+                        std::to_string(byProcessor ? plan[static_cast<size_t>(slot)] : slot) +
+                        ": " + fixed(rates[static_cast<size_t>(slot)], 0);
+        }
+        session.line().show(text);
+    });
+    session.stop();
+    if (session.reportMemoryShort()) return 1;
+
+    const double elapsed = session.elapsed();
+    const Totals t = session.totals();
+    if (session.finishedAsSet())
+        out << "Finished after " << clock(elapsed) << " as set";
+    else if (length > 0)
+        out << "Stopped after " << clock(elapsed) << " of " << clock(length);
+    else
+        out << "Stopped after " << clock(elapsed);
+    out << ": " << t.rounds << " rounds, " << t.frames << " frames on "
+        << plural(static_cast<uint64_t>(running), "thread", "threads") << " ("
+        << progress::rate(static_cast<double>(t.frames), elapsed, 1) << " frames per second); ";
+    out << verdict(t.wrong);
+    out << session.slotRows(slots, [&](int slot) {
+        const Slot& at = s->slots[static_cast<size_t>(slot)];
+        const uint64_t frames = at.frames.load();
+        return plural(at.rounds.load(), "round", "rounds") + ", " +
+               plural(frames, "frame", "frames") + ", " +
+               progress::rate(static_cast<double>(frames), elapsed, 1) + " frames/s" +
+               session.slotClock(slot);
+    });
+    out << session.machineSummary(true) << std::flush;
+    return session.status();
+}
+
+std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
+    if (!switches::asks(commandLine, switches::kCycle)) return std::nullopt;
+    std::ostream& out = *env.out;
+    const int perCore = switches::numberAfter(commandLine, switches::kCycle).value_or(60);
+    const double perCoreSeconds = perCore * env.timeScale;
+    if (env.processors.empty()) {
+        *env.err << "lumek: -cycle binds its thread to one core after another, and this system "
+                    "does not tell which processors there are\n";
+        return 1;
+    }
+    const std::vector<int> cores = env.topology.onePerCore(env.processors);
+    const int n = static_cast<int>(cores.size());
+
+    auto s = std::make_shared<Shared>(env, cores, n, 1, true);
+
+    // One thread, bound to each core in turn for its time; it moves between
+    // rounds and estimates the clock on each core as it arrives.
+    const int64_t perCoreNs = static_cast<int64_t>(perCoreSeconds * 1e9);
+    Session session(env, s);
+    const int running = session.start([s, cores, perCoreNs](int) {
+        Worker& w = s->workers[0];
+        DoneOnExit done{w};
+        const int count = static_cast<int>(cores.size());
+        if (!s->pin(cores[0])) {
+            w.binding.store(kRefused);
+            s->refused.store(cores[0]);
+            return;
+        }
+        w.binding.store(kBound);
+        std::unique_ptr<BenchWorker> bench = makeWorker(*s);
+        if (!bench) return;
+        int slot = 0;
+        w.visitStartNs.store(steadyNanoseconds());
+        for (uint64_t round = 1; !s->stop.load(std::memory_order_relaxed); ++round) {
+            if (steadyNanoseconds() - w.visitStartNs.load() >= perCoreNs) {
+                const int next = (slot + 1) % count;
+                if (!s->pin(cores[static_cast<size_t>(next)])) {
+                    s->refused.store(cores[static_cast<size_t>(next)]);
+                    return;
+                }
+                slot = next;
+                w.slot.store(slot);
+                w.moves.fetch_add(1);
+                w.visitStartNs.store(steadyNanoseconds());
+                w.measure.store(true);
+            }
+            renderOn(*s, w, *bench, slot, round);
+        }
+    });
+    out << "Core cycle on " << plural(static_cast<uint64_t>(n), "core", "cores")
+        << ": one thread renders the benchmark's 32 frames, every frame checked, " << perCore
+        << " s on each core in turn (processors " << idList(cores)
+        << "; the other hardware threads stay idle). Stop it with Ctrl+C.\n"
         << std::flush;
     if (running == 0) {
-        out << "No thread could be started.\n";
-        return 2;
+        *env.err << "lumek: no thread could be started (" << session.shortfall() << ")\n";
+        return 1;
+    }
+    session.awaitBinding();
+    out << session.sensorsText() << std::flush;
+
+    session.watch(0, [&](double now) {
+        const Worker& w = s->workers[0];
+        const int slot = w.slot.load();
+        const uint64_t pass = w.moves.load() / static_cast<uint64_t>(n) + 1;
+        const double onIt = static_cast<double>(steadyNanoseconds() - w.visitStartNs.load()) / 1e9;
+        const Totals t = session.totals();
+        double rate = 0;
+        for (double r : session.intervalRates(now)) rate += r;
+        std::string text = clock(now) + "  pass " + std::to_string(pass) + "  core " +
+                           std::to_string(slot + 1) + " of " + std::to_string(n) + ": processor " +
+                           std::to_string(cores[static_cast<size_t>(slot)]) + "  " +
+                           progress::clockLeft(onIt, perCoreSeconds) + " left on it" + "  frames " +
+                           std::to_string(t.frames) + "  " + fixed(rate, 0) + " frames/s  errors " +
+                           std::to_string(t.wrong);
+        text += session.machineNow({slot});
+        session.line().show(text);
+    });
+    session.stop();
+    if (session.reportMemoryShort()) return 1;
+    if (s->refused.load() >= 0) {
+        *env.err << "lumek: -cycle could not bind its thread to processor " << s->refused.load()
+                 << " (the system refused), and it tests one core at a time only so\n"
+                 << std::flush;
+        return 1;
     }
 
-    const auto start = std::chrono::steady_clock::now();
-    auto seconds = [&start] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    // A terminal gets one line, redrawn every second; anything else a plain
-    // line every ten seconds.
-    const double every = env.terminal ? env.terminalSeconds : env.progressSeconds;
-    double nextReport = every;
-    size_t drawn = 0;
-    while (!env.stopRequested()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const double now = seconds();
-        if (now < nextReport) continue;
-        nextReport += every;
-        const std::string text = progressText(now, sum(counters));
-        if (env.terminal) {
-            out << "\r" << text;
-            if (text.size() < drawn) out << std::string(drawn - text.size(), ' ');
-            drawn = text.size();
-        } else {
-            out << text << "\n";
-        }
-        out << std::flush;
-    }
-    stop.store(true);
-    for (std::thread& t : threads) t.join();
-
-    const double elapsed = seconds();
-    const Totals t = sum(counters);
-    if (env.terminal && drawn > 0) out << "\n";
-    char rate[64];
-    std::snprintf(rate, sizeof rate, "%.1f",
-                  elapsed > 0 ? static_cast<double>(t.frames) / elapsed : 0.0);
-    out << "Stopped after " << clockText(elapsed) << ": " << t.rounds << " rounds, " << t.frames
-        << " frames on " << running << (running == 1 ? " thread" : " threads") << " (" << rate
-        << " frames per second); ";
-    if (t.wrong == 0)
-        out << "every frame was right.\n";
-    else
-        out << t.wrong << (t.wrong == 1 ? " frame was" : " frames were") << " WRONG.\n";
-    out << std::flush;
-    return t.wrong == 0 ? 0 : 2;
+    const double elapsed = session.elapsed();
+    const Totals t = session.totals();
+    const uint64_t pass = s->workers[0].moves.load() / static_cast<uint64_t>(n) + 1;
+    out << "Stopped after " << clock(elapsed) << " in pass " << pass << " (" << perCore
+        << " s on each core): " << plural(t.frames, "frame", "frames") << "; ";
+    out << verdict(t.wrong);
+    std::vector<int> slots;
+    for (int i = 0; i < n; ++i) slots.push_back(i);
+    out << session.slotRows(slots, [&](int slot) {
+        const Slot& at = s->slots[static_cast<size_t>(slot)];
+        const double busy = static_cast<double>(at.busyNs.load()) / 1e9;
+        const uint64_t frames = at.frames.load();
+        return clock(busy) + " on it, " + plural(frames, "frame", "frames") + ", " +
+               progress::rate(static_cast<double>(frames), busy, 1) + " frames/s" +
+               session.slotClock(slot);
+    });
+    out << session.machineSummary(false) << std::flush;
+    return session.status();
 }
 
 }  // namespace lumek

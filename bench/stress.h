@@ -1,31 +1,59 @@
-// The stability run: every usable thread renders the benchmark's 32 frames
-// round after round, each frame checked against its known-good picture,
-// until it is asked to stop.
+// The stability runs. "-stress": every usable processor renders the
+// benchmark's 32 frames round after round, one thread bound to each, every
+// frame checked, until it is asked to stop or for a set number of minutes.
+// "-cycle": one thread does the same on one physical core at a time,
+// moving from core to core, so that each runs alone at the clocks a single
+// busy core reaches. Both name the processor of every fault and watch the
+// machine's clocks and temperatures over time.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <vector>
 
 #include "bench/rounds.h"
+#include "os/processors.h"
+#include "os/sensors.h"
 
 namespace lumek {
 
 struct StressEnvironment {
-    int threads = 1;
+    int threads = 1;              // -stress: how many
     std::ostream* out = nullptr;  // progress and the summary
-    std::ostream* err = nullptr;  // each wrong frame as it is found
+    std::ostream* err = nullptr;  // each fault as it is found
     bool terminal = false;        // out is a terminal: one line updated in place
+    int columns = 0;              // the terminal's width, 0 when not known
     std::function<bool()> stopRequested;
     double progressSeconds = 10;  // between plain progress lines
     double terminalSeconds = 1;   // between redraws of the terminal's line
-    // Tests only: may change a frame before it is checked.
+
+    // The processors the threads may be bound to (by id) and where they
+    // sit; without any the threads of -stress are not bound (and named by
+    // number), and -cycle cannot run.
+    std::vector<int> processors;
+    os::Topology topology;
+    std::function<bool(int processor)> pin = os::pinThread;  // binds the calling thread
+    os::Sensors sensors;                                     // none by default
+    std::function<double()> measureClock = os::estimateClockMHz;
+
+    // Tests only. `tamper` may change a frame before it is checked, or
+    // hold its thread; its `thread` is the thread's number in -stress and
+    // the core's place in the round in -cycle.
     decltype(FrameCheck::tamper) tamper;
+    double timeScale = 1;      // real seconds per second of a set length
+    double stallSeconds = 10;  // no frame for this long is a stall
 };
 
-// Runs the stress mode when the text asks for it ("-stress" anywhere) and
-// returns the exit status once stopped: 0 when every frame was right, 2
-// when any was wrong. Nothing when it was not asked for.
+// Runs the stress mode when the text asks for it ("-stress" anywhere;
+// "-stress30": for 30 minutes) and returns the exit status once it ends:
+// 0 when every frame was right, 2 when any was wrong, 3 when none was but
+// a thread stalled (finished no frame for 10 seconds), 1 when memory ran
+// out. Nothing when it was not asked for.
 std::optional<int> StressRun(const char* commandLine, StressEnvironment& env);
+
+// The same for the core cycle ("-cycle"; "-cycle10": 10 seconds on each
+// core, 60 without a number); 1 also when its thread cannot be bound.
+std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env);
 
 }  // namespace lumek

@@ -29,7 +29,10 @@ class Win32WindowSystem final : public WindowSystem {
         wc.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
         wc.lpfnWndProc = windowProc;
         wc.hInstance = instance_;
-        wc.hIcon = LoadIcon(nullptr, IDI_WINLOGO);
+        // The program's own icon (resource 1, packaging/lumek.rc.in), or
+        // the system's in a build without one.
+        wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(1));
+        if (wc.hIcon == nullptr) wc.hIcon = LoadIcon(nullptr, IDI_WINLOGO);
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         wc.hbrBackground = nullptr;
         wc.lpszMenuName = nullptr;

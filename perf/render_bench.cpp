@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "display/system.h"
+#include "os/system.h"
 #include "render/renderer.h"
 #include "render/targets.h"
 #include "scenes/library.h"
@@ -21,7 +21,7 @@
 namespace lumek {
 namespace {
 
-int allThreads() { return display::usableProcessors(); }
+int allThreads() { return os::usableProcessors(); }
 
 enum Variant { kReference = 0, kFastOneThread = 1, kFastAllThreads = 2 };
 
@@ -231,29 +231,49 @@ BENCHMARK(BM_CullShot)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 
-// Each row shader on one thread, the eight screenshot views in turn: the
-// portable shader against the instruction-set ones.
-void rowShaderFrames(benchmark::State& state, fast::RowShader shader) {
+// Each row shader on one thread, the eight screenshot views in turn, and
+// its time against the widest shader this processor runs: every iteration
+// renders the views with both, one after the other, so that a machine whose
+// speed drifts still gives a fair ratio (x_widest). The time shown is the
+// shader's own.
+//
+//   build/perf/lumek_perf --benchmark_filter=RowShader
+void rowShaderFrames(benchmark::State& state, fast::RowShader shader, fast::RowShader widest) {
     Scene scene;
     FrameImage image(kShotWidth, kShotHeight, 1.0f);
     RandomStream random;
     RayRenderer renderer(&image, random, 1);
-    renderer.useRowShader(shader);
     std::vector<View> views;
     for (int row = 1; row <= kShotCount; ++row) views.push_back(shotView(scene.library, row));
-    for (auto _ : state)
+    auto timed = [&](fast::RowShader s) {
+        renderer.useRowShader(s);
+        const auto start = std::chrono::steady_clock::now();
         for (const View& v : views) {
             renderView(renderer, scene.library[v.list], v, false);
             benchmark::DoNotOptimize(image.pixels[0]);
         }
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    double own = 0, wide = 0;
+    for (auto _ : state) {
+        const double seconds = timed(shader);
+        state.SetIterationTime(seconds);
+        own += seconds;
+        wide += shader == widest ? seconds : timed(widest);
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["widest_ms"] = 1000 * wide / n;
+    state.counters["x_widest"] = own / wide;
 }
 
 const bool rowShadersRegistered = [] {
+    const fast::RowShader widest = fast::bestRowShader();
     for (const fast::RowShaderTarget& t : fast::supportedRowShaders())
         benchmark::RegisterBenchmark((std::string("BM_RowShader/") + t.name).c_str(),
-                                     rowShaderFrames, t.shade)
+                                     rowShaderFrames, t.shade, widest)
             ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+            ->UseManualTime()
+            ->MinTime(2.0);
     return true;
 }();
 

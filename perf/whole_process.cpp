@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "display/system.h"
+#include "os/system.h"
 #include "render/renderer.h"
 #include "scenes/library.h"
 #include "scenes/timeline.h"
@@ -103,7 +103,7 @@ void BM_ShowFrameTimes512(benchmark::State& state) {
         TimelineState timeline;
         RandomStream random;
         FrameImage image(512, 512, 1.333f);
-        RayRenderer renderer(&image, random, display::usableProcessors());
+        RayRenderer renderer(&image, random, os::usableProcessors());
         renderer.prepareFor(largestScene(library));
         for (uint64_t n = 0;; ++n) {
             Vec2 c, x, y;

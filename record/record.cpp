@@ -7,6 +7,8 @@
 
 #include "record/y4m.h"
 #include "render/renderer.h"
+#include "util/progress.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -16,21 +18,14 @@ namespace {
 // last, the next call (at 312,016 ms) ends the show.
 constexpr uint64_t kShowFrames = 312000ull * kRecordFramesPerSecond / 1000 + 1;
 
-std::string clock(double seconds) {
-    const long s = static_cast<long>(seconds + 0.5);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
-    return text;
-}
-
 std::string progressLine(uint64_t frames, uint32_t showMs, double seconds) {
     const double rate = seconds > 0 ? static_cast<double>(frames) / seconds : 0;
     const double left = rate > 0 ? static_cast<double>(kShowFrames - frames) / rate : 0;
     char text[160];
     std::snprintf(text, sizeof text, "%3d %%  %llu frames  show time %s  %.0f frames/s  %s left",
                   static_cast<int>((frames * 1000 / kShowFrames + 5) / 10),
-                  static_cast<unsigned long long>(frames), clock(showMs / 1000.0).c_str(), rate,
-                  clock(left).c_str());
+                  static_cast<unsigned long long>(frames), progress::clock(showMs / 1000.0).c_str(),
+                  rate, progress::clock(left).c_str());
     return text;
 }
 
@@ -45,16 +40,13 @@ const char* recordUsage() {
 }
 
 int recordSize(const char* commandLine) {
-    const char* switches[] = {"-t1", "-t2", "-t3", "-t4", "-t5"};
-    int size = kRecordDefaultSize;
-    for (int i = 0; i < 5; ++i)
-        if (std::strstr(commandLine, switches[i]) != nullptr) size = 32 << i;
-    return size;
+    return switches::renderSize(commandLine, kRecordDefaultSize);
 }
 
 std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
-    if (std::strstr(commandLine, "-record") == nullptr) return std::nullopt;
+    if (!switches::asks(commandLine, switches::kRecord)) return std::nullopt;
     std::ostream* progress = env.progress;
+    progress::Line line(progress, env.progressIsTerminal, env.progressColumns);
     if (env.outputIsTerminal) {
         if (progress) *progress << recordUsage() << std::flush;
         return 2;
@@ -81,7 +73,6 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
     uint32_t lastMs = 0;
     double nextRedraw = 0;
     uint64_t nextTenth = kShowFrames / 10;
-    size_t drawn = 0;
     if (!env.write(reinterpret_cast<const uint8_t*>(header.data()), header.size(), error))
         status = 1;
     for (uint64_t n = 0; status == 0; ++n) {
@@ -110,25 +101,21 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
         if (env.progressIsTerminal) {
             if (seconds() < nextRedraw) continue;
             nextRedraw = seconds() + 0.5;
-            const std::string line = progressLine(written, lastMs, seconds());
-            *progress << "\r" << line;
-            if (line.size() < drawn) *progress << std::string(drawn - line.size(), ' ');
-            drawn = line.size();
-            *progress << std::flush;
+            line.show(progressLine(written, lastMs, seconds()));
         } else if (written == nextTenth) {
             nextTenth += kShowFrames / 10;
-            *progress << progressLine(written, lastMs, seconds()) << "\n" << std::flush;
+            line.show(progressLine(written, lastMs, seconds()));
         }
     }
 
     deleteSceneShapes(env.library);
     env.slots.release();
     if (progress) {
-        if (drawn > 0) *progress << "\n";
+        line.finish();
         char summary[200];
         std::snprintf(summary, sizeof summary, "%llu frames (show time %s) in %.1f s",
-                      static_cast<unsigned long long>(written), clock(lastMs / 1000.0).c_str(),
-                      seconds());
+                      static_cast<unsigned long long>(written),
+                      progress::clock(lastMs / 1000.0).c_str(), seconds());
         if (status == 0)
             *progress << "Recorded " << summary << ".\n";
         else if (status == 130)

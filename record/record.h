@@ -41,6 +41,7 @@ struct RecordEnvironment {
     bool outputIsTerminal = false;  // then no video is written into it
     std::ostream* progress = nullptr;
     bool progressIsTerminal = false;  // one line redrawn in place
+    int progressColumns = 0;          // the terminal's width, 0 when not known
     std::function<bool()> stopRequested = nullptr;
 };
 

@@ -1,5 +1,6 @@
 #include "render/bytes.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -11,10 +12,11 @@ namespace lumek {
 
 namespace {
 
-[[noreturn]] void outOfMemory() {
+[[noreturn]] void outOfMemory(size_t bytes) {
 #if defined(__cpp_exceptions)
-    throw std::bad_alloc();
+    throw OutOfMemory(bytes);
 #else
+    (void)bytes;
     std::abort();
 #endif
 }
@@ -44,6 +46,11 @@ uint8_t* mapHuge(size_t bytes, size_t& mapped) {
 
 }  // namespace
 
+OutOfMemory::OutOfMemory(size_t bytes) {
+    std::snprintf(text_, sizeof text_, "not enough memory for a buffer of %llu bytes",
+                  static_cast<unsigned long long>(bytes));
+}
+
 void FreeBytes::operator()(uint8_t* p) const {
 #if defined(__linux__)
     if (mapped != 0) {
@@ -61,9 +68,22 @@ Bytes zeroedBytes(size_t bytes) {
         if (uint8_t* p = mapHuge(bytes, mapped)) return Bytes(p, FreeBytes{mapped});
     }
 #endif
-    void* p = std::calloc(bytes == 0 ? 1 : bytes, 1);
-    if (p == nullptr) outOfMemory();
-    return Bytes(static_cast<uint8_t*>(p));
+    // As operator new does: the new handler (if any) may make room.
+    for (;;) {
+        if (void* p = std::calloc(bytes == 0 ? 1 : bytes, 1))
+            return Bytes(static_cast<uint8_t*>(p));
+        const std::new_handler handler = std::get_new_handler();
+        if (handler == nullptr) outOfMemory(bytes);
+#if defined(__cpp_exceptions)
+        try {
+            handler();
+        } catch (const std::bad_alloc&) {
+            outOfMemory(bytes);
+        }
+#else
+        handler();
+#endif
+    }
 }
 
 }  // namespace lumek

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 
 namespace lumek {
 
@@ -22,7 +23,23 @@ struct FreeBytes {
 
 using Bytes = std::unique_ptr<uint8_t[], FreeBytes>;
 
-// `bytes` zeroed bytes (at least one); throws std::bad_alloc, or aborts in
+// Memory ran out for a buffer; says how large it was. Its text is made
+// without allocating.
+class OutOfMemory : public std::bad_alloc {
+  public:
+    explicit OutOfMemory(size_t bytes);
+    const char* what() const noexcept override { return text_; }
+
+  private:
+    char text_[64];
+};
+
+// What a failed allocation says of itself, for one line on stderr.
+inline const char* memoryText(const std::bad_alloc& e) {
+    return dynamic_cast<const OutOfMemory*>(&e) != nullptr ? e.what() : "not enough memory";
+}
+
+// `bytes` zeroed bytes (at least one); throws OutOfMemory, or aborts in
 // builds without exceptions, when there is no memory.
 Bytes zeroedBytes(size_t bytes);
 

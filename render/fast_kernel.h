@@ -19,10 +19,13 @@ struct FlatShape {
                         // segment: start x, start y, direction x, direction y
     double falloff;
     double red, green, blue;  // exact: 32-bit integers
-    int32_t segment;          // 0 disc, 1 segment
-    // The same at their own width, for shaders that keep them so.
-    float falloffF;
-    int32_t redI, greenI, blueI;
+    // The same at their own width, side by side: for shaders that keep them
+    // so, and for those that load a hit shape's four at once.
+    struct Narrow {
+        float falloff;
+        int32_t red, green, blue;
+    } narrow;
+    int32_t segment;  // 0 disc, 1 segment
 };
 
 // Everything the pixel pass of one frame reads.
@@ -65,6 +68,7 @@ void shadeRowPortable(const FrameJob& job, int y, uint32_t state, RowScratch& sc
 #if defined(__x86_64__) || defined(__i386__)
 void shadeRowSse2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 void shadeRowAvx2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
+void shadeRowAvx2x2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 void shadeRowAvx512(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 void shadeRowAvx512x2(const FrameJob& job, int y, uint32_t state, RowScratch& scratch);
 #endif

@@ -40,6 +40,7 @@ struct Isa {
     static M mAndNot(M a, M b) { return static_cast<M>(~a & b); }
     static M mNot(M a) { return static_cast<M>(~a); }
     static D select(M mask, D a, D b) { return _mm512_mask_blend_pd(mask, b, a); }
+    static D zeroWhere(M mask, D a) { return _mm512_maskz_mov_pd(mNot(mask), a); }
     // min(max(a, 0), limit) where `mask`, 0 elsewhere; max gives its second
     // operand, 0, for a NaN.
     static D clampedWhere(M mask, D a, D limit) {

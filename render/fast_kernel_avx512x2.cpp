@@ -105,6 +105,7 @@ struct Isa {
             _mm512_xor_si512(_mm512_castps_si512(a), _mm512_set1_epi32(INT32_MIN)));
     }
     static T select(M m, T a, T b) { return _mm512_mask_blend_ps(m, b, a); }
+    static T zeroWhere(M m, T a) { return _mm512_maskz_mov_ps(mNot(m), a); }
     static C select(M m, C a, C b) { return _mm512_mask_blend_epi32(m, b, a); }
     static M ltWhere(M m, T a, T b) { return _mm512_mask_cmp_ps_mask(m, a, b, _CMP_LT_OQ); }
     static M gtWhere(M m, T a, T b) { return _mm512_mask_cmp_ps_mask(m, a, b, _CMP_GT_OQ); }

@@ -276,10 +276,7 @@ void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
         flat.red = s.red;
         flat.green = s.green;
         flat.blue = s.blue;
-        flat.falloffF = s.falloff;
-        flat.redI = s.red;
-        flat.greenI = s.green;
-        flat.blueI = s.blue;
+        flat.narrow = {s.falloff, s.red, s.green, s.blue};
     }
     f.job.smallColours = small;
 

@@ -22,6 +22,7 @@ const std::vector<RowShaderTarget>& rowShaderTargets() {
 #if defined(__x86_64__) || defined(__i386__)
         {"sse2", shadeRowSse2, always},
         {"avx2", shadeRowAvx2, hasAvx2},
+        {"avx2x2", shadeRowAvx2x2, hasAvx2},
         {"avx512", shadeRowAvx512, hasAvx512},
         {"avx512x2", shadeRowAvx512x2, hasAvx512},
 #endif

@@ -11,7 +11,7 @@
 namespace lumek::fast {
 
 struct RowShaderTarget {
-    const char* name;  // "portable", "sse2", "avx2", "avx512", "avx512x2"
+    const char* name;  // "portable", "sse2", "avx2", "avx2x2", "avx512", "avx512x2"
     RowShader shade;
     bool (*supported)();  // whether this processor runs it
 };

@@ -3,17 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <system_error>
 
 namespace lumek {
-
-namespace {
-
-std::atomic<int> failingStart{0};
-
-}  // namespace
-
-void WorkerPool::failHelperStartForTests(int k) { failingStart.store(k); }
 
 #ifdef LUMEK_NO_THREADS
 
@@ -55,34 +46,14 @@ bool spinUntil(Done done) {
     }
 }
 
-// Counts down the test hook; true when this start is to fail.
-bool startFailsForTests() {
-    int k = failingStart.load();
-    while (k > 0 && !failingStart.compare_exchange_weak(k, k - 1)) {
-    }
-    return k == 1;
-}
-
 }  // namespace
 
 WorkerPool::WorkerPool(int threads) {
     const int wanted = threads > 1 ? threads : 1;
-    // Room for every helper first, so nothing can throw once one runs.
-    helpers_.reserve(static_cast<size_t>(wanted - 1));
-    for (int i = 1; i < wanted; ++i) {
-        try {
-            if (startFailsForTests())
-                throw std::system_error(
-                    std::make_error_code(std::errc::resource_unavailable_try_again));
-            helpers_.emplace_back([this, i] { helperLoop(i); });
-        } catch (const std::system_error& e) {
-            if (!shortfallReported.exchange(true))
-                std::fprintf(stderr,
-                             "lumek: could start only %d of %d threads (%s); going on with %d\n", i,
-                             wanted, e.what(), i);
-            break;
-        }
-    }
+    const int started = helpers_.start(1, wanted, [this](int worker) { helperLoop(worker); });
+    if (started < wanted - 1 && !shortfallReported.exchange(true))
+        std::fprintf(stderr, "lumek: could start only %d of %d threads (%s); going on with %d\n",
+                     started + 1, wanted, helpers_.shortfall().c_str(), started + 1);
 }
 
 WorkerPool::~WorkerPool() {
@@ -91,11 +62,11 @@ WorkerPool::~WorkerPool() {
         stopping_.store(true, std::memory_order_release);
     }
     wake_.notify_all();
-    for (std::thread& t : helpers_) t.join();
+    helpers_.join();
 }
 
 void WorkerPool::run(void (*task)(void*, int), void* context) {
-    if (helpers_.empty()) {
+    if (helpers_.size() == 0) {
         task(context, 0);
         return;
     }

@@ -17,7 +17,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
+
+#include "os/threads.h"
 #endif
 
 namespace lumek {
@@ -36,15 +37,11 @@ class WorkerPool {
     // and returns once all have finished. Allocates nothing.
     void run(void (*task)(void* context, int worker), void* context);
 
-    // Tests only: the k-th helper started from now on (1 = the next) fails
-    // to start, as if the system had refused it; 0 turns that off.
-    static void failHelperStartForTests(int k);
-
   private:
 #ifndef LUMEK_NO_THREADS
     void helperLoop(int worker);
 
-    std::vector<std::thread> helpers_;
+    os::ThreadGroup helpers_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable finished_;
@@ -57,7 +54,9 @@ class WorkerPool {
     void (*task_)(void*, int) = nullptr;
     void* context_ = nullptr;
 #else
-    std::vector<int> helpers_;  // always empty
+    struct {
+        int size() const { return 0; }
+    } helpers_;  // never any
 #endif
 };
 

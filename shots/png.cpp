@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "shots/deflate.h"
@@ -12,7 +14,12 @@ namespace {
 // stb_image_write chooses each row's PNG filter; the compression is ours,
 // which packs these pictures a third smaller than stb's own.
 unsigned char* compressForStb(unsigned char* data, int size, int* outSize, int) {
-    const std::vector<uint8_t> z = lumek::zlibCompress(data, static_cast<size_t>(size));
+    std::vector<uint8_t> z;
+    try {
+        z = lumek::zlibCompress(data, static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // stb gives up cleanly; no exception crosses its C code
+    }
     auto* out = static_cast<unsigned char*>(std::malloc(z.size()));
     if (out == nullptr) return nullptr;
     std::memcpy(out, z.data(), z.size());
@@ -43,9 +50,8 @@ std::string encodePngRgb(const uint8_t* rgb, int width, int height) {
     int size = 0;
     unsigned char* png = stbi_write_png_to_mem(rgb, width * 3, width, height, 3, &size);
     if (png == nullptr) return {};
-    std::string out(reinterpret_cast<const char*>(png), static_cast<size_t>(size));
-    std::free(png);
-    return out;
+    const std::unique_ptr<unsigned char, void (*)(void*)> owned(png, std::free);
+    return std::string(reinterpret_cast<const char*>(png), static_cast<size_t>(size));
 }
 
 std::string encodePng(const FrameImage& image) {

@@ -1,16 +1,17 @@
 #include "shots/shots.h"
 
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
-#include "shots/files.h"
+#include "os/files.h"
+#include "os/threads.h"
 #include "shots/png.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -39,14 +40,15 @@ struct FileResult {
 
 // `rgb` holds the raw file's bytes, kept by the writing thread from picture
 // to picture.
-std::vector<FileResult> writePicture(const PictureJob& job, ScratchBytes& rgb) {
+std::vector<FileResult> writePictureFiles(const PictureJob& job, ScratchBytes& rgb) {
     const size_t size = static_cast<size_t>(job.width) * job.height * 3;
     char* data = reinterpret_cast<char*>(rgb.atLeast(size));
     rgbFromRgba(job.rgba.get(), size / 3, data);
     std::vector<FileResult> results;
+    results.reserve(2);
     auto write = [&results](const std::string& name, const char* bytes, size_t n,
                             std::string error) {
-        const bool ok = n != 0 && replaceFile(name, bytes, n, error);
+        const bool ok = n != 0 && os::replaceFile(name, bytes, n, error);
         results.push_back({ok ? name + "  " + std::to_string(n) + " bytes\n"
                               : "lumek: cannot write " + name + ": " + error + "\n",
                            ok});
@@ -55,9 +57,23 @@ std::vector<FileResult> writePicture(const PictureJob& job, ScratchBytes& rgb) {
     if (job.png) {
         const std::string png =
             encodePngRgb(reinterpret_cast<const uint8_t*>(data), job.width, job.height);
-        write(pngNameFor(job.rawName), png.data(), png.size(), "the picture could not be encoded");
+        write(pngNameFor(job.rawName), png.data(), png.size(),
+              "not enough memory to encode the picture");
     }
     return results;
+}
+
+// The same, with a failed allocation reported as the picture's failure:
+// the other pictures are still written.
+std::vector<FileResult> writePicture(const PictureJob& job, ScratchBytes& rgb) {
+    try {
+        return writePictureFiles(job, rgb);
+    } catch (const std::bad_alloc& e) {
+        std::vector<FileResult> failed(1);
+        failed[0].line = "lumek: cannot write " + job.rawName + (job.png ? " or its PNG" : "") +
+                         ": " + memoryText(e) + "\n";
+        return failed;
+    }
 }
 
 // Writes the pictures it is given on threads of its own, while the caller
@@ -65,25 +81,22 @@ std::vector<FileResult> writePicture(const PictureJob& job, ScratchBytes& rgb) {
 // as a one-thread run would.
 class PictureWriter {
   public:
+    // The caller writes what no thread takes.
     PictureWriter(ShotEnvironment& env, int threads) : env_(env) {
-        for (int i = 0; i < threads; ++i) {
-            try {
-                threads_.emplace_back([this] { work(); });
-            } catch (const std::system_error&) {
-                break;  // the caller writes what no thread takes
-            }
-        }
+        free_.reserve(kShotCount + 1);  // so giving back never allocates
+        threads_.start(0, threads, [this](int) { work(); });
     }
 
     void add(PictureJob job) {
-        if (threads_.empty()) {
+        if (threads_.size() == 0) {
             report(writePicture(job, callerRgb_));
             giveBack(std::move(job.rgba));
             return;
         }
         std::lock_guard<std::mutex> lock(mutex_);
-        jobs_.push_back(std::move(job));
+        // The result's place first: a job is only taken once it has one.
         results_.emplace_back();
+        jobs_.push_back(std::move(job));
         wake_.notify_one();
     }
 
@@ -108,8 +121,7 @@ class PictureWriter {
             closing_ = true;
         }
         wake_.notify_all();
-        for (std::thread& t : threads_) t.join();
-        threads_.clear();
+        threads_.join();
         return allWritten_;
     }
 
@@ -151,7 +163,7 @@ class PictureWriter {
     }
 
     ShotEnvironment& env_;
-    std::vector<std::thread> threads_;
+    os::ThreadGroup threads_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<PictureJob> jobs_;
@@ -181,51 +193,84 @@ std::string rawImageBytes(const FrameImage& image) {
 }
 
 bool writeRawImage(const char* fileName, const FrameImage& image, std::string& error) {
-    return replaceFile(fileName, rawImageBytes(image), error);
+    return os::replaceFile(fileName, rawImageBytes(image), error);
 }
 
-std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) {
-    if (std::strstr(commandLine, "-shot") == nullptr) return std::nullopt;
-    const bool alsoPng = std::strstr(commandLine, "-png") != nullptr;
+namespace {
 
-    buildSceneLibrary(env.library);
-    env.slots.currentImage = std::make_unique<FrameImage>(kShotWidth, kShotHeight, 1.0f);
-    // Every usable processor works on each picture.
-    env.slots.currentRenderer =
-        std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, env.threads);
-
-    auto stopping = [&env] { return env.stopRequested && env.stopRequested(); };
-    bool stopped = false;
-    int requested = 0;
-    PictureWriter writer(env, alsoPng ? env.threads : 1);
-    for (int row = 1; row <= kShotCount; ++row) {
-        const ShotRow& shot = shotRow(row);
-        if (std::strstr(commandLine, shot.switchText) == nullptr) continue;
-        ++requested;
-        if (stopping()) {
-            stopped = true;
-            break;
-        }
-        renderShot(row, env.library, *env.slots.currentRenderer);
-        FrameImage& image = *env.slots.currentImage;
-        PictureJob job{shot.fileName, writer.spare(image.byteCount()), alsoPng, image.getWidth(),
-                       image.getHeight()};
-        std::swap(job.rgba, image.pixels);
-        writer.add(std::move(job));
+// The picture files of rows that were asked for but not handed to the
+// writer, as "A.raw, B.raw".
+std::string unwrittenNames(const std::vector<int>& rows, bool png) {
+    std::string names;
+    for (int row : rows) {
+        const std::string raw = shotRow(row).fileName;
+        names += (names.empty() ? "" : ", ") + raw + (png ? ", " + pngNameFor(raw) : "");
     }
-    // Every file is complete before anything else is said or released.
-    const bool allWritten = writer.finish();
+    return names;
+}
 
-    if (requested == 0) {
+}  // namespace
+
+std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) {
+    if (!switches::asks(commandLine, switches::kShot)) return std::nullopt;
+    const bool alsoPng = switches::asks(commandLine, switches::kPng);
+
+    std::vector<int> rows;  // asked for and not yet handed to the writer
+    for (int row = 1; row <= kShotCount; ++row)
+        if (switches::asks(commandLine, shotRow(row).switchText)) rows.push_back(row);
+    if (rows.empty()) {
         env.err << "lumek: no picture was asked for; the switches are";
         for (int row = 1; row <= kShotCount; ++row)
             env.err << " " << shotRow(row).switchText << " (" << shotRow(row).fileName << ")";
         env.err << "\n";
     }
-    if (stopped) env.err << "lumek: stopped before every picture was written\n";
+
+    auto stopping = [&env] { return env.stopRequested && env.stopRequested(); };
+    bool stopped = false;
+    // Kept without allocating: memory is short when it is set.
+    char memoryShort[96] = "";
+    bool allWritten = true;
+    try {
+        buildSceneLibrary(env.library);
+        env.slots.currentImage = std::make_unique<FrameImage>(kShotWidth, kShotHeight, 1.0f);
+        // Every usable processor works on each picture.
+        env.slots.currentRenderer =
+            std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, env.threads);
+        PictureWriter writer(env, alsoPng ? env.threads : 1);
+        try {
+            while (!rows.empty()) {
+                if (stopping()) {
+                    stopped = true;
+                    break;
+                }
+                const int row = rows.front();
+                renderShot(row, env.library, *env.slots.currentRenderer);
+                FrameImage& image = *env.slots.currentImage;
+                PictureJob job{shotRow(row).fileName, writer.spare(image.byteCount()), alsoPng,
+                               image.getWidth(), image.getHeight()};
+                std::swap(job.rgba, image.pixels);
+                writer.add(std::move(job));
+                rows.erase(rows.begin());
+            }
+        } catch (const std::bad_alloc& e) {
+            std::snprintf(memoryShort, sizeof memoryShort, "%s", memoryText(e));
+        }
+        // Every file is complete before anything else is said or released.
+        allWritten = writer.finish();
+    } catch (const std::bad_alloc& e) {
+        std::snprintf(memoryShort, sizeof memoryShort, "%s", memoryText(e));
+    }
+
+    if (memoryShort[0] != '\0')
+        env.err << "lumek: " << memoryShort
+                << (rows.empty() ? "" : "; not written: " + unwrittenNames(rows, alsoPng)) << "\n";
+    else if (stopped)
+        env.err << "lumek: stopped before every picture was written; not written: "
+                << unwrittenNames(rows, alsoPng) << "\n";
 
     deleteSceneShapes(env.library);
     env.slots.release();
+    if (memoryShort[0] != '\0') return 1;
     if (stopped) return kStoppedStatus;
     return allWritten ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "util/switches.h"
+
 namespace lumek {
 
 namespace {
@@ -41,14 +43,14 @@ void poseShadow2(SceneLibrary& lib) {
 void poseShadow3(SceneLibrary& lib) { lib.circle(kShadow3, 0).setCircle(0.8f, 0.0f, 0.8f); }
 
 constexpr ShotRow kShotTable[kShotCount] = {
-    {"-shot1", "Lumeklogo.raw", kLumeklogo, nullptr, {1.5f, 0.0f}, 1.1f},
-    {"-shot2", "ColorCircles.raw", kColorCircles, nullptr, {0.0f, 0.0f}, 3.0f},
-    {"-shot3", "Boxes.raw", kBoxes, poseBoxes, {0.0f, 0.0f}, 1.0f},
-    {"-shot4", "Spotlight.raw", kSpotlight, poseSpotlight, {0.0f, 0.0f}, 1.0f},
-    {"-shot5", "Shadow1.raw", kShadow1, poseShadow1, {0.0f, 0.0f}, 1.0f},
-    {"-shot6", "Shadow2.raw", kShadow2, poseShadow2, {0.0f, 0.0f}, 1.0f},
-    {"-shot7", "Shadow3.raw", kShadow3, poseShadow3, {0.0f, -0.3f}, 1.0f},
-    {"-shot8", "XMas.raw", kXMas, nullptr, {0.0f, 0.0f}, 4.2f},
+    {switches::kShotRows[0], "Lumeklogo.raw", kLumeklogo, nullptr, {1.5f, 0.0f}, 1.1f},
+    {switches::kShotRows[1], "ColorCircles.raw", kColorCircles, nullptr, {0.0f, 0.0f}, 3.0f},
+    {switches::kShotRows[2], "Boxes.raw", kBoxes, poseBoxes, {0.0f, 0.0f}, 1.0f},
+    {switches::kShotRows[3], "Spotlight.raw", kSpotlight, poseSpotlight, {0.0f, 0.0f}, 1.0f},
+    {switches::kShotRows[4], "Shadow1.raw", kShadow1, poseShadow1, {0.0f, 0.0f}, 1.0f},
+    {switches::kShotRows[5], "Shadow2.raw", kShadow2, poseShadow2, {0.0f, 0.0f}, 1.0f},
+    {switches::kShotRows[6], "Shadow3.raw", kShadow3, poseShadow3, {0.0f, -0.3f}, 1.0f},
+    {switches::kShotRows[7], "XMas.raw", kXMas, nullptr, {0.0f, 0.0f}, 4.2f},
 };
 
 }  // namespace

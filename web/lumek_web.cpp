@@ -156,17 +156,26 @@ LUMEK_EXPORT("bench_round") int benchRound(int worker, uint32_t round) {
     return benchWorker ? benchWorker->renderRound(FrameCheck{}, worker, round) : kBenchFrames - 1;
 }
 
+static RoundFigures roundFigures(int threads, uint32_t rounds, uint32_t wrongFrames, double msPerRound) {
+    RoundFigures f;
+    f.threads = threads;
+    f.rounds = rounds;
+    f.wrongFrames = wrongFrames;
+    f.msPerRound = msPerRound;
+    return f;
+}
+
 // The figures' lines as the desktop prints them, for the page's medians:
 // one thread's, then all workers' with their speed-up over one thread.
 LUMEK_EXPORT("bench_one_line")
 const char* benchOneLine(double msPerRound, uint32_t rounds, uint32_t wrongFrames) {
-    lineText = oneThreadLine(RoundFigures{1, rounds, wrongFrames, msPerRound});
+    lineText = oneThreadLine(roundFigures(1, rounds, wrongFrames, msPerRound));
     return lineText.c_str();
 }
 LUMEK_EXPORT("bench_all_line")
 const char* benchAllLine(double msPerRound, int workers, uint32_t rounds, uint32_t wrongFrames,
                          double oneMsPerRound) {
-    lineText = allThreadsLine(RoundFigures{workers, rounds, wrongFrames, msPerRound}, oneMsPerRound,
+    lineText = allThreadsLine(roundFigures(workers, rounds, wrongFrames, msPerRound), oneMsPerRound,
                               "worker");
     return lineText.c_str();
 }

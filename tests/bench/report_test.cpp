@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 
+#include "os/files.h"
 #include "support/files.h"
 
 namespace lumek {
@@ -116,8 +117,8 @@ TEST(BenchReportFile, EntriesAreAppendedOldestFirst) {
     test::TempDir dir;
     const std::string path = dir.file("bench.txt");
     std::string error;
-    ASSERT_TRUE(appendToFile(path, entry(640, 250), error)) << error;
-    ASSERT_TRUE(appendToFile(path, entry(1000, 100), error)) << error;
+    ASSERT_TRUE(os::appendToFile(path, entry(640, 250), error)) << error;
+    ASSERT_TRUE(os::appendToFile(path, entry(1000, 100), error)) << error;
     EXPECT_EQ(test::readFile(path), entry(640, 250) + entry(1000, 100));
 }
 
@@ -126,7 +127,7 @@ TEST(BenchReportFile, AFileWithoutAFinalLineBreakIsContinuedDirectly) {
     const std::string path = dir.file("bench.txt");
     test::writeFile(path, "older notes");
     std::string error;
-    ASSERT_TRUE(appendToFile(path, entry(640, 250), error)) << error;
+    ASSERT_TRUE(os::appendToFile(path, entry(640, 250), error)) << error;
     EXPECT_EQ(test::readFile(path), "older notes" + entry(640, 250));
 }
 
@@ -134,7 +135,7 @@ TEST(BenchReportFile, AnUnwritableFileIsReportedWithTheReason) {
     test::TempDir dir;
     std::filesystem::create_directory(dir.file("bench.txt"));
     std::string error;
-    EXPECT_FALSE(appendToFile(dir.file("bench.txt"), entry(640, 250), error));
+    EXPECT_FALSE(os::appendToFile(dir.file("bench.txt"), entry(640, 250), error));
     EXPECT_EQ(error, "Is a directory");
 }
 

@@ -1,15 +1,23 @@
-// The stress mode: every frame checked, wrong ones reported as they come,
-// progress while it runs and a summary once stopped.
+// The stability runs: every frame checked, wrong ones reported with the
+// processor of their thread, progress while they run, a summary per
+// processor, a set length, stalled threads, and the core cycle moving its
+// thread from core to core.
 #include "bench/stress.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
+
+#include "support/files.h"
+#include "support/process.h"
 
 namespace lumek {
 namespace {
@@ -28,15 +36,33 @@ struct Harness {
         stopAt = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                     std::chrono::duration<double>(seconds));
     }
+    // The threads bound as the program binds them.
+    void bind() {
+        env.processors = os::affinityProcessors();
+        env.topology = os::systemTopology();
+    }
+    std::string name(int processor) const { return env.topology.find(processor).describe(); }
 
     std::ostringstream out, err;
     Clock::time_point stopAt = Clock::now();
     StressEnvironment env;
 };
 
+// Text as a regular expression that matches it literally.
+std::string literal(const std::string& text) {
+    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+    return std::regex_replace(text, special, R"(\$&)");
+}
+
+size_t count(const std::string& text, const std::regex& pattern) {
+    return static_cast<size_t>(std::distance(
+        std::sregex_iterator(text.begin(), text.end(), pattern), std::sregex_iterator()));
+}
+
 TEST(StressRun, DoesNothingWithoutItsSwitch) {
     Harness h;
-    EXPECT_FALSE(StressRun("-bench -shot1 -Stress -stres", h.env).has_value());
+    EXPECT_FALSE(StressRun("-bench -shot1 -Stress -stres -cycle", h.env).has_value());
+    EXPECT_FALSE(CycleRun("-bench -stress -Cycle -cycl", h.env).has_value());
     EXPECT_TRUE(h.out.str().empty());
 }
 
@@ -46,17 +72,25 @@ TEST(StressRun, ShowsProgressAndEndsWithZeroWhenEveryFrameIsRight) {
     EXPECT_EQ(StressRun("-stress", h.env), 0);
     EXPECT_TRUE(h.err.str().empty()) << h.err.str();
     const std::string out = h.out.str();
-    // A plain line every 0.2 s: about four of them.
-    const std::regex progress(
-        "[0-9]+:[0-9]{2}  rounds [0-9]+  frames [0-9]+  [0-9]+ frames/s  errors 0\n");
-    const auto lines = std::distance(std::sregex_iterator(out.begin(), out.end(), progress),
-                                     std::sregex_iterator());
-    EXPECT_GE(lines, 2) << out;
+    // A plain line every 0.2 s (about four), each with the estimated clock
+    // and the throughput of each thread, which is not bound here.
+    EXPECT_GE(count(out, std::regex("[0-9]+:[0-9]{2}  rounds [0-9]+  frames [0-9]+  [0-9]+ "
+                                    "frames/s  errors 0  clock [0-9.]+(-[0-9.]+)? GHz\n"
+                                    "  frames/s on thread 0: [0-9]+, 1: [0-9]+\n")),
+              2u)
+        << out;
     EXPECT_EQ(out.find('\r'), std::string::npos);
+    EXPECT_EQ(out.find("bound"), std::string::npos) << out;
+    EXPECT_NE(out.find("Temperatures: no sensor of the processor was found.\n"), std::string::npos)
+        << out;
     EXPECT_TRUE(std::regex_search(
         out, std::regex("Stopped after [0-9]+:[0-9]{2}: [0-9]+ rounds, [0-9]+ frames "
                         "on 2 threads \\([0-9.]+ frames per second\\); "
-                        "every frame was right.\n$")))
+                        "every frame was right.\n"
+                        "  thread 0: [0-9]+ rounds?, [0-9]+ frames, [0-9.]+ frames/s, clock "
+                        "[0-9.-]+ GHz, every frame right\n"
+                        "  thread 1: .*, every frame right\n"
+                        "Clock [0-9.-]+ GHz \\(estimated\\).\n$")))
         << out;
 }
 
@@ -70,40 +104,270 @@ TEST(StressRun, OnATerminalOneLineIsRedrawnInPlace) {
     const size_t summary = out.find("Stopped after");
     ASSERT_NE(summary, std::string::npos) << out;
     const std::string progress = out.substr(0, summary);
-    // The heading line, then only carriage returns until the summary.
-    const size_t heading = progress.find('\n');
-    EXPECT_EQ(progress.find('\n', heading + 1), progress.size() - 1) << progress;
+    // The heading's two lines, then only carriage returns until the summary.
+    const size_t headings = progress.find('\n', progress.find('\n') + 1);
+    EXPECT_EQ(progress.find('\n', headings + 1), progress.size() - 1) << progress;
     EXPECT_GE(std::count(progress.begin(), progress.end(), '\r'), 2) << progress;
+    EXPECT_TRUE(std::regex_search(
+        progress, std::regex("\r[0-9]+:[0-9]{2}  frames [0-9]+  [0-9]+ frames/s \\(each "
+                             "[0-9]+-[0-9]+\\)  errors 0  clock [0-9.-]+ GHz")))
+        << progress;
 }
 
-TEST(StressRun, AWrongFrameIsReportedAndTheRunGoesOnThenEndsWithTwo) {
+// A wrong frame is named by the processor its thread is bound to: the one
+// the thread ran on when its frame was changed.
+TEST(StressRun, AWrongFrameNamesTheProcessorOfItsThreadAndTheRunGoesOn) {
     Harness h;
-    auto hits = std::make_shared<std::atomic<int>>(0);
+    h.bind();
+    auto ranOn = std::make_shared<std::atomic<int>>(-1);
+    auto otherRanOn = std::make_shared<std::atomic<int>>(-1);
     auto framesAfter = std::make_shared<std::atomic<int>>(0);
-    h.env.tamper = [hits, framesAfter](FrameImage& image, int thread, uint64_t round,
-                                       const BenchFrame& f) {
+    h.env.tamper = [=](FrameImage& image, int thread, uint64_t round, const BenchFrame& f) {
+        if (thread == 0 && round == 1) otherRanOn->store(os::currentProcessor());
         if (thread != 1) return;
         if (round == 2 && f.index == 7) {
             image.pixels[4 * 100] ^= 1;
-            ++*hits;
+            ranOn->store(os::currentProcessor());
         }
         if (round >= 3) ++*framesAfter;
     };
     // Stopped once thread 1 has rendered two more whole rounds.
     h.env.stopRequested = [framesAfter] { return *framesAfter >= 64; };
     EXPECT_EQ(StressRun("-stress", h.env), 2);
-    EXPECT_EQ(*hits, 1);
+    const int processor = ranOn->load();
+    ASSERT_GE(processor, 0);
+    EXPECT_TRUE(std::regex_match(
+        h.err.str(), std::regex("lumek: wrong frame on " + literal(h.name(processor)) +
+                                ", round 2: row 2, repetition 3: expected 5b6c1d6a5ba75642, got "
+                                "[0-9a-f]{16}\n")))
+        << h.err.str();
+    if (h.env.processors.size() >= 2) {
+        EXPECT_NE(processor, otherRanOn->load()) << "each thread has a processor of its own";
+    }
+
+    const std::string out = h.out.str();
+    EXPECT_NE(out.find("Each thread is bound to a processor: "), std::string::npos) << out;
+    EXPECT_NE(out.find("1 frame was WRONG.\n"), std::string::npos) << out;
+    // Its row in the summary says so; the other's does not.
+    const std::regex row("  " + literal(h.name(processor)) + ": +([0-9]+) rounds, .*, 1 WRONG\n");
+    std::smatch rounds;
+    ASSERT_TRUE(std::regex_search(out, rounds, row)) << out;
+    EXPECT_GE(std::stoi(rounds[1]), 4) << "it went on after the wrong frame";
+    EXPECT_EQ(count(out, std::regex("every frame right\n")), 1u) << out;
+}
+
+TEST(StressRun, WhereBindingIsRefusedItSaysSoOnceAndNamesThreadsByNumber) {
+    Harness h;
+    h.bind();
+    h.env.pin = [](int) { return false; };
+    auto framesAfter = std::make_shared<std::atomic<int>>(0);
+    h.env.tamper = [framesAfter](FrameImage& image, int thread, uint64_t round,
+                                 const BenchFrame& f) {
+        if (thread == 1 && round == 1 && f.index == 2) image.pixels[0] ^= 4;
+        if (thread == 1 && round >= 2) ++*framesAfter;
+    };
+    h.env.stopRequested = [framesAfter] { return *framesAfter >= 1; };
+    EXPECT_EQ(StressRun("-stress", h.env), 2);
     EXPECT_TRUE(
-        std::regex_match(h.err.str(), std::regex("lumek: wrong frame on thread 1, round 2: row 2, "
-                                                 "repetition 3: expected [0-9a-f]{16}, got "
+        std::regex_match(h.err.str(), std::regex("lumek: wrong frame on thread 1, round 1: row 1, "
+                                                 "repetition 2: expected [0-9a-f]{16}, got "
                                                  "[0-9a-f]{16}\n")))
         << h.err.str();
-    std::smatch rounds;
     const std::string out = h.out.str();
-    ASSERT_TRUE(std::regex_search(out, rounds, std::regex("Stopped after .*: ([0-9]+) rounds")))
+    EXPECT_EQ(count(out, std::regex("could not all be bound to processors \\(the system refused "
+                                    "processor [0-9]+\\): those not bound are named by number")),
+              1u)
         << out;
-    EXPECT_GE(std::stoi(rounds[1]), 4) << "it went on after the wrong frame";
-    EXPECT_NE(out.find("1 frame was WRONG.\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n  thread 1: "), std::string::npos) << out;
+}
+
+// A run of three (shortened) minutes that ends by itself; its last minute
+// is made slower, which the end's comparison shows. The sensors are fake.
+TEST(StressRun, ASetLengthEndsTheRunByItselfAndComparesTheFirstAndLastMinute) {
+    test::FakeTree tree;
+    tree.put("/sys/class/hwmon/hwmon0/name", "k10temp\n");
+    tree.put("/sys/class/hwmon/hwmon0/temp1_label", "Tctl\n");
+    tree.put("/sys/class/hwmon/hwmon0/temp1_input", "71250\n");
+    Harness h;
+    h.bind();
+    for (int id : h.env.processors)
+        tree.put("/sys/devices/system/cpu/cpu" + std::to_string(id) + "/cpufreq/scaling_cur_freq",
+                 "3490000\n");
+    h.env.sensors = os::readLinuxSensors(tree.root(), h.env.processors);
+    h.env.timeScale = 0.01;  // a minute is 0.6 s
+    h.env.stopRequested = [] { return false; };
+    // From 0.9 s on (the first minute is over, the last not begun) every
+    // frame takes 20 ms more.
+    auto first = std::make_shared<std::atomic<int64_t>>(0);
+    h.env.tamper = [first](FrameImage&, int, uint64_t round, const BenchFrame&) {
+        if (round == 0) return;
+        const int64_t now = steadyNanoseconds();
+        int64_t expected = 0;
+        first->compare_exchange_strong(expected, now);
+        if (now - first->load() > 900'000'000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    };
+    const auto start = Clock::now();
+    EXPECT_EQ(StressRun("-t3 -stress3", h.env), 0);
+    const double took = std::chrono::duration<double>(Clock::now() - start).count();
+    EXPECT_GE(took, 1.8);
+    const std::string out = h.out.str();
+    EXPECT_NE(out.find(", for 3 minutes. Stop it earlier with Ctrl+C.\n"), std::string::npos);
+    EXPECT_NE(out.find("Temperatures: k10temp Tctl.\n"), std::string::npos) << out;
+    EXPECT_GE(count(out, std::regex("  errors 0  0:0[01] left  clock [0-9.-]+ GHz  cpufreq 3.49 "
+                                    "GHz  71 \xC2\xB0"
+                                    "C\n")),
+              2u)
+        << out;
+    EXPECT_TRUE(std::regex_search(
+        out, std::regex("\nFinished after 0:0[1-9] as set: [0-9]+ rounds, [0-9]+ frames on "
+                        "2 threads \\([0-9.]+ frames per second\\); every frame was right.\n")))
+        << out;
+    EXPECT_NE(out.find(" (estimated), cpufreq 3.49 GHz; highest temperature 71 \xC2\xB0"
+                       "C (k10temp Tctl).\n"),
+              std::string::npos)
+        << out;
+    EXPECT_TRUE(std::regex_search(
+        out, std::regex("\nThroughput [0-9.]+ frames/s in the first minute, [0-9.]+ in the last.\n"
+                        "Throughput fell by [0-9]+ % over the run: the processor may be "
+                        "throttling.\n$")))
+        << out;
+    EXPECT_TRUE(h.err.str().empty()) << h.err.str();
+}
+
+// A thread held for a second finishes no frame: it is reported as it
+// happens and again when it goes on; with a wrong frame besides, the run
+// ends with 2.
+TEST(StressRun, AStalledThreadIsReportedAndAWrongFrameBesidesMakesTwo) {
+    Harness h;
+    h.env.stallSeconds = 0.4;
+    auto released = std::make_shared<std::atomic<int64_t>>(0);
+    h.env.tamper = [released](FrameImage& image, int thread, uint64_t round, const BenchFrame& f) {
+        if (thread == 1 && round == 2 && f.index == 3) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            released->store(steadyNanoseconds());
+        }
+        if (thread == 0 && round == 2 && f.index == 5) image.pixels[8] ^= 2;
+    };
+    h.env.stopRequested = [released] {
+        return released->load() > 0 && steadyNanoseconds() - released->load() > 300'000'000;
+    };
+    EXPECT_EQ(StressRun("-stress", h.env), 2);
+    const std::string err = h.err.str();
+    EXPECT_NE(err.find("lumek: thread 1 has finished no frame for 0.4 s: its thread is stalled "
+                       "(hung or livelocked)\n"),
+              std::string::npos)
+        << err;
+    EXPECT_TRUE(std::regex_search(
+        err, std::regex("lumek: thread 1 finishes frames again, after [12] s without\n")))
+        << err;
+    EXPECT_NE(err.find("lumek: wrong frame on thread 0, round 2"), std::string::npos) << err;
+    const std::string out = h.out.str();
+    EXPECT_NE(out.find("\n  thread 1: "), std::string::npos);
+    EXPECT_TRUE(std::regex_search(out, std::regex("\n  thread 1: .*, every frame right, stalled "
+                                                  "1 time\n")))
+        << out;
+}
+
+// A thread that never comes back does not keep the run from ending: it is
+// given up on, and the run ends with 3.
+TEST(StressRun, AThreadHeldThroughTheEndIsLeftBehindAndTheStatusIsThree) {
+    Harness h;
+    h.bind();
+    h.env.stallSeconds = 0.4;
+    struct Hold {
+        std::atomic<int64_t> since{0};
+        std::atomic<int> processor{-1};
+        std::atomic<bool> release{false};
+    };
+    auto hold = std::make_shared<Hold>();
+    h.env.tamper = [hold](FrameImage&, int thread, uint64_t round, const BenchFrame& f) {
+        if (thread != 1 || round != 2 || f.index != 3) return;
+        hold->processor.store(os::currentProcessor());
+        hold->since.store(steadyNanoseconds());
+        while (!hold->release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    h.env.stopRequested = [hold] {
+        return hold->since.load() > 0 && steadyNanoseconds() - hold->since.load() > 800'000'000;
+    };
+    EXPECT_EQ(StressRun("-stress", h.env), 3);
+    const std::string name = h.name(hold->processor.load());
+    // (Under an emulator the other thread may stall for a moment too.)
+    const std::string err = h.err.str();
+    const std::string stalled = "lumek: " + name +
+                                " has finished no frame for 0.4 s: its thread is stalled (hung or "
+                                "livelocked)\n";
+    const std::string left = "lumek: " + name +
+                             " did not finish its round; its thread is left running as the "
+                             "program ends\n";
+    EXPECT_NE(err.find(stalled), std::string::npos) << err;
+    EXPECT_NE(err.find(left), std::string::npos) << err;
+    EXPECT_EQ(count(err, std::regex("did not finish")), 1u) << "only that one";
+    EXPECT_NE(h.out.str().find("every frame was right.\n"), std::string::npos) << h.out.str();
+    EXPECT_NE(h.out.str().find("  " + name + ": "), std::string::npos) << h.out.str();
+    hold->release.store(true);  // it finishes its round and ends, writing nothing
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(h.err.str(), err);
+}
+
+// The core cycle's one thread, sampled from /proc as it runs, goes over
+// every core (the first processor of each) and no other processor.
+TEST(CycleRun, ItsThreadMovesOverEveryCoreAndTheSummaryHasALineForEach) {
+    Harness h;
+    h.bind();
+    h.env.timeScale = 0.3;  // 0.3 s on each core
+    const std::vector<int> cores = h.env.topology.onePerCore(h.env.processors);
+    std::set<int> seen, elsewhere;
+    // Its thread id, once it renders (it starts wherever the system puts
+    // it, then binds itself).
+    auto worker = std::make_shared<std::atomic<int>>(0);
+    h.env.tamper = [worker](FrameImage&, int, uint64_t round, const BenchFrame&) {
+        if (round > 0) worker->store(static_cast<int>(gettid()));
+    };
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    h.env.stopRequested = [&] {
+        const std::map<int, int> threads = test::lastProcessors(getpid());
+        const auto it = threads.find(worker->load());
+        if (it != threads.end()) {
+            if (std::find(cores.begin(), cores.end(), it->second) != cores.end())
+                seen.insert(it->second);
+            else
+                elsewhere.insert(it->second);
+        }
+        return seen.size() == cores.size() || Clock::now() > deadline;
+    };
+    EXPECT_EQ(CycleRun("-cycle1", h.env), 0);
+    EXPECT_EQ(seen.size(), cores.size());
+    EXPECT_TRUE(elsewhere.empty()) << *elsewhere.begin();
+    const std::string out = h.out.str();
+    EXPECT_NE(out.find("1 s on each core in turn"), std::string::npos) << out;
+    EXPECT_TRUE(std::regex_search(out, std::regex("\nStopped after [0-9]+:[0-9]{2} in pass [0-9]+ "
+                                                  "\\(1 s on each core\\): [0-9]+ frames; every "
+                                                  "frame was right.\n")))
+        << out;
+    for (int core : cores)
+        EXPECT_TRUE(std::regex_search(
+            out, std::regex("\n  " + literal(h.name(core)) +
+                            ": +[0-9]+:[0-9]{2} on it, [1-9][0-9]* frames?, [0-9.]+ frames/s, "
+                            "clock [0-9.-]+ GHz, every frame right\n")))
+            << core << "\n"
+            << out;
+    EXPECT_TRUE(h.err.str().empty()) << h.err.str();
+}
+
+TEST(CycleRun, WithoutBindingItCannotRun) {
+    Harness h;
+    EXPECT_EQ(CycleRun("-cycle", h.env), 1);
+    EXPECT_NE(h.err.str().find("does not tell which processors there are"), std::string::npos);
+
+    Harness refused;
+    refused.bind();
+    refused.env.pin = [](int) { return false; };
+    EXPECT_EQ(CycleRun("-cycle", refused.env), 1);
+    EXPECT_TRUE(std::regex_search(refused.err.str(),
+                                  std::regex("^lumek: -cycle could not bind its thread to "
+                                             "processor [0-9]+ \\(the system refused\\)")))
+        << refused.err.str();
 }
 
 }  // namespace

@@ -122,7 +122,7 @@ TEST_F(RecordStream, IsTheWholeShowAsAValidStreamWithPinnedBytes) {
     // Progress on stderr, ending with the summary.
     EXPECT_NE(result->err.find("Recorded 18721 frames (show time 5:12) in "), std::string::npos)
         << result->err;
-    EXPECT_NE(result->err.find(" 50 %  9360 frames  show time 2:36"), std::string::npos)
+    EXPECT_NE(result->err.find(" 50 %  9360 frames  show time 2:35"), std::string::npos)
         << result->err;
 }
 

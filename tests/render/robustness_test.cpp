@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "os/threads.h"
 #include "render/renderer.h"
 #include "render/targets.h"
 #include "render/worker_pool.h"
@@ -26,7 +27,7 @@ const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 TEST(WorkerPool, AThreadThatCannotStartLeavesThePoolWithTheOthers) {
     for (int k : {1, 2, 3}) {
-        WorkerPool::failHelperStartForTests(k);
+        os::ThreadGroup::failStartForTests(k);
         {
             WorkerPool pool(4);
             EXPECT_EQ(pool.size(), k) << "helpers before the failed one, and the caller";
@@ -34,7 +35,7 @@ TEST(WorkerPool, AThreadThatCannotStartLeavesThePoolWithTheOthers) {
             pool.run([](void* c, int w) { ++static_cast<std::vector<int>*>(c)->at(w); }, &ran);
             for (int w = 0; w < 4; ++w) EXPECT_EQ(ran[w], w < k ? 1 : 0) << w;
         }  // shuts down cleanly: the test would hang otherwise
-        WorkerPool::failHelperStartForTests(0);
+        os::ThreadGroup::failStartForTests(0);
     }
 }
 
@@ -44,9 +45,9 @@ TEST(WorkerPool, ARendererWithFewerThreadsRendersTheSameBytes) {
     FrameImage full(256, 256, 1.333f), reduced(256, 256, 1.333f);
     RandomStream a, b;
     RayRenderer all(&full, a, 4);
-    WorkerPool::failHelperStartForTests(2);
+    os::ThreadGroup::failStartForTests(2);
     RayRenderer fewer(&reduced, b, 4);
-    WorkerPool::failHelperStartForTests(0);
+    os::ThreadGroup::failStartForTests(0);
     EXPECT_EQ(all.threads(), 4);
     EXPECT_EQ(fewer.threads(), 2);
     for (int row = 1; row <= kShotCount; ++row) {
@@ -187,6 +188,27 @@ TEST(FastRender, AgreesBeyondTheShippedColoursAndFalloffs) {
         const std::string what = "colours up to " + std::to_string(outside);
         expectEveryRowShaderAgrees(edge.list, what.c_str());
     }
+}
+
+// The lane-mask shaders keep each side's nearest hit as one number that
+// holds the distance and the shape: ties must still go to the earlier shape,
+// and hits at 1,000,000 or beyond must not count when a line has several
+// candidates (a single candidate has no limit).
+TEST(FastRender, AgreesWhereHitsTieOrLieBeyondTheLimit) {
+    OwnedScene ties;
+    for (int copy = 0; copy < 2; ++copy) {
+        ties.disc(0.3f, 0.2f, 0.1f, 200 - 100 * copy, 40 + 100 * copy, 90, 1.0f + copy);
+        ties.segment(-0.8f, -0.5f, 0.7f, 0.4f, 30 + 150 * copy, 220 - 150 * copy, 60, 2.0f - copy);
+    }
+    ties.segment(0.7f, 0.4f, -0.8f, -0.5f, 10, 10, 250, 0.5f);
+    expectEveryRowShaderAgrees(ties.list, "shapes at the same distance");
+
+    OwnedScene far;
+    far.disc(2.0e5f, 1.0e6f, 0.0f, 250, 200, 0, 0.0f);
+    far.disc(3.0e5f, -1.1e6f, 0.1f, 0, 200, 250, 0.0f);
+    far.segment(0.9e6f, -1.0e6f, 1.1e6f, 1.0e6f, 120, 0, 120, 0.0f);
+    far.disc(0.2f, 0.1f, -0.2f, 90, 90, 90, 3.0f);
+    expectEveryRowShaderAgrees(far.list, "hits around 1,000,000");
 }
 
 TEST(FastRender, AgreesForInfiniteAndUndefinedCoordinates) {

@@ -145,7 +145,9 @@ TEST(ScreenshotRun, AStopRequestEndsTheRunBetweenPicturesWithStatus130) {
     EXPECT_EQ(ScreenshotRun("-shot1 -shot2 -shot3 -shot4", env), kStoppedStatus);
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"ColorCircles.raw", "Lumeklogo.raw"}));
     EXPECT_EQ(out.str(), "Lumeklogo.raw  2359296 bytes\nColorCircles.raw  2359296 bytes\n");
-    EXPECT_EQ(err.str(), "lumek: stopped before every picture was written\n");
+    EXPECT_EQ(err.str(),
+              "lumek: stopped before every picture was written; not written: Boxes.raw, "
+              "Spotlight.raw\n");
     EXPECT_EQ(slots.currentImage, nullptr);
     EXPECT_TRUE(lib[kBoxes].empty());
 }

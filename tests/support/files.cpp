@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -33,6 +34,13 @@ std::vector<std::string> TempDir::entries() const {
     return names;
 }
 
+FakeTree& FakeTree::put(const std::string& path, const std::string& content) {
+    const fs::path full = dir_.path() + path;
+    fs::create_directories(full.parent_path());
+    writeFile(full.string(), content);
+    return *this;
+}
+
 ScopedWorkingDir::ScopedWorkingDir(const std::string& dir) : previous_(fs::current_path()) {
     fs::current_path(dir);
 }
@@ -45,6 +53,13 @@ ScopedWorkingDir::~ScopedWorkingDir() {
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

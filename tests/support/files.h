@@ -23,6 +23,18 @@ class TempDir {
     std::string path_;
 };
 
+// A fake root for the readers of /proc and /sys: files put at absolute
+// paths land below a temporary folder, whose path is the reader's root.
+class FakeTree {
+  public:
+    // Writes `content` at `path` ("/proc/self/cgroup"), making its folders.
+    FakeTree& put(const std::string& path, const std::string& content);
+    const std::string& root() const { return dir_.path(); }
+
+  private:
+    TempDir dir_;
+};
+
 // Makes `dir` the working directory until the end of scope.
 class ScopedWorkingDir {
   public:
@@ -36,6 +48,8 @@ class ScopedWorkingDir {
 };
 
 std::string readFile(const std::string& path);
+// The text's lines, without their line ends.
+std::vector<std::string> lines(const std::string& text);
 void writeFile(const std::string& path, const std::string& bytes);
 
 struct ProcessResult {

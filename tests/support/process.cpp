@@ -8,8 +8,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -50,13 +52,18 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::vector<std::string>& env, const std::string& workingDir,
-                           const std::string& outPath, const std::string& errPath) {
+                           const std::string& outPath, const std::string& errPath,
+                           const std::vector<int>& ignoredSignals) {
     std::vector<std::string> args = argv;
     std::vector<std::string> vars = mergedEnvironment(env);
     std::vector<char*> argp = pointers(args), envp = pointers(vars);
     pid_ = ::fork();
     if (pid_ == 0) {
         ::setpgid(0, 0);
+        // What the test runner ignores (a shell's background job ignores
+        // SIGINT) must not leak into the program under test.
+        for (int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) ::signal(number, SIG_DFL);
+        for (int number : ignoredSignals) ::signal(number, SIG_IGN);
         const int in = ::open("/dev/null", O_RDONLY);
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -144,6 +151,53 @@ long residentKiB(pid_t pid) {
     while (std::getline(status, line))
         if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
     return 0;
+}
+
+namespace {
+
+// The threads of a running process: their ids and /proc folders.
+std::map<int, std::filesystem::path> tasks(pid_t pid) {
+    std::map<int, std::filesystem::path> out;
+    std::error_code ec;
+    const std::string dir = "/proc/" + std::to_string(pid) + "/task";
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        out[std::atoi(it->path().filename().c_str())] = it->path();
+    return out;
+}
+
+}  // namespace
+
+std::map<int, std::string> allowedProcessors(pid_t pid) {
+    std::map<int, std::string> out;
+    for (const auto& [tid, dir] : tasks(pid)) {
+        std::ifstream in(dir / "status");
+        std::string line;
+        while (std::getline(in, line))
+            if (line.rfind("Cpus_allowed_list:", 0) == 0) {
+                std::istringstream words(line.substr(18));
+                words >> out[tid];
+            }
+    }
+    return out;
+}
+
+std::map<int, int> lastProcessors(pid_t pid) {
+    std::map<int, int> out;
+    for (const auto& [tid, dir] : tasks(pid)) {
+        std::ifstream in(dir / "stat");
+        std::string stat;
+        std::getline(in, stat);
+        // The name in parentheses may hold blanks; field 3 follows the last
+        // closing one.
+        const size_t close = stat.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(stat.substr(close + 1));
+        std::string field;
+        int number = 2;
+        while (number < 39 && fields >> field) ++number;
+        if (number == 39) out[tid] = std::atoi(field.c_str());
+    }
+    return out;
 }
 
 }  // namespace lumek::test

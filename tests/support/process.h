@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,9 +15,11 @@ namespace lumek::test {
 class ChildProcess {
   public:
     // `env` entries "NAME=value" set a variable, a bare "NAME" removes it.
+    // The program starts with the stop signals at their defaults, but for
+    // `ignoredSignals`, which it inherits as ignored.
     ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                  const std::string& workingDir, const std::string& outPath,
-                 const std::string& errPath);
+                 const std::string& errPath, const std::vector<int>& ignoredSignals = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -59,5 +62,14 @@ class XvfbServer {
 
 // Resident memory of a running process in KiB (0 if unknown).
 long residentKiB(pid_t pid);
+
+// Each thread of a running process (by thread id) and the processor it
+// last ran on: field 39 of /proc/<pid>/task/<tid>/stat.
+std::map<int, int> lastProcessors(pid_t pid);
+
+// Each thread of a running process and the processors it may run on, its
+// affinity: "Cpus_allowed_list" of /proc/<pid>/task/<tid>/status ("1",
+// "0-3").
+std::map<int, std::string> allowedProcessors(pid_t pid);
 
 }  // namespace lumek::test

@@ -6,12 +6,16 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/verify.h"
+#include "os/processors.h"
 #include "support/files.h"
 #include "support/golden.h"
 #include "support/png_decode.h"
@@ -117,6 +121,46 @@ TEST_F(UnderWine, TheRecordedShowIsTheLinuxStreamByteForByte) {
               "e2911e970cf0da1d4842c10f45f3eb1753a2d6f89a1b143418a84e3fb5f60a1d");
 }
 
+// The result record of the Windows program names Windows and Wine, and
+// measured the same work as every other build.
+TEST_F(UnderWine, TheBenchmarksRecordParsesAndNamesWine) {
+    TempDir dir;
+    const ProcessResult run = wine(LUMEK_WINDOWS_EXE, "-bench -json", dir.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json record = nlohmann::json::parse(run.out);
+    EXPECT_EQ(record, nlohmann::json::parse(readFile(dir.file("bench.jsonl"))));
+    EXPECT_EQ(record["machine"]["os"]["name"], "Windows");
+    EXPECT_TRUE(record["machine"]["os"]["wine"].is_string()) << record["machine"].dump();
+    EXPECT_EQ(record["program"]["target"], "windows-x86_64");
+    EXPECT_EQ(record["check"]["wrongFrames"], 0);
+    EXPECT_EQ(record["workload"]["id"], hashHex(benchWorkloadId()));
+    EXPECT_GE(record["oneThread"]["rounds"].get<int>(), 1);
+    EXPECT_NE(readFile(dir.file("bench.txt")).find("\r\n\r\n"), std::string::npos);
+}
+
+// NUL is a character device, as a console is, but no terminal: the video
+// goes into it like into any file.
+TEST_F(UnderWine, ARecordingIntoNulIsNotRefusedAsATerminal) {
+    TempDir dir;
+    const std::string exe = "Z:" + std::regex_replace(LUMEK_WINDOWS_EXE, std::regex("/"), "\\");
+    const ProcessResult run =
+        test::runCommand(exportWineEnvironment() + "unset DISPLAY; wine cmd /c " +
+                             shellQuote(exe + " -record -t1 > NUL"),
+                         dir.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Recorded 18721 frames"), std::string::npos) << run.err;
+}
+
+// A full disk behind standard output is a failure, as on Linux.
+TEST_F(UnderWine, AFullStandardOutputEndsWithStatusOne) {
+    TempDir dir;
+    const ProcessResult run = wine(LUMEK_WINDOWS_EXE, "-shot1 >/dev/full", dir.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(withoutCarriageReturns(run.err),
+              "lumek: cannot write to standard output: No space left on device\n");
+    EXPECT_EQ(test::sha256OfFile(dir.file("Lumeklogo.raw")), test::kGoldenShots[0].second);
+}
+
 // The direction table, every view of the show and a small rendering of it
 // every quarter second: any value the C runtime's sin or cos rounds
 // differently shows up here as the first line that differs.
@@ -175,6 +219,49 @@ TEST_F(UnderWine, BenchmarkChecksEveryFrameAndAppendsFiveLinesWithCrLfEndings) {
     }
     EXPECT_EQ(feeds, 11u);
     EXPECT_EQ(pairs, feeds);
+}
+
+// The Windows program binds each thread of -stress to a processor of its
+// own (Wine passes SetThreadGroupAffinity on to Linux, whose /proc shows
+// each thread's affinity) and names the processors in its summary.
+TEST_F(UnderWine, StressBindsItsThreadsAndNamesTheirProcessors) {
+    TempDir dir;
+    std::vector<std::string> env = wineEnvironment();
+    env.push_back("DISPLAY");
+    ChildProcess lumek({WINE_EXE, LUMEK_WINDOWS_EXE, "-stress"}, env, dir.path(), dir.file("out"),
+                       dir.file("err"));
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (readFile(dir.file("out")).find("Temperatures") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(100ms);
+    // Each usable processor is the whole affinity of one thread.
+    std::set<std::string> alone;
+    for (int sample = 0; sample < 20; ++sample) {
+        for (const auto& [tid, list] : test::allowedProcessors(lumek.pid()))
+            if (list.find_first_of(",-") == std::string::npos) alone.insert(list);
+        std::this_thread::sleep_for(100ms);
+    }
+    lumek.signal(SIGINT);  // Wine's console gets Ctrl+C
+    EXPECT_EQ(lumek.waitFor(30s), 0) << readFile(dir.file("err"));
+    const std::vector<int> usable = os::affinityProcessors();
+    std::set<std::string> expected;
+    std::string list;
+    for (int id : usable) {
+        expected.insert(std::to_string(id));
+        list += (list.empty() ? "" : ", ") + std::to_string(id);
+    }
+    EXPECT_EQ(alone, expected);
+    const std::string out = withoutCarriageReturns(readFile(dir.file("out")));
+    EXPECT_NE(out.find("\nEach thread is bound to a processor: " + list + ".\n"), std::string::npos)
+        << out;
+    const std::regex row(
+        "\n  processor [0-9]+ \\(core [0-9]+(, [a-z]+ thread)?; package "
+        "[0-9]+\\): +[0-9]+ rounds, [0-9]+ frames, ");
+    EXPECT_EQ(
+        std::distance(std::sregex_iterator(out.begin(), out.end(), row), std::sregex_iterator()),
+        static_cast<long>(usable.size()))
+        << out;
+    EXPECT_NE(out.find("every frame was right.\n"), std::string::npos) << out;
 }
 
 // Switches inside the program's own path are never seen, whether the path

@@ -1,0 +1,33 @@
+// Earlier results in "bench.jsonl": the last one that measured the same work
+// on the same machine, and how this run compares with it. The file is only
+// read here, never rewritten.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench/export_json.h"
+
+namespace lumek {
+
+struct History {
+    // The last earlier record of the same workload on the same machine:
+    // processor model, usable processor count and row shader alike.
+    std::optional<PastResult> lastComparable;
+    std::vector<size_t> skippedLines;  // numbered from 1: not records this program reads
+};
+
+// Reads the file at `path` (none is an empty history).
+History readHistory(const std::string& path, const BenchResult& now);
+
+// "Compared with the run of 2026-12-08T12:30:05Z: one thread +2.3 %, more
+// than the two runs' spread (1.1 %); all threads -0.4 %, within the two
+// runs' spread (1.5 %)."
+std::string comparisonLine(const PastResult& before, const BenchResult& now);
+
+// "lumek: bench.jsonl: skipped 2 lines that are not results this program
+// reads (3, 7)."
+std::string skippedLinesNote(const std::string& path, const std::vector<size_t>& lines);
+
+}  // namespace lumek

@@ -1,0 +1,43 @@
+// Everything one benchmark run found, as its result record holds it: the
+// program, the time, what was computed, the machine, the entry's figures,
+// the checks and every round.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "bench/report.h"
+#include "bench/rounds.h"
+#include "os/machine.h"
+
+namespace lumek {
+
+struct BenchResult {
+    std::string version;    // the program's
+    std::string compiler;   // "GCC 12.2.0"
+    std::string target;     // "linux-x86_64"
+    std::string rowShader;  // the one that rendered
+    std::string utc;        // when the record was made, "2026-12-08T12:34:56Z"
+    LocalTime local;        // the entry's date and time
+    uint64_t workloadId = 0;
+    os::MachineInfo machine;
+    uint32_t renderMs = 0;
+    uint32_t cpuMs = 0;
+    uint64_t framesChecked = 0;
+    uint64_t wrongFrames = 0;
+    RoundFigures oneThread;
+    RoundFigures allThreads;
+    // One bound thread on each physical core, where cores have more than
+    // one hardware thread.
+    std::optional<RoundFigures> physicalCores;
+};
+
+// The compiler and the target this program was built by and for.
+std::string compilerName();
+std::string targetName();
+
+// Now in UTC, ISO 8601 to the second.
+std::string utcNow();
+
+}  // namespace lumek

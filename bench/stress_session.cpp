@@ -1,0 +1,338 @@
+#include "bench/stress_session.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <thread>
+
+#include "render/bytes.h"
+
+namespace lumek::stability {
+
+namespace {
+
+using progress::fixed;
+using progress::plural;
+
+constexpr double kTick = 0.05;  // the watching thread's step, in seconds
+
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", seconds);
+    return text;
+}
+
+std::string celsius(double degrees) {
+    return fixed(degrees, 0) +
+           " \xC2\xB0"
+           "C";
+}
+
+}  // namespace
+
+Shared::Shared(const StressEnvironment& env, const std::vector<int>& processors, int slotCount,
+               int workerCount, bool cycleMode)
+    : slots(static_cast<size_t>(slotCount)),
+      workers(static_cast<size_t>(workerCount)),
+      processorOf(static_cast<size_t>(slotCount), -1),
+      processorNames(static_cast<size_t>(slotCount)),
+      cycle(cycleMode),
+      log(env.err),
+      pin(env.pin),
+      measureClock(env.measureClock) {
+    for (size_t i = 0; i < processors.size() && i < processorOf.size(); ++i) {
+        processorOf[i] = processors[i];
+        processorNames[i] = env.topology.find(processors[i]).describe();
+    }
+    check.tamper = env.tamper;
+    check.wrong = [this](const WrongFrame& w) {
+        std::ostringstream line;
+        // Round 0 is the warm-up, on the starting thread.
+        line << "lumek: wrong frame on " << (w.round == 0 ? "thread 0" : name(w.thread))
+             << ", round " << w.round << ": row " << w.frame.row << ", repetition "
+             << w.frame.repetition << ": expected " << hashHex(w.expected) << ", got "
+             << hashHex(w.actual) << "\n";
+        log.write(line.str());
+    };
+    startState = benchStartState(check, warmUpRight);
+    if (!warmUpRight) slots[0].wrong.fetch_add(1);
+}
+
+std::string Shared::name(int slot) const {
+    const size_t i = static_cast<size_t>(slot);
+    const Worker& w = workers[cycle ? 0 : i];
+    return w.binding.load() == kBound ? processorNames[i] : "thread " + std::to_string(slot);
+}
+
+std::unique_ptr<BenchWorker> makeWorker(Shared& s) {
+    try {
+        return std::make_unique<BenchWorker>(s.startState);
+    } catch (const std::bad_alloc& e) {
+        std::lock_guard<std::mutex> lock(s.memoryMutex);
+        s.memoryText = lumek::memoryText(e);
+        s.memoryShort.store(true);
+        return nullptr;
+    }
+}
+
+void renderOn(Shared& s, Worker& w, BenchWorker& bench, int slot, uint64_t round) {
+    Slot& at = s.slots[static_cast<size_t>(slot)];
+    if (w.measure.exchange(false)) {
+        const double mhz = s.measureClock();
+        if (mhz > 0) {
+            at.clockMHz.store(mhz);
+            if (at.clockLow.load() == 0 || mhz < at.clockLow.load()) at.clockLow.store(mhz);
+            if (mhz > at.clockHigh.load()) at.clockHigh.store(mhz);
+        }
+    }
+    const int64_t start = steadyNanoseconds();
+    const int wrong = bench.renderRound(s.check, slot, round, &at.frames);
+    at.busyNs.fetch_add(steadyNanoseconds() - start, std::memory_order_relaxed);
+    at.wrong.fetch_add(static_cast<uint64_t>(wrong), std::memory_order_relaxed);
+    at.rounds.fetch_add(1, std::memory_order_relaxed);
+}
+
+std::string gigahertz(double low, double high) {
+    const std::string a = fixed(low / 1000, 2), b = fixed(high / 1000, 2);
+    return (a == b ? a : a + "-" + b) + " GHz";
+}
+
+std::string verdict(uint64_t wrong) {
+    if (wrong == 0) return "every frame was right.\n";
+    return std::to_string(wrong) + (wrong == 1 ? " frame was" : " frames were") + " WRONG.\n";
+}
+
+Session::Session(StressEnvironment& env, std::shared_ptr<Shared> shared)
+    : env_(env),
+      s_(std::move(shared)),
+      line_(env.out, env.terminal, env.columns),
+      history_(60 * env.timeScale),
+      watch_(s_->workers.size()),
+      stallsOf_(s_->slots.size(), 0),
+      lastFrames_(s_->slots.size(), 0) {}
+
+int Session::start(std::function<void(int)> body) {
+    running_ = threads_.start(0, static_cast<int>(s_->workers.size()), std::move(body));
+    for (size_t t = static_cast<size_t>(running_); t < s_->workers.size(); ++t)
+        s_->workers[t].done.store(true);
+    start_ = std::chrono::steady_clock::now();
+    return running_;
+}
+
+void Session::awaitBinding() {
+    for (int t = 0; t < running_; ++t) {
+        const Worker& w = s_->workers[static_cast<size_t>(t)];
+        while (w.binding.load() == kPending && !w.done.load() && !env_.stopRequested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+std::string Session::sensorsText() const {
+    std::string text =
+        "Clocks: estimated on each processor from timed chains of dependent additions";
+    text += env_.sensors.hasClocks() ? ", and cpufreq's. " : ". ";
+    if (env_.sensors.hasTemperatures())
+        text += "Temperatures: " + env_.sensors.temperatureSensors() + ".";
+    else
+        text += "Temperatures: no sensor of the processor was found.";
+    return text + "\n";
+}
+
+void Session::watch(double length, const std::function<void(double now)>& report) {
+    const double every = env_.terminal ? env_.terminalSeconds : env_.progressSeconds;
+    double next = every;
+    lastTick_ = 0;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(kTick));
+        const double now = seconds();
+        history_.add(now, totals().frames);
+        checkStalls(now);
+        if (env_.stopRequested()) break;
+        if (length > 0 && now >= length) {
+            finishedAsSet_ = true;
+            break;
+        }
+        if (s_->memoryShort.load() || s_->refused.load() >= 0 || allDone()) break;
+        if (now < next) continue;
+        next += every;
+        report(now);
+        lastReport_ = now;
+        for (Worker& w : s_->workers) w.measure.store(true);
+    }
+}
+
+void Session::stop() {
+    s_->stop.store(true);
+    for (;;) {
+        bool waiting = false;
+        for (size_t t = 0; t < s_->workers.size(); ++t)
+            if (!s_->workers[t].done.load() && !watch_[t].stalled) waiting = true;
+        if (!waiting) break;
+        std::this_thread::sleep_for(std::chrono::duration<double>(kTick));
+        checkStalls(seconds());
+    }
+    elapsed_ = seconds();
+    history_.add(elapsed_, totals().frames);
+    line_.finish();
+    for (const Worker& w : s_->workers) {
+        if (w.done.load()) continue;
+        ++leftBehind_;
+        s_->log.write("lumek: " + s_->name(w.slot.load()) +
+                      " did not finish its round; its thread is left running as the program "
+                      "ends\n");
+    }
+    if (leftBehind_ > 0) {
+        s_->log.close();
+        threads_.leave();
+    } else {
+        threads_.join();
+    }
+}
+
+Totals Session::totals() const {
+    Totals t;
+    for (const Slot& slot : s_->slots) {
+        t.frames += slot.frames.load(std::memory_order_relaxed);
+        t.rounds += slot.rounds.load(std::memory_order_relaxed);
+        t.wrong += slot.wrong.load(std::memory_order_relaxed);
+    }
+    return t;
+}
+
+std::string Session::machineNow(const std::vector<int>& slots) {
+    Range estimate, cpufreq;
+    for (int slot : slots) {
+        estimate.add(s_->slots[static_cast<size_t>(slot)].clockMHz.load());
+        const int processor = s_->processorOf[static_cast<size_t>(slot)];
+        if (processor >= 0) cpufreq.add(env_.sensors.clockMHz(processor).value_or(0));
+    }
+    runCpufreq_.add(cpufreq.low);
+    runCpufreq_.add(cpufreq.high);
+    std::string text;
+    if (estimate.known()) text += "  clock " + gigahertz(estimate.low, estimate.high);
+    if (cpufreq.known()) text += "  cpufreq " + gigahertz(cpufreq.low, cpufreq.high);
+    if (const std::optional<os::Temperature> hot = env_.sensors.hottest()) {
+        text += "  " + celsius(hot->celsius);
+        if (!hottest_ || hot->celsius > hottest_->celsius) hottest_ = hot;
+    }
+    return text;
+}
+
+std::vector<double> Session::intervalRates(double now) {
+    std::vector<double> rates(s_->slots.size(), 0);
+    const double span = now - lastReport_;
+    for (size_t i = 0; i < s_->slots.size(); ++i) {
+        const uint64_t frames = s_->slots[i].frames.load(std::memory_order_relaxed);
+        rates[i] = span > 0 ? static_cast<double>(frames - lastFrames_[i]) / span : 0;
+        lastFrames_[i] = frames;
+    }
+    return rates;
+}
+
+std::string Session::slotRows(const std::vector<int>& slots,
+                              const std::function<std::string(int slot)>& what) const {
+    size_t width = 0;
+    for (int slot : slots) width = std::max(width, s_->name(slot).size());
+    std::string rows;
+    for (int slot : slots) {
+        const std::string name = s_->name(slot);
+        rows += "  " + name + ":" + std::string(width - name.size() + 1, ' ') + what(slot);
+        const uint64_t wrong = s_->slots[static_cast<size_t>(slot)].wrong.load();
+        rows += wrong == 0 ? ", every frame right" : ", " + std::to_string(wrong) + " WRONG";
+        const int stalls = stallsOf_[static_cast<size_t>(slot)];
+        if (stalls > 0)
+            rows += ", stalled " + plural(static_cast<uint64_t>(stalls), "time", "times");
+        rows += "\n";
+    }
+    return rows;
+}
+
+std::string Session::slotClock(int slot) const {
+    const Slot& at = s_->slots[static_cast<size_t>(slot)];
+    if (at.clockHigh.load() <= 0) return "";
+    return ", clock " + gigahertz(at.clockLow.load(), at.clockHigh.load());
+}
+
+std::string Session::machineSummary(bool throughput) const {
+    Range clocks;
+    for (const Slot& at : s_->slots) {
+        clocks.add(at.clockLow.load());
+        clocks.add(at.clockHigh.load());
+    }
+    std::string text;
+    if (clocks.known()) text += "Clock " + gigahertz(clocks.low, clocks.high) + " (estimated)";
+    if (runCpufreq_.known())
+        text += (text.empty() ? "Cpufreq " : ", cpufreq ") +
+                gigahertz(runCpufreq_.low, runCpufreq_.high);
+    if (hottest_)
+        text += (text.empty() ? "Highest temperature " : "; highest temperature ") +
+                celsius(hottest_->celsius) + " (" + hottest_->sensor + ")";
+    if (!text.empty()) text += ".\n";
+    if (!throughput) return text;
+    if (const std::optional<ThroughputHistory::Rates> r = history_.rates()) {
+        text += "Throughput " + fixed(r->first, 1) + " frames/s in the first minute, " +
+                fixed(r->last, 1) + " in the last.\n";
+        if (r->fall() > 0.05)
+            text += "Throughput fell by " + fixed(r->fall() * 100, 0) +
+                    " % over the run: the processor may be throttling.\n";
+    }
+    return text;
+}
+
+int Session::status() const {
+    if (s_->memoryShort.load()) return 1;
+    if (totals().wrong > 0) return 2;
+    if (stalls_ > 0 || leftBehind_ > 0) return 3;
+    return 0;
+}
+
+bool Session::reportMemoryShort() const {
+    if (!s_->memoryShort.load()) return false;
+    std::lock_guard<std::mutex> lock(s_->memoryMutex);
+    *env_.err << "lumek: " << s_->memoryText << "\n" << std::flush;
+    return true;
+}
+
+bool Session::allDone() const {
+    for (const Worker& w : s_->workers)
+        if (!w.done.load()) return false;
+    return true;
+}
+
+uint64_t Session::workerFrames(size_t t) const {
+    // -cycle's one thread feeds every slot in turn.
+    if (s_->cycle) return totals().frames;
+    return s_->slots[t].frames.load(std::memory_order_relaxed);
+}
+
+void Session::checkStalls(double now) {
+    // A watcher that did not run for a second means the whole process stood
+    // still (a suspend, a debugger): no thread's fault.
+    if (now - lastTick_ > 1.0)
+        for (Watch& w : watch_) w.since += now - lastTick_ - kTick;
+    lastTick_ = now;
+    for (size_t t = 0; t < watch_.size(); ++t) {
+        const Worker& worker = s_->workers[t];
+        if (worker.done.load()) continue;
+        Watch& w = watch_[t];
+        const uint64_t frames = workerFrames(t);
+        const int slot = worker.slot.load();
+        if (frames != w.frames) {
+            if (w.stalled)
+                s_->log.write("lumek: " + s_->name(slot) + " finishes frames again, after " +
+                              secondsText(std::round(now - w.since)) + " without\n");
+            w = {frames, now, false};
+            continue;
+        }
+        if (w.stalled || now - w.since < env_.stallSeconds) continue;
+        w.stalled = true;
+        ++stalls_;
+        ++stallsOf_[static_cast<size_t>(slot)];
+        s_->log.write("lumek: " + s_->name(slot) + " has finished no frame for " +
+                      secondsText(env_.stallSeconds) +
+                      ": its thread is stalled (hung or livelocked)\n");
+    }
+}
+
+}  // namespace lumek::stability

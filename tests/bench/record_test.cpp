@@ -1,0 +1,258 @@
+// The benchmark's result record: every figure of the run in "bench.jsonl",
+// the same document alone on stdout with -json, and the comparison with the
+// last run of the same work on the same machine.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/bench.h"
+#include "bench/export_json.h"
+#include "bench/history.h"
+#include "bench/statistics.h"
+#include "os/processors.h"
+#include "support/files.h"
+
+namespace lumek {
+namespace {
+
+using Json = nlohmann::json;
+
+struct BenchRun {
+    BenchRun() : env(library, slots, random, elapsed, lastTick) {
+        env.out = &out;
+        env.err = &err;
+        env.roundSeconds = 0.05;
+        env.threads = 2;
+        env.version = "9.8.7";
+        env.localTime = [] { return LocalTime{6, 12, 2026, 9, 5}; };
+        env.utcNow = [] { return std::string("2026-12-06T08:05:00Z"); };
+        env.machine.processor = {"Vendor", "Model 1"};
+        env.machine.logicalOnline = 4;
+        env.machine.logicalUsable = 2;
+        env.machine.physicalCores = 2;
+        env.machine.threadsPerCore = 1;
+        env.machine.packages = 1;
+        env.machine.system = {"Linux", "6.1", "Debian", ""};
+    }
+    int operator()(const char* args = "-bench") { return *BenchmarkRun(args, env); }
+
+    SceneLibrary library;
+    RenderSlots slots;
+    RandomStream random;
+    uint32_t elapsed = 0, lastTick = 0;
+    std::ostringstream out, err;
+    BenchEnvironment env;
+};
+
+// The number that the first group of `pattern` finds in `text`.
+double numberIn(const std::string& text, const std::string& pattern) {
+    std::smatch m;
+    EXPECT_TRUE(std::regex_search(text, m, std::regex(pattern))) << pattern << "\n" << text;
+    return m.size() > 1 ? std::stod(m[1]) : -1;
+}
+
+TEST(BenchRecord, HoldsEveryFigureAndEveryRound) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    BenchRun run;
+    ASSERT_EQ(run(), 0) << run.err.str();
+    const std::vector<std::string> file = test::lines(test::readFile("bench.jsonl"));
+    ASSERT_EQ(file.size(), 1u);
+    const Json r = Json::parse(file[0]);
+
+    EXPECT_EQ(r["format"], "lumek-bench");
+    EXPECT_EQ(r["formatVersion"], 1);
+    EXPECT_EQ(r["program"]["version"], "9.8.7");
+    EXPECT_FALSE(r["program"]["compiler"].get<std::string>().empty());
+    EXPECT_FALSE(r["program"]["rowShader"].get<std::string>().empty());
+    EXPECT_EQ(r["time"]["utc"], "2026-12-06T08:05:00Z");
+    EXPECT_EQ(r["time"]["local"], "2026-12-06T09:05");
+    EXPECT_EQ(r["workload"]["id"], hashHex(benchWorkloadId()));
+    EXPECT_EQ(r["workload"]["width"], 128);
+    EXPECT_EQ(r["workload"]["frames"], 32);
+    const Json& m = r["machine"];
+    EXPECT_EQ(m["cpuVendor"], "Vendor");
+    EXPECT_EQ(m["cpuModel"], "Model 1");
+    EXPECT_EQ(m["logicalOnline"], 4);
+    EXPECT_EQ(m["logicalUsable"], 2);
+    EXPECT_EQ(m["physicalCores"], 2);
+    EXPECT_EQ(m["threadsPerCore"], 1);
+    EXPECT_EQ(m["os"]["name"], "Linux");
+    EXPECT_TRUE(m["os"]["wine"].is_null());
+
+    // The entry as its five lines print it.
+    const std::string out = run.out.str();
+    const Json& e = r["entry"];
+    EXPECT_EQ(e["renderMs"].get<double>(), numberIn(out, "Render Dauer: ([0-9]+) ms"));
+    EXPECT_EQ(e["renderRating"].get<double>(), numberIn(out, "ms   Rating: ([0-9.e+-]+) Tq7"));
+    EXPECT_EQ(e["cpuMs"].get<double>(), numberIn(out, "CPUBench Dauer: ([0-9]+) ms"));
+    EXPECT_EQ(e["coefficient"].get<double>(), numberIn(out, "Ratingkoeffizient: ([0-9.e+-]+)"));
+
+    // Every one-thread round, as many as the line says, and their figures.
+    const Json& one = r["oneThread"];
+    const std::vector<int64_t> rounds = one["roundsNs"].get<std::vector<int64_t>>();
+    ASSERT_EQ(rounds.size(), numberIn(out, "One thread: .* \\(median of ([0-9]+) rounds?\\)"));
+    const RoundSummary s = summarizeRounds(rounds);
+    EXPECT_EQ(one["medianNs"].get<double>(), s.medianNs);
+    EXPECT_EQ(one["minNs"].get<double>(), s.minNs);
+    EXPECT_EQ(one["maxNs"].get<double>(), s.maxNs);
+    EXPECT_EQ(one["madNs"].get<double>(), s.madNs);
+    EXPECT_EQ(one["noisy"].get<bool>(), s.noisy());
+    EXPECT_DOUBLE_EQ(one["msPerRound"].get<double>(), s.medianNs / 1e6);
+    EXPECT_DOUBLE_EQ(one["rating"].get<double>(), 33908.0 / one["msPerRound"].get<double>());
+
+    const Json& all = r["allThreads"];
+    EXPECT_EQ(all["threads"], 2);
+    ASSERT_EQ(all["perThread"].size(), 2u);
+    double roundsPerMs = 0;
+    int allRounds = 0;
+    for (const Json& t : all["perThread"]) {
+        roundsPerMs += 1e6 / t["medianNs"].get<double>();
+        allRounds += t["rounds"].get<int>();
+    }
+    EXPECT_EQ(allRounds, numberIn(out, "All threads: .* on 2 threads \\(([0-9]+) rounds?\\)"));
+    EXPECT_DOUBLE_EQ(all["msPerRound"].get<double>(), 1 / roundsPerMs);
+    EXPECT_DOUBLE_EQ(all["rating"].get<double>(), 33908.0 / all["msPerRound"].get<double>());
+    EXPECT_DOUBLE_EQ(all["speedUp"].get<double>(),
+                     one["msPerRound"].get<double>() / all["msPerRound"].get<double>());
+    EXPECT_DOUBLE_EQ(all["efficiency"].get<double>(), all["speedUp"].get<double>() / 2);
+    EXPECT_TRUE(r["physicalCores"].is_null()) << "one thread per core";
+
+    EXPECT_EQ(r["check"]["wrongFrames"], 0);
+    EXPECT_EQ(r["check"]["framesChecked"], 33 + 32 * (rounds.size() + allRounds));
+}
+
+TEST(BenchRecord, WithJsonStdoutHoldsTheRecordAloneAndBenchTxtItsFiveLines) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    BenchRun run;
+    ASSERT_EQ(run("-bench -json"), 0);
+    const std::vector<std::string> out = test::lines(run.out.str());
+    ASSERT_EQ(out.size(), 1u) << run.out.str();
+    EXPECT_EQ(Json::parse(out[0]), Json::parse(test::readFile("bench.jsonl")));
+    EXPECT_EQ(test::lines(test::readFile("bench.txt")).size(), 5u);
+    // What people read went to stderr instead.
+    EXPECT_EQ(run.err.str().rfind("Datum: 6.12.2026   Uhrzeit: 9:5\n", 0), 0u) << run.err.str();
+    EXPECT_NE(run.err.str().find("\nAll threads: "), std::string::npos);
+}
+
+TEST(BenchRecord, CoresWithSeveralThreadsGetAThirdRatingOneBoundThreadPerCore) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    BenchRun run;
+    const int processor = os::affinityProcessors().front();
+    run.env.machine.threadsPerCore = 2;
+    run.env.coreProcessors = {processor};
+    ASSERT_EQ(run(), 0);
+    EXPECT_TRUE(std::regex_search(
+        run.out.str(), std::regex("\nPhysical cores: [0-9.]+ ms per 32 frames on 1 thread, one "
+                                  "bound to each core \\([0-9]+ rounds?\\), rating [0-9.]+ "
+                                  "Tq7-Marks, [0-9.]+ times one thread; the further hardware "
+                                  "threads add -?[0-9]+ %\n")))
+        << run.out.str();
+    const Json r = Json::parse(test::readFile("bench.jsonl"));
+    const Json& phys = r["physicalCores"];
+    ASSERT_TRUE(phys.is_object());
+    EXPECT_EQ(phys["threads"], 1);
+    EXPECT_EQ(phys["pinned"], true);
+    EXPECT_EQ(phys["perThread"][0]["processor"], processor);
+    EXPECT_DOUBLE_EQ(phys["rating"].get<double>(), 33908.0 / phys["msPerRound"].get<double>());
+}
+
+// Rewrites the one record in bench.jsonl with `change` applied.
+void editRecord(const std::function<void(Json&)>& change) {
+    Json r = Json::parse(test::readFile("bench.jsonl"));
+    change(r);
+    test::writeFile("bench.jsonl", r.dump() + "\n");
+}
+
+TEST(BenchRecord, ASecondRunComparesItselfWithTheLastOfTheSameWorkOnTheSameMachine) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    BenchRun first, second;
+    ASSERT_EQ(first(), 0);
+    EXPECT_EQ(first.out.str().find("Compared with"), std::string::npos);
+    second.env.utcNow = [] { return std::string("2026-12-07T08:05:00Z"); };
+    ASSERT_EQ(second(), 0);
+    EXPECT_TRUE(std::regex_search(
+        second.out.str(),
+        std::regex("\nCompared with the run of 2026-12-06T08:05:00Z: one thread [+-][0-9]+\\.[0-9] "
+                   "%, (more than|within) the two runs' spread \\([0-9]+\\.[0-9] %\\); all "
+                   "threads [+-][0-9]+\\.[0-9] %, (more than|within) the two runs' spread "
+                   "\\([0-9]+\\.[0-9] %\\)\\.\n")))
+        << second.out.str();
+    EXPECT_EQ(test::lines(test::readFile("bench.jsonl")).size(), 2u);
+    EXPECT_TRUE(second.err.str().empty()) << second.err.str();
+}
+
+TEST(BenchRecord, AnotherWorkloadOrMachineIsNeverCompared) {
+    const std::vector<std::function<void(Json&)>> others = {
+        [](Json& r) { r["workload"]["id"] = "0000000000000000"; },
+        [](Json& r) { r["machine"]["cpuModel"] = "Model 2"; },
+        [](Json& r) { r["machine"]["logicalUsable"] = 64; },
+        [](Json& r) { r["program"]["rowShader"] = "another"; },
+    };
+    for (size_t i = 0; i < others.size(); ++i) {
+        test::TempDir dir;
+        test::ScopedWorkingDir cwd(dir.path());
+        BenchRun first, second;
+        ASSERT_EQ(first(), 0);
+        editRecord(others[i]);
+        ASSERT_EQ(second(), 0);
+        EXPECT_EQ(second.out.str().find("Compared with"), std::string::npos) << i;
+        EXPECT_TRUE(second.err.str().empty()) << i;
+    }
+}
+
+TEST(BenchRecord, MalformedAndForeignLinesAreSkippedWithOneLineAndKept) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    const std::string before =
+        "{\"format\":\"lumek-bench\",\"formatVersion\":1,\"oneThread\":{\"rating\":\n"
+        "{\"format\":\"other-tool\",\"results\":[1,2,3]}\n"
+        "\n"
+        "[1,2]\n"
+        "{\"format\":\"lumek-bench\",\"formatVersion\":2}\n";
+    test::writeFile("bench.jsonl", before);
+    BenchRun run;
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(run.err.str(),
+              "lumek: bench.jsonl: skipped 4 lines that are not results this program reads (1, 2, "
+              "4, 5)\n");
+    EXPECT_EQ(run.out.str().find("Compared with"), std::string::npos);
+    const std::string after = test::readFile("bench.jsonl");
+    EXPECT_EQ(after.substr(0, before.size()), before) << "never rewritten";
+    EXPECT_TRUE(Json::parse(after.substr(before.size())).is_object());
+}
+
+TEST(RoundStatistics, MedianMadAndTheRobustSpread) {
+    const RoundSummary s = summarizeRounds({100, 104, 96, 300, 102});
+    EXPECT_EQ(s.count, 5u);
+    EXPECT_EQ(s.medianNs, 102);
+    EXPECT_EQ(s.minNs, 96);
+    EXPECT_EQ(s.maxNs, 300);
+    EXPECT_EQ(s.madNs, 2) << "deviations 2, 2, 6, 198, 0: the outlier does not move it";
+    EXPECT_DOUBLE_EQ(s.spread, 1.4826 * 2 / 102);
+    EXPECT_FALSE(s.noisy());
+
+    const RoundSummary even = summarizeRounds({10, 20, 30, 40});
+    EXPECT_EQ(even.medianNs, 25);
+    EXPECT_EQ(even.madNs, 10);
+    EXPECT_TRUE(even.noisy());
+
+    EXPECT_EQ(summarizeRounds({5}).spread, 0) << "one round has no spread";
+    EXPECT_EQ(summarizeRounds({}).count, 0u);
+}
+
+TEST(RoundStatistics, ThreePercentIsTheEdgeOfNoisy) {
+    // Median 1000, MAD 20: 2.97 % is quiet; MAD 21: 3.11 % is noisy.
+    EXPECT_FALSE(summarizeRounds({980, 1000, 1020}).noisy());
+    EXPECT_TRUE(summarizeRounds({979, 1000, 1021}).noisy());
+}
+
+}  // namespace
+}  // namespace lumek

@@ -1,0 +1,130 @@
+// The one file writer: whole-file replacement leaves nothing behind when it
+// fails, appends from processes writing at once never mix, and a reader
+// that goes away is an error, not the end of the process.
+#include "os/files.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+
+namespace lumek {
+namespace {
+
+using test::TempDir;
+
+TEST(ReplaceFile, WritesTheWholeFileAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    std::string error;
+    test::writeFile(dir.file("a.raw"), std::string(5000, 'x'));
+    ASSERT_TRUE(os::replaceFile(dir.file("a.raw"), "new", error)) << error;
+    EXPECT_EQ(test::readFile(dir.file("a.raw")), "new");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.raw"});
+}
+
+TEST(ReplaceFile, AFailedRenameRemovesTheTemporaryFileAndKeepsTheTarget) {
+    // A folder that is not empty cannot be replaced by a file.
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("a.raw"));
+    test::writeFile(dir.file("a.raw/inside"), "kept");
+    std::string error;
+    EXPECT_FALSE(os::replaceFile(dir.file("a.raw"), "new", error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.raw"});
+    EXPECT_EQ(test::readFile(dir.file("a.raw/inside")), "kept");
+
+    EXPECT_FALSE(os::replaceFile(dir.file("missing/a.raw"), "new", error));
+    EXPECT_EQ(error, "No such file or directory");
+}
+
+TEST(AppendToFile, ProcessesAppendingAtOnceNeverMixTheirEntries) {
+    TempDir dir;
+    const std::string path = dir.file("bench.txt");
+    constexpr int kProcesses = 4, kEntries = 300;
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::string error;
+            for (int e = 0; e < kEntries; ++e) {
+                const std::string entry = "process " + std::to_string(p) + " entry " +
+                                          std::to_string(e) + "\n" + std::string(200, 'a' + p) +
+                                          "\n\n";
+                if (!os::appendToFile(path, entry, error)) _exit(1);
+            }
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    // Every entry whole: its three lines together, in its process's order.
+    std::istringstream in(test::readFile(path));
+    std::vector<int> next(kProcesses, 0);
+    std::string head, body, empty;
+    int entries = 0;
+    while (std::getline(in, head)) {
+        ASSERT_TRUE(std::getline(in, body) && std::getline(in, empty)) << entries;
+        int p = -1, e = -1;
+        ASSERT_EQ(std::sscanf(head.c_str(), "process %d entry %d", &p, &e), 2) << head;
+        ASSERT_TRUE(p >= 0 && p < kProcesses) << head;
+        EXPECT_EQ(e, next[p]++) << head;
+        EXPECT_EQ(body, std::string(200, 'a' + p)) << head;
+        EXPECT_TRUE(empty.empty());
+        ++entries;
+    }
+    EXPECT_EQ(entries, kProcesses * kEntries);
+}
+
+TEST(WriteAll, AReaderThatWentAwayIsAnErrorWhenTheSignalIsIgnored) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previous);
+    errno = 0;
+    EXPECT_FALSE(os::writeAll(fds[1], "abc", 3));
+    EXPECT_EQ(errno, EPIPE);
+    sigaction(SIGPIPE, &previous, nullptr);
+    close(fds[1]);
+}
+
+TEST(WriteAll, WritesMoreThanAPipeHoldsThroughShortWrites) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const std::string big(1 << 20, 'z');
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        close(fds[0]);
+        _exit(os::writeAll(fds[1], big.data(), big.size()) ? 0 : 1);
+    }
+    close(fds[1]);
+    std::string got;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0) got.append(buffer, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(got, big);
+}
+
+}  // namespace
+}  // namespace lumek

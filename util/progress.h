@@ -1,0 +1,54 @@
+// How the long-running modes (-stress, -cycle, -record) show where they
+// are: one clock format and one progress line, redrawn in place on a
+// terminal and written as whole lines elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace lumek::progress {
+
+// Whole seconds passed, as a stopwatch shows them: "0:59" for 59.9 s,
+// "12:05", and "1:02:03" from an hour on.
+std::string clock(double seconds);
+
+// The time still to go of a run of `length` seconds after `elapsed`, so
+// that it and clock(elapsed) add up to the length: 60 s after 10.4 s is
+// "0:50".
+std::string clockLeft(double elapsed, double length);
+
+// A number with `decimals` places: fixed(2.915, 2) is "2.92".
+std::string fixed(double value, int decimals);
+
+// A count with its noun: plural(1, "round", "rounds") is "1 round".
+std::string plural(uint64_t n, const std::string& one, const std::string& many);
+
+// Frames per second (or any rate) with `decimals` places; 0 for no time.
+std::string rate(double count, double seconds, int decimals);
+
+// The progress line of a mode.
+class Line {
+  public:
+    // `columns`: the terminal's width, 0 when not known.
+    Line(std::ostream* out, bool terminal, int columns = 0)
+        : out_(out), terminal_(terminal), columns_(columns) {}
+
+    bool terminal() const { return terminal_; }
+
+    // On a terminal the text (one line) replaces the one shown before, cut
+    // to the terminal's width (a line that wrapped could not be redrawn);
+    // elsewhere it is written as it is, with a line end.
+    void show(const std::string& text);
+    // Ends a line redrawn on a terminal, before other output follows.
+    void finish();
+
+  private:
+    std::ostream* out_;
+    bool terminal_;
+    int columns_;
+    size_t drawn_ = 0;  // the characters of the redrawn line
+};
+
+}  // namespace lumek::progress

@@ -1,0 +1,57 @@
+// Every switch of the command line, in one place: the modes in the order
+// the entry offers them the text, the modes' options, the show's settings
+// and the two informational switches. A switch is found as a plain,
+// case-sensitive substring anywhere in the text, so no switch may contain
+// another (but "-shot", which every "-shot1" ... "-shot8" contains by
+// design); everySwitch() lets a test check that.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumek::switches {
+
+// Modes, in the order they are offered the text (the show runs without one).
+inline constexpr const char* kBench = "-bench";
+inline constexpr const char* kStress = "-stress";
+inline constexpr const char* kCycle = "-cycle";
+inline constexpr const char* kShot = "-shot";
+inline constexpr const char* kRecord = "-record";
+
+// Options of the modes.
+inline constexpr const char* kJson = "-json";  // -bench: the result record on stdout
+inline constexpr const char* kPng = "-png";    // -shot: a PNG beside each raw file
+
+inline constexpr const char* kHelp = "--help";
+inline constexpr const char* kVersion = "--version";
+
+// The screenshot rows' switches, rows 1 to 8.
+inline constexpr const char* kShotRows[8] = {"-shot1", "-shot2", "-shot3", "-shot4",
+                                             "-shot5", "-shot6", "-shot7", "-shot8"};
+
+// The render sizes, in table order: among several the last row wins.
+struct RenderSizeRow {
+    const char* text;
+    int size;
+};
+inline constexpr RenderSizeRow kRenderSizes[5] = {
+    {"-t1", 32}, {"-t2", 64}, {"-t3", 128}, {"-t4", 256}, {"-t5", 512}};
+
+// Whether the text holds the switch anywhere.
+bool asks(const char* text, const char* switchText);
+
+// The render size the text chooses (the last of kRenderSizes it holds), or
+// `fallback`.
+int renderSize(const char* text, int fallback);
+
+// The whole number written directly after the switch ("-stress30": 30),
+// at its first place followed by a digit; nothing when no place is, or
+// when the number is 0 or does not fit in 9 digits.
+std::optional<int> numberAfter(const char* text, const char* switchText);
+
+// Every switch: the settings, the modes, their options, the rows of
+// "-shot" and the informational ones.
+const std::vector<std::string>& everySwitch();
+
+}  // namespace lumek::switches

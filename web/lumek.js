@@ -487,6 +487,8 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
         lastTickMs = clockMs();
         out = 0;
         playing = true;
+        frameIntervalMs = 1000 / 60;
+        measureDisplay();
         nextAnimationFrame();
     }
 
@@ -525,6 +527,22 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
     }
 
     const displayFramePassed = () => performance.now() - askedAt >= frameIntervalMs;
+
+    // The display's frame interval from a few animation frames in a row:
+    // the show's own are asked for only while the workers are idle, so
+    // when frames are slow they never come back to back, and a faster
+    // display (120 Hz, or none in a measurement) would be paced as 60 Hz.
+    function measureDisplay(frames = 4) {
+        let last = 0;
+        const step = (now) => {
+            if (last > 0 && now > last)
+                frameIntervalMs = Math.max(1000 / 240, Math.min(frameIntervalMs, now - last));
+            last = now;
+            if (--frames > 0) requestAnimationFrame(step);
+        };
+        requestAnimationFrame(step);
+    }
+
 
     // One pass of the desktop's main loop: advance the clock, render the
     // frame for it (on the workers), show it. While the page is hidden no

@@ -9,21 +9,15 @@
 #include "os/files.h"
 #include "render/targets.h"
 #include "shots/table.h"
+#include "util/progress.h"
 #include "util/switches.h"
 
 namespace lumek {
 
 namespace {
 
-std::string fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-std::string plural(uint64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
+using progress::fixed;
+using progress::plural;
 
 // Wrong frames are reported on stderr as they are found, from any thread.
 class WrongFrameLog {
@@ -47,19 +41,6 @@ class WrongFrameLog {
     LineLog log_;
 };
 
-std::string ratingLine(const char* label, const RoundFigures& f, const std::string& extra) {
-    std::string line = std::string(label) + ": " + fixed(f.msPerRound, 2) + " ms per 32 frames";
-    line += extra;
-    line += ", rating " + formatGeneral(kReferenceRenderMs / f.msPerRound) + " Tq7-Marks";
-    return line;
-}
-
-std::string notValid(uint64_t wrongFrames) {
-    return wrongFrames == 0
-               ? ""
-               : "; " + plural(wrongFrames, "wrong frame", "wrong frames") + ": not valid";
-}
-
 // The shader the renderers of this run use: the widest this processor runs.
 std::string rowShaderName() {
     std::string name;
@@ -75,21 +56,11 @@ void measureRounds(BenchEnvironment& env, std::ostream& people, uint32_t startSt
                    const FrameCheck& check, BenchResult& result) {
     const RoundFigures& one = result.oneThread =
         measureOneThread(startState, env.roundSeconds, check);
-    people << ratingLine("One thread", one,
-                         " (median of " + plural(one.rounds, "round", "rounds") + ")") +
-                  notValid(one.wrongFrames)
-           << "\n"
-           << std::flush;
+    people << oneThreadLine(one) << "\n" << std::flush;
 
     const RoundFigures& all = result.allThreads =
         measureAllThreads(startState, env.threads, env.roundSeconds, check);
-    people << ratingLine("All threads", all,
-                         " on " + plural(static_cast<uint64_t>(all.threads), "thread", "threads") +
-                             " (" + plural(all.rounds, "round", "rounds") + ")") +
-                  ", " + fixed(one.msPerRound / all.msPerRound, 2) + " times one thread" +
-                  notValid(all.wrongFrames)
-           << "\n"
-           << std::flush;
+    people << allThreadsLine(all, one.msPerRound) << "\n" << std::flush;
 
     const std::vector<int>& cores = env.coreProcessors;
     if (env.machine.threadsPerCore > 1 && !cores.empty() &&
@@ -105,7 +76,7 @@ void measureRounds(BenchEnvironment& env, std::ostream& people, uint32_t startSt
                       ", " + fixed(one.msPerRound / phys.msPerRound, 2) +
                       " times one thread; the further hardware threads add " +
                       fixed((phys.msPerRound / all.msPerRound - 1) * 100, 0) + " %" +
-                      notValid(phys.wrongFrames)
+                      notValidNote(phys.wrongFrames)
                << "\n"
                << std::flush;
     }

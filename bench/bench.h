@@ -20,9 +20,6 @@
 
 namespace lumek {
 
-// The render phase that rates 1: 33,908 ms for the 32 frames.
-constexpr double kReferenceRenderMs = 33908.0;
-
 struct BenchEnvironment {
     BenchEnvironment(SceneLibrary& library, RenderSlots& slots, RandomStream& random,
                      uint32_t& elapsedMs, uint32_t& lastTickMs)

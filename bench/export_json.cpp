@@ -12,8 +12,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr double kReferenceMs = 33908.0;
-
 // A figure as a number, or null when it is not finite (JSON has no
 // infinity).
 Json number(double value) { return std::isfinite(value) ? Json(value) : Json(nullptr); }
@@ -28,7 +26,7 @@ Json text(const std::string& value) { return value.empty() ? Json(nullptr) : Jso
 Json count(int value) { return value > 0 ? Json(value) : Json(nullptr); }
 
 Json rating(double msPerRound) {
-    return msPerRound > 0 ? number(kReferenceMs / msPerRound) : Json(nullptr);
+    return msPerRound > 0 ? number(kReferenceRenderMs / msPerRound) : Json(nullptr);
 }
 
 Json summary(const RoundSummary& s) {

@@ -13,28 +13,6 @@
 
 namespace lumek {
 
-BenchWorker::BenchWorker(uint32_t startState)
-    : image_(kBenchImageSize, kBenchImageSize, kBenchAspect),
-      renderer_(&image_, random_, 1),
-      startState_(startState) {
-    buildSceneLibrary(library_);
-}
-
-BenchWorker::~BenchWorker() { deleteSceneShapes(library_); }
-
-int BenchWorker::renderRound(const FrameCheck& check, int thread, uint64_t round,
-                             std::atomic<uint64_t>* frameDone) {
-    random_.setState(startState_);
-    int wrong = 0;
-    for (int index = 1; index < kBenchFrames; ++index) {
-        const BenchFrame frame = benchFrame(index);
-        renderShot(frame.row, library_, renderer_);
-        if (!check.check(image_, thread, round, frame)) ++wrong;
-        if (frameDone != nullptr) frameDone->fetch_add(1, std::memory_order_relaxed);
-    }
-    return wrong;
-}
-
 uint32_t benchStartState(const FrameCheck& check, bool& warmUpRight) {
     SceneLibrary library;
     buildSceneLibrary(library);

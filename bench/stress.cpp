@@ -16,6 +16,7 @@ namespace {
 using namespace stability;
 using progress::clock;
 using progress::fixed;
+using progress::plural;
 
 std::string idList(const std::vector<int>& ids) {
     std::string text;

@@ -13,6 +13,7 @@ namespace lumek::stability {
 namespace {
 
 using progress::fixed;
+using progress::plural;
 
 constexpr double kTick = 0.05;  // the watching thread's step, in seconds
 
@@ -95,10 +96,6 @@ void renderOn(Shared& s, Worker& w, BenchWorker& bench, int slot, uint64_t round
 std::string gigahertz(double low, double high) {
     const std::string a = fixed(low / 1000, 2), b = fixed(high / 1000, 2);
     return (a == b ? a : a + "-" + b) + " GHz";
-}
-
-std::string plural(uint64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 std::string verdict(uint64_t wrong) {

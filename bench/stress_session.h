@@ -92,8 +92,6 @@ void renderOn(Shared& s, Worker& w, BenchWorker& bench, int slot, uint64_t round
 
 // "2.91-2.95 GHz", or one figure when both round alike; from MHz.
 std::string gigahertz(double low, double high);
-// "1 round", "2 rounds".
-std::string plural(uint64_t n, const char* one, const char* many);
 // "every frame was right.\n", or "3 frames were WRONG.\n".
 std::string verdict(uint64_t wrong);
 

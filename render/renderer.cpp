@@ -160,6 +160,7 @@ struct RayRenderer::FastFrame {
     FrameGeometry geometry;
     fast::FrameJob job{};
     uint32_t startState = 0;
+    int endRow = 0;  // the pixel pass's rows end here
     std::atomic<int> nextRow{0};
 };
 
@@ -294,9 +295,8 @@ void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
 void RayRenderer::shadeRows(void* context, int worker) {
     FastFrame& f = *static_cast<FastFrame*>(context);
     RayRenderer& r = *f.renderer;
-    const int height = r.image_->getHeight();
     fast::RowScratch& scratch = r.rowScratch_[static_cast<size_t>(worker)];
-    for (int y; (y = f.nextRow.fetch_add(1, std::memory_order_relaxed)) < height;) {
+    for (int y; (y = f.nextRow.fetch_add(1, std::memory_order_relaxed)) < f.endRow;) {
         // Where this row's first draw lies in the serial stream.
         const uint32_t state = RandomStream::stepsOf(r.rowFirstDraw_[y]).apply(f.startState);
         r.rowShader_(f.job, y, state, scratch);
@@ -305,7 +305,14 @@ void RayRenderer::shadeRows(void* context, int worker) {
 
 void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
                          float viewHeight) {
+    renderRows(shapes, viewCentre, axisX, axisY, viewHeight, 0, image_->getHeight());
+}
+
+void RayRenderer::renderRows(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
+                             float viewHeight, int firstRow, int endRow) {
     if (shapes.size() > std::numeric_limits<uint16_t>::max()) {
+        // Every row: the straightforward render has no bands, and its
+        // bytes are the same.
         renderReference(shapes, viewCentre, axisX, axisY, viewHeight);
         return;
     }
@@ -351,7 +358,8 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
     f.job.tilesX = tilesX_;
     f.job.pixels = image_->pixels.get();
     f.startState = random_->state();
-    f.nextRow.store(0, std::memory_order_relaxed);
+    f.endRow = std::clamp(endRow, 0, height);
+    f.nextRow.store(std::clamp(firstRow, 0, f.endRow), std::memory_order_relaxed);
     pool_.run(&RayRenderer::shadeRows, &f);
     random_->advance(draws);
 }

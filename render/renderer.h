@@ -64,6 +64,14 @@ class RayRenderer {
     void render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
                 float viewHeight);
 
+    // The frame render() draws, but only rows firstRow .. endRow - 1 of it
+    // are written (the others keep their bytes); the generator and the
+    // vectors end as after the whole frame. Renderers that hold the same
+    // scene and generator state make one frame together this way, each
+    // drawing its own band of rows (the web page's workers).
+    void renderRows(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
+                    float viewHeight, int firstRow, int endRow);
+
     // Grows the fast path's frame data for scenes of up to `shapes` shapes
     // now, so that rendering them later allocates nothing.
     void prepareFor(size_t shapes);

@@ -26,6 +26,10 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
+std::string plural(uint64_t n, const std::string& one, const std::string& many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::string rate(double count, double seconds, int decimals) {
     return fixed(seconds > 0 ? count / seconds : 0.0, decimals);
 }

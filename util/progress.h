@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ostream>
 #include <string>
 
@@ -20,6 +21,9 @@ std::string clockLeft(double elapsed, double length);
 
 // A number with `decimals` places: fixed(2.915, 2) is "2.92".
 std::string fixed(double value, int decimals);
+
+// A count with its noun: plural(1, "round", "rounds") is "1 round".
+std::string plural(uint64_t n, const std::string& one, const std::string& many);
 
 // Frames per second (or any rate) with `decimals` places; 0 for no time.
 std::string rate(double count, double seconds, int decimals);

@@ -1,10 +1,13 @@
-// Lumek in the browser. Two parts:
-//  - Lumek.load: instantiates lumek.wasm with the few imports it needs (the
-//    page's clock and the three WASI calls its C library links), used by
-//    the page, by the benchmark's worker and by node in the tests;
-//  - the page: the show on a canvas, one frame per animation frame with the
+// Lumek in the browser. Three parts:
+//  - Lumek.compile and Lumek.load: lumek.wasm and the few imports it needs
+//    (the page's clock and the three WASI calls its C library links), used
+//    by the page, by its workers and by node in the tests;
+//  - Lumek.Crew: the workers (lumek-worker.js), each with a module of its
+//    own, that render every show frame together, one band of rows each,
+//    and the benchmark that runs on them (Lumek.runBenchmark);
+//  - the page: the show on a canvas at the display's rate with the
 //    desktop's clock rules, fullscreen on a click, the end screen after any
-//    key or the show's end, and the benchmark.
+//    key or the show's end, the figures overlay and the benchmark.
 'use strict';
 
 const Lumek = (() => {
@@ -34,18 +37,33 @@ const Lumek = (() => {
         };
     }
 
-    // `source`: the module's URL, or its bytes.
+    // The compiled module from its URL, once for the page and all its
+    // workers (a WebAssembly.Module can be posted to a worker).
+    async function compile(url) {
+        let response;
+        try {
+            response = await fetch(url);
+        } catch (error) {
+            throw new Error(`${url} could not be fetched (${error.message})`);
+        }
+        if (!response.ok) throw new Error(`${url} could not be fetched (HTTP ${response.status})`);
+        try {
+            return await WebAssembly.compile(await response.arrayBuffer());
+        } catch (error) {
+            throw new Error(`${url} is not a usable module (${error.message})`);
+        }
+    }
+
+    // An instance of the module. `source`: its URL, its bytes or the
+    // compiled module.
     async function load(source) {
         let memory = null;
         const imp = imports(() => memory);
-        let result;
-        if (typeof source === 'string') {
-            const response = await fetch(source);
-            result = await WebAssembly.instantiate(await response.arrayBuffer(), imp);
-        } else {
-            result = await WebAssembly.instantiate(source, imp);
-        }
-        const e = result.instance.exports;
+        if (typeof source === 'string') source = await compile(source);
+        const instance = source instanceof WebAssembly.Module
+            ? await WebAssembly.instantiate(source, imp)
+            : (await WebAssembly.instantiate(source, imp)).instance;
+        const e = instance.exports;
         memory = e.memory;
         e._initialize();
         const cString = (at) => {
@@ -54,9 +72,11 @@ const Lumek = (() => {
         };
         return {
             // The show at size x size from its start; then one frame at the
-            // show's clock (false once it is over, with nothing rendered).
+            // show's clock (false once it is over, with nothing rendered),
+            // of which only rows firstRow .. endRow - 1 are drawn.
             showStart: (size) => e.show_start(size) === 1,
-            showFrame: (elapsedMs) => e.show_frame(elapsedMs >>> 0) === 1,
+            showFrame: (elapsedMs, firstRow = 0, endRow = 0x7fffffff) =>
+                e.show_frame(elapsedMs >>> 0, firstRow, endRow) === 1,
             // Four bytes a pixel, rows from the top; the fourth byte is 0.
             // (The call comes first: it may grow the memory, replacing its buffer.)
             showPixels(size) {
@@ -65,22 +85,304 @@ const Lumek = (() => {
             },
             showRandomState: () => e.show_random_state() >>> 0,
             showPhase: () => e.show_phase(),
+            showScene: () => e.show_scene(),
             // The eight views at 1024 x 768, as -shot1 ... -shot8.
             shotsStart: () => e.shots_start(),
             shot(row) {
                 const at = e.shot(row);
                 return new Uint8Array(memory.buffer, at, 1024 * 768 * 4);
             },
-            // The benchmark's entry and check line, for a local time.
+            // The benchmark's entry and check line, for a local time, and
+            // the generator's state where its rounds start.
             bench(date) {
                 const at = e.bench_run(date.getDate(), date.getMonth() + 1, date.getFullYear(),
                                        date.getHours(), date.getMinutes());
-                return { text: cString(at), status: e.bench_status() };
+                return { text: cString(at), status: e.bench_status(),
+                         wrongFrames: e.bench_wrong_frames(),
+                         startState: e.bench_start_state() >>> 0 };
             },
+            // Rounds of the 32 checked frames: each returns its wrong frames.
+            benchRoundsStart: (startState) => e.bench_rounds_start(startState >>> 0),
+            benchRound: (worker, round) => e.bench_round(worker, round >>> 0),
+            // The figures' lines as the desktop prints them.
+            benchOneLine: (msPerRound, rounds, wrongFrames) =>
+                cString(e.bench_one_line(msPerRound, rounds, wrongFrames)),
+            benchAllLine: (msPerRound, workers, rounds, wrongFrames, oneMsPerRound) =>
+                cString(e.bench_all_line(msPerRound, workers, rounds, wrongFrames, oneMsPerRound)),
+            workloadId: () => cString(e.bench_workload_id()),
+            version: () => cString(e.program_version()),
+            compiler: () => cString(e.program_compiler()),
         };
     }
 
-    return { load };
+    // The rows of each of `count` bands of a size x size frame, as even as
+    // whole rows allow: [first, end) pairs, none empty.
+    function bands(size, count) {
+        const n = Math.max(1, Math.min(count, size));
+        return Array.from({ length: n }, (_, i) => [Math.floor(i * size / n),
+                                                    Math.floor((i + 1) * size / n)]);
+    }
+
+    // Workers made by `spawn()` (a Worker of lumek-worker.js, or node's
+    // worker_threads alike), asked in turn: every question carries an id and
+    // its answer comes back with it, or the error that the worker met. A
+    // worker that dies (its script fails) breaks the crew: every question
+    // fails, then and from then on.
+    class Crew {
+        constructor(count, spawn) {
+            this.count = Math.max(1, count);
+            this.failure = null;
+            this.pending = new Map();
+            this.nextId = 1;
+            this.shows = 0;  // startShow calls: a frame of an earlier show moves no band
+            this.workers = Array.from({ length: this.count }, (_, i) => {
+                const worker = spawn();
+                worker.onmessage = (event) => this.answered(event.data);
+                worker.onerror = (event) => {
+                    if (event.preventDefault) event.preventDefault();
+                    this.fail(new Error(`worker ${i + 1} failed` +
+                                        (event.message ? `: ${event.message}` : '')));
+                };
+                return worker;
+            });
+        }
+
+        ask(worker, question, transfer = []) {
+            if (this.failure) return Promise.reject(this.failure);
+            const id = this.nextId++;
+            return new Promise((resolve, reject) => {
+                this.pending.set(id, { resolve, reject });
+                this.workers[worker].postMessage({ ...question, id }, transfer);
+            });
+        }
+
+        answered(answer) {
+            const asked = this.pending.get(answer.id);
+            if (!asked) return;
+            this.pending.delete(answer.id);
+            if (answer.error) asked.reject(new Error(answer.error));
+            else asked.resolve(answer);
+        }
+
+        fail(error) {
+            if (!this.failure) this.failure = error;
+            for (const asked of this.pending.values()) asked.reject(this.failure);
+            this.pending.clear();
+        }
+
+        get broken() { return this.failure !== null; }
+
+        close() {
+            this.fail(new Error('the workers were closed'));
+            for (const worker of this.workers) worker.terminate();
+        }
+
+        // Every worker instantiates the compiled module.
+        load(module) {
+            return Promise.all(this.workers.map((_, i) => this.ask(i, { kind: 'load', module })));
+        }
+
+        // The show at size x size from its start, in as many bands as there
+        // are workers (at most one a row).
+        startShow(size) {
+            this.size = size;
+            this.cuts = [...bands(size, this.count).map(([first]) => first), size];
+            ++this.shows;
+            return Promise.all(this.cuts.slice(1).map((_, i) => this.ask(i, { kind: 'show', size })));
+        }
+
+        // Where the next frames' bands meet, from a frame's cuts and each
+        // band's time: halfway to the cuts that would have given every worker
+        // the same time (its time spread evenly over each band's rows).
+        // Frames follow each other closely, so the bands keep the workers
+        // about equally busy whatever part of the picture is costly.
+        balance(cuts, ms) {
+            const n = ms.length;
+            const total = ms.reduce((sum, m) => sum + m, 0);
+            if (n < 2 || !(total > 0)) return;
+            const next = [0];
+            let band = 0, before = 0;  // time of the bands before `band`
+            for (let k = 1; k < n; ++k) {
+                const goal = total * k / n;
+                while (band < n - 1 && before + ms[band] < goal) before += ms[band++];
+                const rows = cuts[band + 1] - cuts[band];
+                const even = cuts[band] + (ms[band] > 0 ? (goal - before) / ms[band] * rows : rows);
+                const cut = Math.round((cuts[k] + even) / 2);
+                // Every band keeps a row at least.
+                next.push(Math.min(Math.max(cut, next[k - 1] + 1), this.size - (n - k)));
+            }
+            next.push(this.size);
+            this.cuts = next;
+        }
+
+        // One show frame at the show's clock, every worker its band; a frame
+        // asked for while one is still out follows it in every worker.
+        // `firstBack()` is called when the first band is back (its worker is
+        // free for the next frame). Resolves with whether the show goes on and
+        // the bands: rows, their pixels (opaque), render time, and the phase,
+        // generator state and scene after the frame.
+        async frame(elapsedMs, firstBack = () => {}) {
+            const cuts = this.cuts, show = this.shows;
+            let waiting = true;
+            const bands = await Promise.all(cuts.slice(1).map((end, i) =>
+                this.ask(i, { kind: 'frame', elapsedMs, first: cuts[i], end }).then((band) => {
+                    if (waiting) {
+                        waiting = false;
+                        firstBack();
+                    }
+                    return band;
+                })));
+            const going = bands.every((b) => b.going);
+            if (going && show === this.shows) this.balance(cuts, bands.map((b) => b.ms));
+            return { going, bands };
+        }
+
+        // Once every worker has answered all it was asked before.
+        settle() {
+            return Promise.all(this.workers.map((_, i) => this.ask(i, { kind: 'ping' })));
+        }
+
+        // The benchmark's entry on the first worker: its text, status, wrong
+        // frames and the state its rounds start from.
+        entry(date) {
+            return this.ask(0, { kind: 'entry', time: date.getTime() });
+        }
+
+        // The first `workers` workers render checked rounds from `startState`
+        // side by side for about `seconds` (each prepares first, then all
+        // start together): each one's round times in milliseconds and wrong
+        // frames.
+        async rounds(workers, startState, seconds) {
+            const all = [...Array(Math.min(workers, this.count)).keys()];
+            await Promise.all(all.map((i) => this.ask(i, { kind: 'rounds', startState })));
+            return Promise.all(all.map((i) => this.ask(i, { kind: 'go', worker: i, seconds })));
+        }
+    }
+
+    // ---- The benchmark's figures and its result record ----
+
+    const kReferenceRenderMs = 33908;
+
+    const medianOf = (values) => {
+        const s = [...values].sort((a, b) => a - b), n = s.length;
+        if (n === 0) return 0;
+        return n % 2 ? s[(n - 1) / 2] : (s[n / 2 - 1] + s[n / 2]) / 2;
+    };
+
+    // One thread's rounds (milliseconds each, in order) as the record
+    // holds them.
+    function oneThreadFigures(durationsMs) {
+        const roundsNs = durationsMs.map((ms) => Math.round(ms * 1e6));
+        const medianNs = Math.round(medianOf(roundsNs));
+        const madNs = Math.round(medianOf(roundsNs.map((ns) => Math.abs(ns - medianNs))));
+        const spread = 1.4826 * madNs / medianNs;
+        const msPerRound = medianNs / 1e6;
+        return {
+            roundsNs, medianNs, minNs: Math.min(...roundsNs), maxNs: Math.max(...roundsNs), madNs,
+            spread, noisy: spread > 0.03, msPerRound, rating: kReferenceRenderMs / msPerRound,
+        };
+    }
+
+    // Every worker's rounds side by side: the machine's time per round
+    // from each one's median.
+    function allWorkersFigures(perWorker, oneMsPerRound) {
+        let roundsPerMs = 0;
+        const perThread = perWorker.map((durationsMs, thread) => {
+            const medianNs = Math.round(medianOf(durationsMs.map((ms) => Math.round(ms * 1e6))));
+            if (medianNs > 0) roundsPerMs += 1e6 / medianNs;
+            return { thread, processor: null, rounds: durationsMs.length, medianNs };
+        });
+        const msPerRound = roundsPerMs > 0 ? 1 / roundsPerMs : 0;
+        const speedUp = oneMsPerRound / msPerRound;
+        return {
+            threads: perWorker.length, perThread, msPerRound,
+            rating: kReferenceRenderMs / msPerRound, speedUp, efficiency: speedUp / perWorker.length,
+        };
+    }
+
+    // The numbers of the five-line entry, as its lines print them.
+    function entryFigures(text) {
+        const number = (pattern) => {
+            const m = text.match(pattern);
+            return m ? Number(m[1]) : null;
+        };
+        return {
+            renderMs: number(/^Render Dauer: (\d+) ms/m),
+            cpuMs: number(/^CPUBench Dauer: (\d+) ms/m),
+            renderRating: number(/^Render Dauer: .* Rating: (\S+) Tq7-Marks/m),
+            cpuRating: number(/^CPUBench Dauer: .* Rating: (\S+) Tq7-Marks/m),
+            fps: number(/\(=(\S+) fps\)/),
+            coefficient: number(/^Ratingkoeffizient: (\S+)$/m),
+        };
+    }
+
+    const two = (n) => String(n).padStart(2, '0');
+
+    // The result record (format version 1), keys in their order; numbers
+    // that are not finite become null in JSON.
+    function resultRecord({ lumek, date, entry, one, all, checked, wrong, machine,
+                            made = new Date() }) {
+        return {
+            format: 'lumek-bench',
+            formatVersion: 1,
+            program: { version: lumek.version(), compiler: lumek.compiler(), target: 'wasm32',
+                       rowShader: 'portable' },
+            time: {
+                utc: made.toISOString().replace(/\.\d{3}Z$/, 'Z'),
+                local: `${date.getFullYear()}-${two(date.getMonth() + 1)}-${two(date.getDate())}` +
+                       `T${two(date.getHours())}:${two(date.getMinutes())}`,
+            },
+            workload: { id: lumek.workloadId(), width: 128, height: 128, frames: 32 },
+            machine: {
+                cpuVendor: null, cpuModel: null,
+                logicalOnline: machine.hardwareConcurrency || null,
+                logicalUsable: all.threads,
+                physicalCores: null, threadsPerCore: null, packages: null,
+                os: { name: 'browser', version: null, wine: null },
+                userAgent: machine.userAgent || null,
+                hardwareConcurrency: machine.hardwareConcurrency || null,
+            },
+            entry: entryFigures(entry.text),
+            check: { framesChecked: checked, wrongFrames: wrong },
+            oneThread: one,
+            allThreads: all,
+            physicalCores: null,
+        };
+    }
+
+    // The whole benchmark on a crew: the entry and its check line on the
+    // first worker, then about `seconds` of rounds on one worker and on all
+    // of them. `lumek` (an instance on the caller's side) formats the lines;
+    // `told(text)` hears the text so far after each step. Resolves with the
+    // text, the five-line entry, the record and the status (0, or 2 when a
+    // frame was wrong).
+    async function runBenchmark({ crew, lumek, date, seconds = 2, machine = {}, told = () => {} }) {
+        await crew.settle();  // no show frame left to share the processors with
+        const entry = await crew.entry(date);
+        let text = entry.text;
+        told(text + 'measuring one thread ...\n');
+        const [oneRounds] = await crew.rounds(1, entry.startState, seconds);
+        const one = oneThreadFigures(oneRounds.durations);
+        text += lumek.benchOneLine(one.msPerRound, oneRounds.durations.length, oneRounds.wrong) + '\n';
+        told(text + `measuring ${crew.count} worker${crew.count === 1 ? '' : 's'} ...\n`);
+        const allRounds = await crew.rounds(crew.count, entry.startState, seconds);
+        const all = allWorkersFigures(allRounds.map((r) => r.durations), one.msPerRound);
+        const roundCount = allRounds.reduce((sum, r) => sum + r.durations.length, 0);
+        const roundWrong = allRounds.reduce((sum, r) => sum + r.wrong, 0);
+        text += lumek.benchAllLine(all.msPerRound, all.threads, roundCount, roundWrong,
+                                   one.msPerRound) + '\n';
+        told(text);
+        const checked = 33 + 32 * (oneRounds.durations.length + roundCount);
+        const wrong = entry.wrongFrames + oneRounds.wrong + roundWrong;
+        const record = resultRecord({ lumek, date, entry, one, all, checked, wrong, machine });
+        return {
+            text, entry: text.split('\n').slice(0, 5).join('\n') + '\n', record,
+            status: wrong === 0 ? 0 : 2,
+        };
+    }
+
+    return { compile, load, bands, Crew, runBenchmark, oneThreadFigures, allWorkersFigures,
+             entryFigures };
 })();
 
 if (typeof module !== 'undefined') module.exports = Lumek;
@@ -89,74 +391,215 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
     const $ = (id) => document.getElementById(id);
     const canvas = $('picture');
     const context = canvas.getContext('2d');
-    let lumek = null;
+    // Workers for the show's bands and the benchmark: one per logical
+    // processor, or as the address asks (?workers=4); at most 16.
+    const kMaxWorkers = 16;
+    const workers = (() => {
+        const asked = Number(new URLSearchParams(location.search).get('workers'));
+        const count = Number.isInteger(asked) && asked > 0 ? asked : navigator.hardwareConcurrency;
+        return Math.max(1, Math.min(count || 1, kMaxWorkers));
+    })();
+    let wasm = null;    // lumek.wasm, compiled once
+    let lumek = null;   // the page's own instance (the benchmark's lines and record)
+    let crew = null;
     let size = 128;
-    let image = null;
     let playing = false;
+    let ticking = false;   // an animation frame is asked for
+    let show = 0;          // which play of the show a frame belongs to
+    let out = 0;           // frames with the workers: one, and maybe the next
+    let askedAt = 0;       // when the last was asked for
+    let frameIntervalMs = 1000 / 60;  // the display's, from the animation frames
+    let lastAnimationAt = 0;
     let elapsedMs = 0, lastTickMs = 0;
+    let benchmarking = false;  // no show meanwhile: the workers are timed
 
-    // What the page measures, for people and for the tests.
+    // What the page measures, for people (the overlay) and for the tests:
+    // totals since the show started, and a recent window for the overlay.
     const stats = window.lumekStats = {
-        size, frames: 0, renderMs: 0, intervalMs: 0, lastFrameAt: 0, ended: false,
+        size, workers, frames: 0, renderMs: 0, intervalMs: 0, lastFrameAt: 0,
+        animationFrames: 0, bandMs: [], fps: 0, msPerFrame: 0, ended: false,
         reset() {
-            this.size = size;
-            this.frames = 0;
-            this.renderMs = 0;
-            this.intervalMs = 0;
-            this.lastFrameAt = 0;
-            this.ended = false;
+            Object.assign(this, { size, workers: crew ? crew.cuts.length - 1 : workers, frames: 0,
+                                  renderMs: 0, intervalMs: 0, lastFrameAt: 0, animationFrames: 0,
+                                  bandMs: [], fps: 0, msPerFrame: 0, ended: false });
+            recent = { since: performance.now(), frames: 0, renderMs: 0, bandMs: [] };
         },
     };
+    let recent = null;
 
     // A millisecond counter as an unsigned 32-bit value, differences taken
     // the same way: the desktop's clock.
     const clockMs = () => Math.floor(performance.now()) >>> 0;
 
-    function play() {
-        lumek.showStart(size);
-        canvas.width = canvas.height = size;
-        image = context.createImageData(size, size);
-        stats.reset();
-        $('end').hidden = true;
-        elapsedMs = 0;
-        lastTickMs = clockMs();
-        playing = true;
-        requestAnimationFrame(frame);
-    }
-
-    function end(title) {
+    function showError(title, error) {
         playing = false;
         stats.ended = true;
         $('end-title').textContent = title;
+        $('error').textContent = error.message || String(error);
+        $('error').hidden = false;
+        $('end').hidden = false;
+    }
+
+    // The compiled module, the page's instance and the workers, made again
+    // where an earlier try failed; one try at a time.
+    let readying = null;
+    function ready() {
+        if (readying && crew && crew.broken) readying = null;
+        if (!readying) {
+            readying = (async () => {
+                if (!wasm) wasm = await Lumek.compile('lumek.wasm');
+                if (!lumek) lumek = await Lumek.load(wasm);
+                if (!crew || crew.broken) {
+                    if (crew) crew.close();
+                    crew = null;
+                    const fresh = new Lumek.Crew(workers, () => new Worker('lumek-worker.js'));
+                    try {
+                        await fresh.load(wasm);
+                    } catch (error) {
+                        fresh.close();
+                        throw error;
+                    }
+                    crew = fresh;
+                }
+            })();
+            readying.catch(() => { readying = null; });
+        }
+        return readying;
+    }
+
+    async function play() {
+        if (benchmarking) return;
+        const mine = ++show;
+        playing = false;
+        $('end').hidden = true;
+        $('error').hidden = true;
+        try {
+            await ready();
+            await crew.startShow(size);
+        } catch (error) {
+            if (mine === show) showError('Lumek could not start.', error);
+            return;
+        }
+        if (mine !== show) return;
+        canvas.width = canvas.height = size;
+        stats.reset();
+        elapsedMs = 0;
+        lastTickMs = clockMs();
+        out = 0;
+        playing = true;
+        frameIntervalMs = 1000 / 60;
+        measureDisplay();
+        nextAnimationFrame();
+    }
+
+    function end(title) {
+        ++show;
+        playing = false;
+        stats.ended = true;
+        $('end-title').textContent = title;
+        $('error').hidden = true;
         $('end').hidden = false;
         $('again').focus();
     }
 
-    // One pass of the desktop's main loop per animation frame: advance the
-    // clock, render the frame for it, show it. While the page is hidden no
-    // frames come, but the clock runs on, as for a minimised window.
-    function frame(now) {
+    // The display's rate: at most one show frame is asked for per display
+    // frame. The next frame is asked for as soon as a worker is done with
+    // the last one if a display frame has passed since it was asked for (the
+    // other workers take it up when they are done too), else when the next
+    // animation frame comes; the canvas keeps the last frame meanwhile. No
+    // animation frame is asked for while the workers are busy: the page does
+    // no work at the display's rate that it does not need.
+    function nextAnimationFrame() {
+        if (ticking) return;
+        ticking = true;
+        requestAnimationFrame(animate);
+    }
+
+    function animate(now) {
+        ticking = false;
         if (!playing) return;
-        const tick = clockMs();
-        elapsedMs = (elapsedMs + ((tick - lastTickMs) >>> 0)) >>> 0;
-        lastTickMs = tick;
-        const start = performance.now();
-        const shown = lumek.showFrame(elapsedMs);
-        stats.renderMs += performance.now() - start;
-        if (!shown) {
-            end('The show is over.');
-            return;
-        }
-        // The module leaves the fourth byte 0; the canvas needs it opaque.
-        const pixels = lumek.showPixels(size);
-        const data = image.data;
-        data.set(pixels);
-        for (let i = 3; i < data.length; i += 4) data[i] = 255;
-        context.putImageData(image, 0, 0);
+        ++stats.animationFrames;
+        // Animation frames one display frame apart come when frames are fast.
+        if (now > lastAnimationAt)
+            frameIntervalMs = Math.max(1000 / 240, Math.min(frameIntervalMs, now - lastAnimationAt));
+        lastAnimationAt = now;
+        if (out === 0) renderFrame();
+    }
+
+    const displayFramePassed = () => performance.now() - askedAt >= frameIntervalMs;
+
+    // The display's frame interval from a few animation frames in a row:
+    // the show's own are asked for only while the workers are idle, so
+    // when frames are slow they never come back to back, and a faster
+    // display (120 Hz, or none in a measurement) would be paced as 60 Hz.
+    function measureDisplay(frames = 4) {
+        let last = 0;
+        const step = (now) => {
+            if (last > 0 && now > last)
+                frameIntervalMs = Math.max(1000 / 240, Math.min(frameIntervalMs, now - last));
+            last = now;
+            if (--frames > 0) requestAnimationFrame(step);
+        };
+        requestAnimationFrame(step);
+    }
+
+
+    // One pass of the desktop's main loop: advance the clock, render the
+    // frame for it (on the workers), show it. While the page is hidden no
+    // frames come, but the clock runs on, as for a minimised window.
+    function renderFrame() {
+        const mine = show;
+        const nowMs = clockMs();
+        elapsedMs = (elapsedMs + ((nowMs - lastTickMs) >>> 0)) >>> 0;
+        lastTickMs = nowMs;
+        ++out;
+        askedAt = performance.now();
+        const firstBack = () => {
+            if (mine === show && out === 1 && displayFramePassed()) renderFrame();
+        };
+        crew.frame(elapsedMs, firstBack).then((frame) => {
+            if (mine !== show) return;
+            --out;
+            if (!frame.going) {
+                end('The show is over.');
+                return;
+            }
+            if (out === 0) {
+                if (displayFramePassed()) renderFrame();
+                else nextAnimationFrame();
+            }
+            for (const band of frame.bands)
+                context.putImageData(new ImageData(new Uint8ClampedArray(band.pixels), size,
+                                                   band.end - band.first), 0, band.first);
+            count(frame.bands.map((b) => b.ms), performance.now());
+        }, (error) => {
+            if (mine === show) showError('The show stopped.', error);
+        });
+    }
+
+    // A frame shown: its render time is its slowest band's.
+    function count(bandMs, now) {
+        const ms = Math.max(...bandMs);
+        ++stats.frames;
+        stats.renderMs += ms;
+        bandMs.forEach((b, i) => { stats.bandMs[i] = (stats.bandMs[i] || 0) + b; });
         if (stats.lastFrameAt) stats.intervalMs += now - stats.lastFrameAt;
         stats.lastFrameAt = now;
-        ++stats.frames;
-        requestAnimationFrame(frame);
+        ++recent.frames;
+        recent.renderMs += ms;
+        bandMs.forEach((b, i) => { recent.bandMs[i] = (recent.bandMs[i] || 0) + b; });
+        // The overlay's figures: over about the last half second.
+        if (now - recent.since >= 500) {
+            stats.fps = recent.frames * 1000 / (now - recent.since);
+            stats.msPerFrame = recent.renderMs / recent.frames;
+            const perBand = recent.bandMs.map((b) => (b / recent.frames).toFixed(1));
+            $('overlay').textContent =
+                `${size} × ${size} on ${stats.workers} worker${stats.workers === 1 ? '' : 's'}\n` +
+                `${stats.fps.toFixed(1)} frames a second\n` +
+                `${stats.msPerFrame.toFixed(1)} ms a frame\n` +
+                `each worker's band: ${perBand.join(', ')} ms`;
+            recent = { since: now, frames: 0, renderMs: 0, bandMs: [] };
+        }
     }
 
     document.addEventListener('keydown', (event) => {
@@ -169,38 +612,50 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
     });
     $('size').addEventListener('change', () => {
         size = Number($('size').value);
-        if (lumek) play();
+        play();
     });
     $('nearest').addEventListener('change', () => {
         canvas.classList.toggle('nearest', $('nearest').checked);
     });
+    $('figures').addEventListener('change', () => {
+        $('overlay').hidden = !$('figures').checked;
+    });
     $('again').addEventListener('click', () => play());
 
-    // The benchmark runs in a worker of its own, on a fresh module, so its
-    // timing is the module's alone and the page stays responsive.
-    $('bench').addEventListener('click', () => {
+    // The benchmark runs on the workers, so its timing is the module's
+    // alone and the page stays responsive.
+    $('bench').addEventListener('click', async () => {
         end('Benchmark');
-        $('bench').disabled = true;
-        $('save').hidden = true;
-        $('bench-result').textContent = 'running the walk and 32 frames ...';
-        const worker = new Worker('bench-worker.js');
-        worker.onmessage = (message) => {
-            const { text, status } = message.data;
-            $('bench-result').textContent = text;
-            $('bench-result').dataset.status = String(status);
-            // bench.txt as the desktop writes it: the five lines alone.
-            const entry = text.split('\n').slice(0, 5).join('\n') + '\n';
-            $('save').href = URL.createObjectURL(new Blob([entry], { type: 'text/plain' }));
-            $('save').hidden = false;
-            $('bench').disabled = false;
-            worker.terminate();
-        };
-        worker.postMessage('run');
+        benchmarking = true;
+        $('bench').disabled = $('again').disabled = true;
+        $('save').hidden = $('save-record').hidden = true;
+        const result = $('bench-result');
+        result.textContent = 'running the walk and 32 frames ...';
+        delete result.dataset.status;
+        try {
+            await ready();
+            const run = await Lumek.runBenchmark({
+                crew, lumek, date: new Date(),
+                machine: { userAgent: navigator.userAgent,
+                           hardwareConcurrency: navigator.hardwareConcurrency },
+                told: (text) => { result.textContent = text; },
+            });
+            result.textContent = run.text;
+            result.dataset.status = String(run.status);
+            // bench.txt as the desktop writes it: the five lines alone; and
+            // the result record as one line of the desktop's bench.jsonl.
+            $('save').href = URL.createObjectURL(new Blob([run.entry], { type: 'text/plain' }));
+            $('save-record').href = URL.createObjectURL(
+                new Blob([JSON.stringify(run.record) + '\n'], { type: 'application/json' }));
+            $('save').hidden = $('save-record').hidden = false;
+        } catch (error) {
+            result.textContent = `The benchmark could not run: ${error.message}`;
+            result.dataset.status = 'failed';
+        } finally {
+            benchmarking = false;
+            $('bench').disabled = $('again').disabled = false;
+        }
     });
 
-    Lumek.load('lumek.wasm').then((module) => {
-        lumek = module;
-        size = Number($('size').value);
-        play();
-    }, (error) => console.error('lumek.wasm could not be loaded:', error));
+    play();
 }

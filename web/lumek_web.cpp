@@ -1,19 +1,23 @@
 // The web page's module: what the desktop's main loop, screenshot mode and
-// benchmark do, as functions the page calls (one show frame per animation
-// frame). The renderer, the scenes and the benchmark's entry are the very
-// same code as the desktop program's; only the loop lives in the page.
+// benchmark do, as functions the page calls. The renderer, the scenes and
+// the benchmark's entry and rounds are the very same code as the desktop
+// program's; only the loop lives in the page.
 //
 // Implements: the show at any render size with the desktop's clock rules
-// (the page passes the elapsed milliseconds), the eight shot views at
-// 1024 x 768, the benchmark's walk and 32 checked frames with its report
-// entry. Not here: threads (the module has one), files, the robust
-// figures and the stress run.
+// (the page passes the elapsed milliseconds), whole frames or one band of
+// their rows (the page's workers each hold the show and draw a band), the
+// eight shot views at 1024 x 768, the benchmark's walk and 32 checked
+// frames with its report entry, its checked rounds and their figure lines.
+// Not here: threads (one module is one thread; the page starts workers),
+// files and the stress run.
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "bench/entry.h"
 #include "bench/report.h"
+#include "bench/round.h"
+#include "bench/verify.h"
 #include "render/image.h"
 #include "render/random.h"
 #include "render/renderer.h"
@@ -57,6 +61,10 @@ Run shots;
 bool showOver = false;
 std::string benchText;
 int benchStatus = 0;
+int entryWrongFrames = 0;
+uint32_t entryStartState = 0;
+std::unique_ptr<BenchWorker> benchWorker;
+std::string lineText;  // the last line or name handed out
 
 uint32_t pageClockMs() { return static_cast<uint32_t>(static_cast<uint64_t>(lumekNowMs())); }
 
@@ -70,9 +78,12 @@ LUMEK_EXPORT("show_start") int showStart(int size) {
     return 1;
 }
 
-// One frame at the show's clock, as the desktop's main loop renders it:
-// 1 when a frame was rendered, 0 once the show is over (nothing rendered).
-LUMEK_EXPORT("show_frame") int showFrame(uint32_t elapsedMs) {
+// One frame at the show's clock, as the desktop's main loop renders it,
+// but only its rows firstRow .. endRow - 1 are drawn (the whole frame:
+// 0 and the size); the scene, the generator and the phase end as after the
+// whole frame. 1 when a frame was rendered, 0 once the show is over
+// (nothing rendered).
+LUMEK_EXPORT("show_frame") int showFrame(uint32_t elapsedMs, int firstRow, int endRow) {
     if (!show.renderer || showOver) return 0;
     Vec2 viewCentre, axisX, axisY;
     float viewHeight = 1.0f;
@@ -81,7 +92,8 @@ LUMEK_EXPORT("show_frame") int showFrame(uint32_t elapsedMs) {
         showOver = true;
         return 0;
     }
-    show.renderer->render(*show.timeline.currentShapes, viewCentre, axisX, axisY, viewHeight);
+    show.renderer->renderRows(*show.timeline.currentShapes, viewCentre, axisX, axisY, viewHeight,
+                              firstRow, endRow);
     return 1;
 }
 
@@ -92,6 +104,13 @@ LUMEK_EXPORT("show_pixels") uint8_t* showPixels() {
 }
 LUMEK_EXPORT("show_random_state") uint32_t showRandomState() { return show.random.state(); }
 LUMEK_EXPORT("show_phase") uint32_t showPhase() { return show.timeline.timelinePhase; }
+// Which of the ten scenes the last frame showed (SceneIndex), -1 before
+// the first.
+LUMEK_EXPORT("show_scene") int showScene() {
+    for (int i = 0; i < kSceneCount; ++i)
+        if (show.timeline.currentShapes == &show.library[i]) return i;
+    return -1;
+}
 
 // The eight shot views at 1024 x 768 in one run, as "-shot1 ... -shot8".
 LUMEK_EXPORT("shots_start") void shotsStart() { shots.start(kShotWidth, kShotHeight, 1.0f); }
@@ -117,6 +136,61 @@ LUMEK_EXPORT("bench_run") const char* benchRun(int day, int month, int year, int
     benchText = formatBenchReport(figures.renderMs, figures.cpuMs, when, "\n") +
                 entryCheckLine(figures.wrongFrames) + "\n";
     benchStatus = figures.wrongFrames == 0 ? 0 : 2;
+    entryStartState = figures.startState;
+    entryWrongFrames = figures.wrongFrames;
     return benchText.c_str();
 }
 LUMEK_EXPORT("bench_status") int benchStatusCode() { return benchStatus; }
+LUMEK_EXPORT("bench_wrong_frames") int benchWrongFrames() { return entryWrongFrames; }
+// The generator's state before the entry's first timed frame: where every
+// round starts.
+LUMEK_EXPORT("bench_start_state") uint32_t benchStartState() { return entryStartState; }
+
+// Rounds of the 32 timed frames from `startState`, every frame checked, as
+// each of the desktop's threads renders them; the page times them.
+LUMEK_EXPORT("bench_rounds_start") void benchRoundsStart(uint32_t startState) {
+    benchWorker = std::make_unique<BenchWorker>(startState);
+}
+// One round: how many of its frames were wrong.
+LUMEK_EXPORT("bench_round") int benchRound(int worker, uint32_t round) {
+    return benchWorker ? benchWorker->renderRound(FrameCheck{}, worker, round) : kBenchFrames - 1;
+}
+
+static RoundFigures roundFigures(int threads, uint32_t rounds, uint32_t wrongFrames, double msPerRound) {
+    RoundFigures f;
+    f.threads = threads;
+    f.rounds = rounds;
+    f.wrongFrames = wrongFrames;
+    f.msPerRound = msPerRound;
+    return f;
+}
+
+// The figures' lines as the desktop prints them, for the page's medians:
+// one thread's, then all workers' with their speed-up over one thread.
+LUMEK_EXPORT("bench_one_line")
+const char* benchOneLine(double msPerRound, uint32_t rounds, uint32_t wrongFrames) {
+    lineText = oneThreadLine(roundFigures(1, rounds, wrongFrames, msPerRound));
+    return lineText.c_str();
+}
+LUMEK_EXPORT("bench_all_line")
+const char* benchAllLine(double msPerRound, int workers, uint32_t rounds, uint32_t wrongFrames,
+                         double oneMsPerRound) {
+    lineText = allThreadsLine(roundFigures(workers, rounds, wrongFrames, msPerRound), oneMsPerRound,
+                              "worker");
+    return lineText.c_str();
+}
+
+// What the result record names: the measured work, the program and its
+// compiler.
+LUMEK_EXPORT("bench_workload_id") const char* benchWorkload() {
+    lineText = hashHex(benchWorkloadId());
+    return lineText.c_str();
+}
+LUMEK_EXPORT("program_version") const char* programVersion() { return LUMEK_VERSION; }
+LUMEK_EXPORT("program_compiler") const char* programCompiler() {
+    // The web build is always Clang's (wasm32-wasi).
+    static const std::string name = "Clang " + std::to_string(__clang_major__) + "." +
+                                    std::to_string(__clang_minor__) + "." +
+                                    std::to_string(__clang_patchlevel__);
+    return name.c_str();
+}

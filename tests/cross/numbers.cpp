@@ -1,6 +1,6 @@
 // Prints the numbers the pictures are made of: the renderer's direction
 // table and, every quarter second of the whole show, the phase, the view and
-// a hash of a small rendering. Built for Linux and for Windows; the Wine
+// a hash of a small rendering; then the benchmark's workload id. Built for Linux and for Windows; the Wine
 // tests compare the two outputs line by line, so a C runtime whose sin or
 // cos rounds one value differently is found and named.
 #include <cinttypes>
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bench/verify.h"
 #include "render/image.h"
 #include "render/random.h"
 #include "render/renderer.h"
@@ -51,5 +52,6 @@ int main() {
                     test::sha256Hex(image.pixels.get(), bytes).c_str(), random.state());
     }
     deleteSceneShapes(library);
+    std::printf("workload %s\n", hashHex(benchWorkloadId()).c_str());
     return 0;
 }

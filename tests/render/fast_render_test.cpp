@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "render/renderer.h"
@@ -189,6 +190,112 @@ TEST(FastRender, RendersRepeatedlyWithoutGrowingOrDrifting) {
                 0)
                 << "round " << round << " list " << list;
         }
+    deleteSceneShapes(lib);
+}
+
+// Bands of rows, each from its own renderer with the same scene and start
+// state, put together, are the whole frame; rows outside a band keep their
+// bytes, and every band ends with the whole frame's generator and vectors.
+void expectBandsMakeTheFrame(const ShapeList& shapes, const View& view, int width, int height,
+                             uint32_t startState, const std::string& what) {
+    FrameImage whole(width, height, 1.333f);
+    RandomStream wholeRandom;
+    wholeRandom.setState(startState);
+    RayRenderer wholeRenderer(&whole, wholeRandom, 1);
+    Vec2 wc = view.centre, wx = view.axisX, wy = view.axisY;
+    wholeRenderer.render(shapes, wc, wx, wy, view.height);
+
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    for (int bands : {1, 2, 3, 4, 7}) {
+        FrameImage joined(width, height, 1.333f);
+        for (int b = 0; b < bands; ++b) {
+            const int first = height * b / bands, end = height * (b + 1) / bands;
+            FrameImage image(width, height, 1.333f);
+            std::memset(image.pixels.get(), 0x77, image.byteCount());
+            RandomStream random;
+            random.setState(startState);
+            RayRenderer renderer(&image, random, b % 2 ? 3 : 1);
+            Vec2 c = view.centre, x = view.axisX, y = view.axisY;
+            renderer.renderRows(shapes, c, x, y, view.height, first, end);
+            const std::string band = what + " band " + std::to_string(b + 1) + " of " +
+                                     std::to_string(bands) + " (rows " + std::to_string(first) +
+                                     " .. " + std::to_string(end - 1) + ")";
+            ASSERT_EQ(random.state(), wholeRandom.state()) << band;
+            EXPECT_EQ(c, wc) << band;
+            EXPECT_EQ(x, wx) << band;
+            EXPECT_EQ(y, wy) << band;
+            for (int row = 0; row < height; ++row) {
+                const uint8_t* got = image.pixels.get() + row * rowBytes;
+                if (row >= first && row < end) continue;
+                for (size_t i = 0; i < rowBytes; ++i)
+                    ASSERT_EQ(got[i], 0x77) << band << ": row " << row << " was written";
+            }
+            std::memcpy(joined.pixels.get() + first * rowBytes,
+                        image.pixels.get() + first * rowBytes, (end - first) * rowBytes);
+        }
+        for (int row = 0; row < height; ++row)
+            for (size_t i = 0; i < rowBytes; i += 4)
+                ASSERT_EQ(std::memcmp(joined.pixels.get() + row * rowBytes + i,
+                                      whole.pixels.get() + row * rowBytes + i, 3),
+                          0)
+                    << what << " in " << bands << " bands: pixel " << i / 4 << "," << row;
+    }
+}
+
+TEST(FastRender, BandsOfRowsMakeTheWholeFrame) {
+    const uint32_t times[] = {5000, 33000, 93000, 188000, 276000, 306000};
+    for (uint32_t t : times) {
+        SceneLibrary lib;
+        buildSceneLibrary(lib);
+        TimelineState timeline;
+        View view;
+        for (int i = 0; i < 30; ++i)
+            stepTimeline(timeline, lib, t, view.centre, view.axisX, view.axisY, view.height);
+        for (int size : {32, 128})
+            expectBandsMakeTheFrame(*timeline.currentShapes, view, size, size, t * 5 + 3,
+                                    "t " + std::to_string(t) + " size " + std::to_string(size));
+        deleteSceneShapes(lib);
+    }
+    // More shapes than the fast path takes: the whole frame is drawn, and
+    // the band's rows are still right.
+    RandomScene crowd;
+    for (int i = 0; i < 70000; ++i)
+        addDisc(crowd, 0.001f, (i % 300) * 1.0f - 150, (i / 300) * 1.0f - 117, 40, 30, 20, 10);
+    FrameImage whole(32, 32, 1.0f), band(32, 32, 1.0f);
+    RandomStream wholeRandom, bandRandom;
+    RayRenderer wholeRenderer(&whole, wholeRandom, 1), bandRenderer(&band, bandRandom, 1);
+    Vec2 c1{0, 0}, x1{1, 0}, y1{0, 1}, c2 = c1, x2 = x1, y2 = y1;
+    wholeRenderer.render(crowd.list, c1, x1, y1, 2.0f);
+    bandRenderer.renderRows(crowd.list, c2, x2, y2, 2.0f, 8, 16);
+    EXPECT_EQ(bandRandom.state(), wholeRandom.state());
+    EXPECT_EQ(
+        std::memcmp(band.pixels.get() + 8 * 32 * 4, whole.pixels.get() + 8 * 32 * 4, 8 * 32 * 4),
+        0);
+}
+
+TEST(FastRender, AnEmptyBandDrawsNothingButKeepsTheStream) {
+    SceneLibrary lib;
+    buildSceneLibrary(lib);
+    FrameImage whole(64, 64, 1.0f), image(64, 64, 1.0f);
+    std::memset(image.pixels.get(), 0x55, image.byteCount());
+    RandomStream wholeRandom, random;
+    RayRenderer wholeRenderer(&whole, wholeRandom, 1), renderer(&image, random, 2);
+    Vec2 c1{0, 0}, x1{1, 0}, y1{0, 1}, c2 = c1, x2 = x1, y2 = y1;
+    wholeRenderer.render(lib[kColorCircles], c1, x1, y1, 2.0f);
+    // Empty, reversed and outside the image: nothing drawn.
+    for (auto [first, end] : {std::pair{10, 10}, std::pair{40, 20}, std::pair{64, 90}}) {
+        random.setState(RandomStream::kStartState);
+        c2 = {0, 0}, x2 = {1, 0}, y2 = {0, 1};
+        renderer.renderRows(lib[kColorCircles], c2, x2, y2, 2.0f, first, end);
+        EXPECT_EQ(random.state(), wholeRandom.state()) << first << " .. " << end;
+    }
+    for (size_t i = 0; i < image.byteCount(); ++i) ASSERT_EQ(image.pixels[i], 0x55) << i;
+    // A band past both ends is the whole frame.
+    random.setState(RandomStream::kStartState);
+    c2 = {0, 0}, x2 = {1, 0}, y2 = {0, 1};
+    renderer.renderRows(lib[kColorCircles], c2, x2, y2, 2.0f, -5, 100);
+    for (size_t i = 0; i < image.byteCount(); i += 4)
+        ASSERT_EQ(std::memcmp(image.pixels.get() + i, whole.pixels.get() + i, 3), 0) << i / 4;
     deleteSceneShapes(lib);
 }
 

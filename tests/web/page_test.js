@@ -4,36 +4,22 @@
 //
 //   node page_test.js <build-web dir> <folder for the screenshots>
 //
-// Screenshots at about 5 s (the orange logo) and 33 s (the red, green and
-// blue discs), the end screen after a key, the benchmark button's entry, no
-// console errors; and the page's frame times at 128 and 512 pixels.
+// With its workers: screenshots at about 5 s (the orange logo) and 33 s
+// (the red, green and blue discs); three size changes leave one loop, at
+// most one show frame per animation frame; 512 x 512 renders; the end
+// screen after a key; the benchmark's entry, check line and both ratings,
+// saved as bench.txt and as the result record; no console errors. Then a
+// module that cannot be loaded, and a worker that fails: each says so on
+// the page, and the benchmark too, without an uncaught exception.
 'use strict';
 
 const assert = require('assert');
 const fs = require('fs');
-const http = require('http');
 const path = require('path');
 const zlib = require('zlib');
-const puppeteer = require('puppeteer-core');
+const { serve, launch } = require('./browser.js');
 
 const [webDir, shotDir] = process.argv.slice(2);
-
-// A static server for the page's files, with wasm's own type.
-function serve(dir) {
-    const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-    const server = http.createServer((request, response) => {
-        const name = path.basename(new URL(request.url, 'http://x').pathname) || 'index.html';
-        const file = path.join(dir, name);
-        if (!fs.existsSync(file)) {
-            response.writeHead(404);
-            response.end();
-            return;
-        }
-        response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'text/plain' });
-        response.end(fs.readFileSync(file));
-    });
-    return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
 
 // Chromium's screenshots: 8-bit RGB or RGBA, not interlaced.
 function decodePng(png) {
@@ -95,128 +81,234 @@ function colourCounts(shot, box) {
     return counts;
 }
 
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+const { check, finish } = require('./checks.js').checks();
+
+// A page of `url` whose console errors and uncaught exceptions are kept.
+async function openPage(browser, url) {
+    const page = await browser.newPage();
+    await page.setViewport({ width: 800, height: 600 });
+    const problems = [];
+    page.on('console', (m) => { if (m.type() === 'error') problems.push(m.text()); });
+    page.on('pageerror', (e) => problems.push(String(e)));
+    await page.goto(url);
+    return { page, problems };
+}
+
+// The show's figures, as the page keeps them.
+const statsOf = (page) => page.evaluate(() => ({ ...window.lumekStats }));
+
+async function theShow(browser, url) {
+    const { page, problems } = await openPage(browser, url);
+    await page.waitForFunction(() => window.lumekStats && window.lumekStats.frames > 0,
+                               { timeout: 20000 });
+    const started = Date.now();
+    const box = await (await page.$('#stage')).boundingBox();
+    check('the picture fills about 98 % of the height on a 4:3 area', () => {
+        assert.ok(Math.abs(box.height - 0.98 * 600) < 2, `height ${box.height}`);
+        assert.ok(Math.abs(box.width - box.height * 4 / 3) < 2, `width ${box.width}`);
+    });
+
+    const screenshotAt = async (seconds, name) => {
+        const wait = started + seconds * 1000 - Date.now();
+        if (wait > 0) await sleep(wait);
+        const png = await page.screenshot({ type: 'png' });
+        fs.writeFileSync(path.join(shotDir, name), png);
+        return decodePng(png);
+    };
+    const logo = colourCounts(await screenshotAt(5, 'page-5s-logo.png'), box);
+    check(`at 5 s the orange logo shows (${JSON.stringify(logo)})`, () => {
+        assert.ok(logo.orange > 0.15 * logo.pixels);
+    });
+    const discs = colourCounts(await screenshotAt(33, 'page-33s-discs.png'), box);
+    check(`at 33 s red, green and blue discs show (${JSON.stringify(discs)})`, () => {
+        for (const c of ['red', 'green', 'blue']) assert.ok(discs[c] > 0.01 * discs.pixels, c);
+    });
+    const stats128 = await statsOf(page);
+    check(`the show's frames are shared by the workers (${stats128.workers})`, () => {
+        assert.ok(stats128.workers >= 1);
+        assert.strictEqual(stats128.bandMs.length, stats128.workers);
+    });
+
+    // Three size changes, then the page's loop against the animation
+    // frames the test counts itself, at the smallest size (its frames are
+    // done well within one animation frame).
+    for (const size of ['256', '64', '32']) {
+        await page.select('#size', size);
+        await sleep(300);
+    }
+    await page.waitForFunction(() => window.lumekStats.size === 32 && window.lumekStats.frames > 5);
+    const loops = await page.evaluate(async () => {
+        const before = { ...window.lumekStats };
+        let animationFrames = 0, first = 0, last = 0, shortest = Infinity;
+        await new Promise((done) => {
+            const count = (now) => {
+                if (animationFrames++) shortest = Math.min(shortest, now - last);
+                else first = now;
+                last = now;
+                if (now < first + 2000) requestAnimationFrame(count);
+                else done();
+            };
+            requestAnimationFrame(count);
+        });
+        const after = window.lumekStats;
+        return { animationFrames, displayFrames: Math.round((last - first) / shortest),
+                 loopCalls: after.animationFrames - before.animationFrames,
+                 frames: after.frames - before.frames };
+    });
+    // A page's show frame waits for an animation frame, or follows one that
+    // took longer than a display frame at once: at most one a display frame
+    // either way. A second loop would double them.
+    check(`after three size changes one loop runs (${JSON.stringify(loops)})`, () => {
+        assert.ok(loops.animationFrames > 20);
+        // (Off by at most one at either end of the count.)
+        assert.ok(loops.loopCalls <= loops.animationFrames + 2);
+        assert.ok(loops.frames <= loops.displayFrames + 2);
+        assert.ok(loops.frames > 0);
+    });
+
+    // 512 x 512 for a few seconds: the figures go to the log.
+    await page.select('#size', '512');
+    await page.click('#figures');
+    await sleep(5000);
+    const stats512 = await statsOf(page);
+    const figures = (s) => ({
+        size: s.size, workers: s.workers, frames: s.frames,
+        renderMs: +(s.renderMs / s.frames).toFixed(2),
+        frameIntervalMs: +(s.intervalMs / (s.frames - 1)).toFixed(2),
+        bandMs: s.bandMs.map((b) => +(b / s.frames).toFixed(2)),
+    });
+    console.log('frame times', JSON.stringify([figures(stats128), figures(stats512)]));
+    const overlay = await page.$eval('#overlay', (o) => ({ hidden: o.hidden, text: o.textContent }));
+    await page.screenshot({ path: path.join(shotDir, 'page-512-figures.png') });
+    check('512 x 512 renders, and the overlay shows its figures', () => {
+        assert.ok(stats512.frames > 10 && stats512.size === 512);
+        assert.strictEqual(overlay.hidden, false);
+        assert.match(overlay.text, new RegExp(`^512 × 512 on ${stats512.workers} workers?\\n` +
+                                              '[0-9.]+ frames a second\\n[0-9.]+ ms a frame\\n'));
+    });
+
+    // A key outside the controls.
+    await page.evaluate(() => document.activeElement.blur());
+    await page.keyboard.press('Space');
+    await page.waitForSelector('#end:not([hidden])', { timeout: 5000 });
+    const ended = await page.evaluate(() => ({
+        title: document.getElementById('end-title').textContent,
+        again: document.getElementById('again').textContent,
+        stopped: window.lumekStats.ended,
+    }));
+    await page.screenshot({ path: path.join(shotDir, 'page-end.png') });
+    check('a key ends the show with the end screen', () => {
+        assert.deepStrictEqual(ended, { title: 'The show is over.', again: 'play again',
+                                        stopped: true });
+    });
+
+    await page.click('#bench');
+    await page.waitForFunction(
+        () => document.getElementById('bench-result').dataset.status !== undefined,
+        { timeout: 120000 });
+    const bench = await page.evaluate(async () => ({
+        text: document.getElementById('bench-result').textContent,
+        status: document.getElementById('bench-result').dataset.status,
+        saved: await (await fetch(document.getElementById('save').href)).text(),
+        name: document.getElementById('save').getAttribute('download'),
+        record: await (await fetch(document.getElementById('save-record').href)).text(),
+        recordName: document.getElementById('save-record').getAttribute('download'),
+        userAgent: navigator.userAgent,
+        hardwareConcurrency: navigator.hardwareConcurrency,
+    }));
+    await page.screenshot({ path: path.join(shotDir, 'page-bench.png') });
+    console.log(bench.text);
+    const lines = bench.text.split('\n');
+    check('the benchmark gives its entry, its check and both ratings', () => {
+        assert.strictEqual(bench.status, '0');
+        assert.match(lines[0], /^Datum: \d{1,2}\.\d{1,2}\.\d{4}   Uhrzeit: \d{1,2}:\d{1,2}$/);
+        assert.match(lines[1], /^Render Dauer: \d+ ms   Rating: [0-9.e+]+ Tq7-Marks \(=[0-9.e+]+ fps\)$/);
+        assert.match(lines[2], /^CPUBench Dauer: \d+ ms   Rating: [0-9.e+]+ Tq7-Marks$/);
+        assert.match(lines[3], /^Ratingkoeffizient: [0-9.e+-]+$/);
+        assert.strictEqual(lines[4], '');
+        assert.strictEqual(lines[5],
+                           'Check: all 33 frames of the entry are exactly the known-good pictures.');
+        assert.match(lines[6], /^One thread: [0-9.]+ ms per 32 frames \(median of \d+ rounds?\), rating [0-9.e+]+ Tq7-Marks$/);
+        assert.match(lines[7], new RegExp(`^All workers: [0-9.]+ ms per 32 frames on ${stats512.workers} ` +
+                                          'workers? \\(\\d+ rounds?\\), rating [0-9.e+]+ Tq7-Marks, ' +
+                                          '[0-9.]+ times one thread$'));
+        assert.strictEqual(lines.length, 9);
+        assert.strictEqual(bench.saved, lines.slice(0, 5).join('\n') + '\n');
+        assert.strictEqual(bench.name, 'bench.txt');
+    });
+    check('the result record is saved as one line, with the browser as the machine', () => {
+        assert.strictEqual(bench.recordName, 'bench.jsonl');
+        assert.ok(bench.record.endsWith('}\n') && bench.record.indexOf('\n') === bench.record.length - 1);
+        const r = JSON.parse(bench.record);
+        assert.strictEqual(r.format, 'lumek-bench');
+        assert.strictEqual(r.program.target, 'wasm32');
+        assert.strictEqual(r.machine.userAgent, bench.userAgent);
+        assert.strictEqual(r.machine.hardwareConcurrency, bench.hardwareConcurrency);
+        assert.strictEqual(r.machine.logicalUsable, stats512.workers);
+        assert.strictEqual(r.allThreads.threads, stats512.workers);
+        assert.strictEqual(r.check.wrongFrames, 0);
+        assert.strictEqual(r.oneThread.msPerRound.toFixed(2), lines[6].match(/^One thread: (\S+)/)[1]);
+    });
+
+    await page.click('#again');
+    await page.waitForFunction(() => window.lumekStats.frames > 5, { timeout: 10000 });
+    check(`the console has no errors (${problems.length})`, () => {
+        assert.deepStrictEqual(problems, []);
+    });
+    await page.close();
+}
+
+// A page whose module or worker fails: the failure on the page, also for
+// the benchmark, and no uncaught exception.
+async function aFailure(browser, url, what) {
+    const { page, problems } = await openPage(browser, url);
+    await page.waitForSelector('#error:not([hidden])', { timeout: 20000 });
+    const shown = await page.evaluate(() => ({
+        title: document.getElementById('end-title').textContent,
+        error: document.getElementById('error').textContent,
+        visible: document.getElementById('end').checkVisibility(),
+    }));
+    await page.click('#bench');
+    await page.waitForFunction(
+        () => document.getElementById('bench-result').dataset.status === 'failed',
+        { timeout: 20000 });
+    const bench = await page.evaluate(() => ({
+        text: document.getElementById('bench-result').textContent,
+        enabled: !document.getElementById('bench').disabled,
+    }));
+    await page.screenshot({ path: path.join(shotDir, `page-${what.replace(/\W+/g, '-')}.png`) });
+    check(`${what}: the page says so (${shown.error}), and so does the benchmark`, () => {
+        assert.strictEqual(shown.title, 'Lumek could not start.');
+        assert.ok(shown.visible);
+        assert.ok(shown.error.length > 0);
+        assert.match(bench.text, /^The benchmark could not run: ./);
+        assert.ok(bench.enabled);
+    });
+    check(`${what}: no uncaught exception (${problems.length})`, () => {
+        assert.deepStrictEqual(problems, []);
+    });
+    await page.close();
+}
+
 async function main() {
     fs.mkdirSync(shotDir, { recursive: true });
     const server = await serve(webDir);
-    const url = `http://127.0.0.1:${server.address().port}/index.html`;
-    const profile = fs.mkdtempSync('/tmp/lumek-chromium-');
-    const browser = await puppeteer.launch({
-        executablePath: '/usr/bin/chromium',
-        headless: true,
-        userDataDir: profile,
-        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-               '--disable-background-networking', '--disable-component-update', '--disable-sync',
-               '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
-               '--disable-backgrounding-occluded-windows'],
-    });
-    let failures = 0;
-    const check = (what, fn) => {
-        try {
-            fn();
-            console.log('ok   ' + what);
-        } catch (error) {
-            ++failures;
-            console.log('FAIL ' + what + '\n     ' + error.message);
-        }
-    };
+    const brokenModule = await serve(webDir, (name) => (name === 'lumek.wasm' ? 'not a module' : null));
+    const brokenWorker = await serve(webDir, (name) =>
+        (name === 'lumek-worker.js' ? 'throw new Error("this worker fails");' : null));
+    const at = (s) => `http://127.0.0.1:${s.address().port}/index.html`;
+    const chromium = await launch();
     try {
-        const page = await browser.newPage();
-        await page.setViewport({ width: 800, height: 600 });
-        const problems = [];
-        page.on('console', (m) => { if (m.type() === 'error') problems.push(m.text()); });
-        page.on('pageerror', (e) => problems.push(String(e)));
-        await page.goto(url);
-        await page.waitForFunction(() => window.lumekStats && window.lumekStats.frames > 0,
-                                   { timeout: 20000 });
-        const started = Date.now();
-        const box = await (await page.$('#stage')).boundingBox();
-        check('the picture fills about 98 % of the height on a 4:3 area', () => {
-            assert.ok(Math.abs(box.height - 0.98 * 600) < 2, `height ${box.height}`);
-            assert.ok(Math.abs(box.width - box.height * 4 / 3) < 2, `width ${box.width}`);
-        });
-
-        const screenshotAt = async (seconds, name) => {
-            const wait = started + seconds * 1000 - Date.now();
-            if (wait > 0) await new Promise((r) => setTimeout(r, wait));
-            const png = await page.screenshot({ type: 'png' });
-            fs.writeFileSync(path.join(shotDir, name), png);
-            return decodePng(png);
-        };
-        const logo = colourCounts(await screenshotAt(5, 'page-5s-logo.png'), box);
-        check(`at 5 s the orange logo shows (${JSON.stringify(logo)})`, () => {
-            assert.ok(logo.orange > 0.15 * logo.pixels);
-        });
-        const stats128 = await page.evaluate(() => ({ ...window.lumekStats }));
-
-        const discs = colourCounts(await screenshotAt(33, 'page-33s-discs.png'), box);
-        check(`at 33 s red, green and blue discs show (${JSON.stringify(discs)})`, () => {
-            for (const c of ['red', 'green', 'blue']) assert.ok(discs[c] > 0.01 * discs.pixels, c);
-        });
-
-        // Frame times: the module's render and the interval between frames.
-        const frameTimes = (s) => ({
-            size: s.size, frames: s.frames,
-            renderMs: +(s.renderMs / s.frames).toFixed(2),
-            frameIntervalMs: +(s.intervalMs / (s.frames - 1)).toFixed(2),
-        });
-        await page.select('#size', '512');
-        await new Promise((r) => setTimeout(r, 6000));
-        const stats512 = await page.evaluate(() => ({ ...window.lumekStats }));
-        console.log('frame times', JSON.stringify([frameTimes(stats128), frameTimes(stats512)]));
-        check('512 x 512 renders', () => assert.ok(stats512.frames > 10 && stats512.size === 512));
-
-        await page.keyboard.press('Space');
-        await page.waitForSelector('#end:not([hidden])', { timeout: 5000 });
-        const ended = await page.evaluate(() => ({
-            title: document.getElementById('end-title').textContent,
-            again: document.getElementById('again').textContent,
-            stopped: window.lumekStats.ended,
-        }));
-        await page.screenshot({ path: path.join(shotDir, 'page-end.png') });
-        check('a key ends the show with the end screen', () => {
-            assert.deepStrictEqual(ended, { title: 'The show is over.', again: 'play again',
-                                            stopped: true });
-        });
-
-        await page.click('#bench');
-        await page.waitForFunction(
-            () => document.getElementById('bench-result').textContent.includes('Check:'),
-            { timeout: 60000 });
-        const bench = await page.evaluate(async () => ({
-            text: document.getElementById('bench-result').textContent,
-            saved: await (await fetch(document.getElementById('save').href)).text(),
-            name: document.getElementById('save').getAttribute('download'),
-        }));
-        await page.screenshot({ path: path.join(shotDir, 'page-bench.png') });
-        console.log(bench.text);
-        check('the benchmark button gives a five-line entry and its check', () => {
-            const lines = bench.text.split('\n');
-            assert.match(lines[0], /^Datum: \d{1,2}\.\d{1,2}\.\d{4}   Uhrzeit: \d{1,2}:\d{1,2}$/);
-            assert.match(lines[1], /^Render Dauer: \d+ ms   Rating: [0-9.e+]+ Tq7-Marks \(=[0-9.e+]+ fps\)$/);
-            assert.match(lines[2], /^CPUBench Dauer: \d+ ms   Rating: [0-9.e+]+ Tq7-Marks$/);
-            assert.match(lines[3], /^Ratingkoeffizient: [0-9.e+-]+$/);
-            assert.strictEqual(lines[4], '');
-            assert.strictEqual(lines[5],
-                               'Check: all 33 frames of the entry are exactly the known-good pictures.');
-            assert.strictEqual(bench.saved, lines.slice(0, 5).join('\n') + '\n');
-            assert.strictEqual(bench.name, 'bench.txt');
-        });
-
-        await page.click('#again');
-        await page.waitForFunction(() => window.lumekStats.frames > 5, { timeout: 10000 });
-        check('play again starts the show anew', async () => {});
-        check(`the console has no errors (${problems.length})`, () => {
-            assert.deepStrictEqual(problems, []);
-        });
+        await theShow(chromium.browser, at(server));
+        await aFailure(chromium.browser, at(brokenModule), 'a module that cannot be loaded');
+        await aFailure(chromium.browser, at(brokenWorker), 'a worker that fails');
     } finally {
-        await browser.close();
-        server.close();
-        fs.rmSync(profile, { recursive: true, force: true });
+        await chromium.close();
+        for (const s of [server, brokenModule, brokenWorker]) s.close();
     }
-    if (failures) {
-        console.log(`${failures} check(s) failed`);
-        process.exit(1);
-    }
+    finish();
 }
 
 main().catch((error) => {

@@ -1,0 +1,59 @@
+#include "bench/round.h"
+
+#include <cstdio>
+
+#include "bench/entry.h"
+#include "bench/report.h"
+#include "shots/table.h"
+#include "util/progress.h"
+
+namespace lumek {
+
+BenchWorker::BenchWorker(uint32_t startState)
+    : image_(kBenchImageSize, kBenchImageSize, kBenchAspect),
+      renderer_(&image_, random_, 1),
+      startState_(startState) {
+    buildSceneLibrary(library_);
+}
+
+BenchWorker::~BenchWorker() { deleteSceneShapes(library_); }
+
+int BenchWorker::renderRound(const FrameCheck& check, int thread, uint64_t round,
+                             std::atomic<uint64_t>* frameDone) {
+    random_.setState(startState_);
+    int wrong = 0;
+    for (int index = 1; index < kBenchFrames; ++index) {
+        const BenchFrame frame = benchFrame(index);
+        renderShot(frame.row, library_, renderer_);
+        if (!check.check(image_, thread, round, frame)) ++wrong;
+        if (frameDone != nullptr) frameDone->fetch_add(1, std::memory_order_relaxed);
+    }
+    return wrong;
+}
+
+using progress::fixed;
+using progress::plural;
+
+std::string ratingLine(const std::string& label, const RoundFigures& f, const std::string& extra) {
+    return label + ": " + fixed(f.msPerRound, 2) + " ms per 32 frames" + extra + ", rating " +
+           formatGeneral(kReferenceRenderMs / f.msPerRound) + " Tq7-Marks";
+}
+
+std::string notValidNote(uint64_t wrongFrames) {
+    return wrongFrames ? "; " + plural(wrongFrames, "wrong frame", "wrong frames") + ": not valid"
+                       : "";
+}
+
+std::string oneThreadLine(const RoundFigures& one) {
+    return ratingLine("One thread", one, " (median of " + plural(one.rounds, "round", "rounds") + ")") +
+           notValidNote(one.wrongFrames);
+}
+
+std::string allThreadsLine(const RoundFigures& all, double oneMsPerRound, const char* unit) {
+    return ratingLine(std::string("All ") + unit + "s", all,
+                      " on " + plural(static_cast<uint64_t>(all.threads), unit, std::string(unit) + "s") + " (" +
+                          plural(all.rounds, "round", "rounds") + ")") +
+           ", " + fixed(oneMsPerRound / all.msPerRound, 2) + " times one thread" + notValidNote(all.wrongFrames);
+}
+
+}  // namespace lumek

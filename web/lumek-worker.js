@@ -1,0 +1,83 @@
+// One of the page's workers (Lumek.Crew in lumek.js asks them), with a
+// module instance of its own: it holds the show and draws its band of rows
+// of every frame, or runs the benchmark's entry or rounds. Every question
+// is answered in turn, with its id, or with an error.
+'use strict';
+
+const lumekApi = typeof importScripts === 'function'
+    ? (importScripts('lumek.js'), Lumek)
+    : require('./lumek.js');
+const answer = typeof importScripts === 'function'
+    ? (message, transfer) => postMessage(message, transfer)
+    : (message, transfer) => require('worker_threads').parentPort.postMessage(message, transfer);
+
+let lumek = null;
+let size = 0;
+
+const questions = {
+    async load({ module }) {
+        lumek = await lumekApi.load(module);
+        return {};
+    },
+    show(q) {
+        if (!lumek.showStart(q.size)) throw new Error(`no show at ${q.size} x ${q.size}`);
+        size = q.size;
+        // The renderer never writes the fourth byte: made opaque once here,
+        // the canvas takes the rows as they are.
+        const pixels = lumek.showPixels(size);
+        for (let i = 3; i < pixels.length; i += 4) pixels[i] = 255;
+        return {};
+    },
+    // The frame's rows first .. end - 1.
+    frame({ elapsedMs, first, end }) {
+        const started = performance.now();
+        const going = lumek.showFrame(elapsedMs, first, end);
+        const ms = performance.now() - started;
+        // The band's rows, handed over (transferred) to the page.
+        const pixels = going ? lumek.showPixels(size).slice(first * size * 4, end * size * 4).buffer
+                             : new ArrayBuffer(0);
+        return [{ going, first, end, ms, pixels, phase: lumek.showPhase(),
+                  state: lumek.showRandomState(), scene: lumek.showScene() }, [pixels]];
+    },
+    ping() {
+        return {};
+    },
+    entry({ time }) {
+        return lumek.bench(new Date(time));
+    },
+    rounds({ startState }) {
+        lumek.benchRoundsStart(startState);
+        return {};
+    },
+    // Whole rounds until `seconds` have passed (at least one).
+    go({ worker, seconds }) {
+        const durations = [];
+        let wrong = 0;
+        const deadline = performance.now() + seconds * 1000;
+        for (let round = 1;; ++round) {
+            const start = performance.now();
+            wrong += lumek.benchRound(worker, round);
+            const finished = performance.now();
+            durations.push(finished - start);
+            if (finished >= deadline) break;
+        }
+        return { durations, wrong };
+    },
+};
+
+let queue = Promise.resolve();
+function asked(question) {
+    queue = queue.then(async () => {
+        try {
+            if (!lumek && question.kind !== 'load') throw new Error('the module is not loaded');
+            const result = await questions[question.kind](question);
+            const [reply, transfer] = Array.isArray(result) ? result : [result, []];
+            answer({ ...reply, id: question.id }, transfer);
+        } catch (error) {
+            answer({ id: question.id, error: error.message || String(error) }, []);
+        }
+    });
+}
+
+if (typeof importScripts === 'function') onmessage = (event) => asked(event.data);
+else require('worker_threads').parentPort.on('message', asked);

@@ -21,6 +21,10 @@
 #define LUMEK_CLOSE ::_close
 #define LUMEK_PID ::_getpid
 #define LUMEK_SYNC(fd) ::_commit(fd)
+#define LUMEK_TELL(fd) ::_lseeki64(fd, 0, SEEK_CUR)
+#define LUMEK_TRUNCATE(fd, size) ::_chsize_s(fd, size)
+using FileStatus = struct _stat64;
+#define LUMEK_FSTAT ::_fstat64
 #else
 #include <unistd.h>
 #define LUMEK_OPEN_NEW(name) ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664)
@@ -29,6 +33,10 @@
 #define LUMEK_CLOSE ::close
 #define LUMEK_PID ::getpid
 #define LUMEK_SYNC(fd) ::fsync(fd)
+#define LUMEK_TELL(fd) ::lseek(fd, 0, SEEK_CUR)
+#define LUMEK_TRUNCATE(fd, size) ::ftruncate(fd, size)
+using FileStatus = struct stat;
+#define LUMEK_FSTAT ::fstat
 #endif
 
 namespace lumek::os {
@@ -144,11 +152,20 @@ bool appendToFile(const std::string& path, const std::string& bytes, std::string
     while (written < 0 && errno == EINTR)  // nothing was written: try again
         written = LUMEK_WRITE(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
     bool ok = written >= 0 && static_cast<size_t>(written) == bytes.size();
-    if (written < 0)
+    if (written < 0) {
         error = std::strerror(errno);
-    else if (!ok)
+    } else if (!ok) {
         error = "only " + std::to_string(written) + " of " + std::to_string(bytes.size()) +
                 " bytes could be written (the disk is full)";
+        // The part written is taken back while it is still the file's end,
+        // so that the next entry does not run into half of this one. If
+        // another process has appended since, it stays: cutting would lose
+        // that entry.
+        const auto end = LUMEK_TELL(fd);
+        FileStatus status{};
+        if (written > 0 && end >= written && LUMEK_FSTAT(fd, &status) == 0 && status.st_size == end)
+            (void)!LUMEK_TRUNCATE(fd, end - written);
+    }
     if (LUMEK_CLOSE(fd) != 0 && ok) {
         error = std::strerror(errno);
         ok = false;

@@ -23,6 +23,8 @@ namespace lumek {
 namespace {
 
 std::optional<int> runBench(const char* commandLine, int processors) {
+    // The machine is read only for a benchmark: other modes have no use for it.
+    if (!switches::asks(commandLine, switches::kBench)) return std::nullopt;
     BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
     bench.out = &std::cout;
     bench.err = &std::cerr;
@@ -150,12 +152,14 @@ const char* usageText() {
            "  -r1..-r5       screen 320x240, 400x300, 640x480 (default), 800x600, 1024x768\n"
            "\n"
            "Exit status: 0 when all went well; 1 when a file, standard output or the video\n"
-           "stream could not be written, memory ran out, the window could not be opened, or\n"
-           "-cycle could not bind its thread; 2 when -bench, -stress or -cycle found a wrong\n"
-           "frame, or -record was asked to write into a terminal; 3 when no frame was wrong\n"
-           "but a -stress or -cycle thread stalled (finished no frame for 10 seconds); 130\n"
-           "when Ctrl+C, SIGTERM or SIGHUP stopped -shot or -record early (a signal the\n"
-           "parent ignores, as under nohup, stays ignored).\n"
+           "stream could not be written, memory ran out, the window could not be opened, a\n"
+           "-bench or -stress thread could not be started, -cycle could not bind its thread,\n"
+           "or the number after -stress or -cycle is none they take (-stress0); 2 when\n"
+           "-bench, -stress or -cycle found a wrong frame, or -record was asked to write\n"
+           "into a terminal; 3 when no frame was wrong but a -stress or -cycle thread\n"
+           "stalled (finished no frame for 10 seconds); 130 when Ctrl+C, SIGTERM or SIGHUP\n"
+           "stopped -shot or -record early (a signal the parent ignores, as under nohup,\n"
+           "stays ignored).\n"
            "\n"
            "Example: lumek -bench\n"
            "  Datum: 7.12.2026   Uhrzeit: 22:41\n"

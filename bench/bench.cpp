@@ -81,13 +81,7 @@ void measureRounds(BenchEnvironment& env, std::ostream& people, uint32_t startSt
                << std::flush;
     }
 
-    const RoundSummary& spread = one.perThread.empty() ? RoundSummary{} : one.perThread[0].summary;
-    if (spread.noisy())
-        people << "Noise: the one-thread rounds spread by " << fixed(spread.spread * 100, 1)
-               << " % (1.4826 x their median absolute deviation, over their median), more than "
-               << fixed(kNoisySpread * 100, 0)
-               << " %: the machine was not quiet, so these figures may not repeat.\n"
-               << std::flush;
+    if (!one.perThread.empty()) people << noiseLine(one.perThread[0].summary.spread) << std::flush;
 }
 
 }  // namespace
@@ -146,11 +140,25 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
 
     people << entryCheckLine(figures.wrongFrames) << "\n" << std::flush;
 
+    bool shortOfThreads = false;
     if (env.roundSeconds > 0) {
         FrameCheck roundCheck;
         roundCheck.tamper = env.tamper;
         roundCheck.wrong = [&log](const WrongFrame& w) { log(w, false); };
         measureRounds(env, people, figures.startState, roundCheck, result);
+        // Fewer threads than asked for measure another machine than the one
+        // the figure's name promises: said, and not a success.
+        auto shortOf = [&](const RoundFigures& f, int wanted, const char* figure) {
+            if (f.threads >= wanted) return;
+            shortOfThreads = true;
+            if (env.err)
+                *env.err << "lumek: could start only " << f.threads << " of " << wanted
+                         << " threads; the " << figure << " figure is for " << f.threads << "\n";
+        };
+        shortOf(result.allThreads, env.threads, "all-threads");
+        if (result.physicalCores)
+            shortOf(*result.physicalCores, static_cast<int>(env.coreProcessors.size()),
+                    "physical-cores");
         for (const RoundFigures* f : {&result.oneThread, &result.allThreads,
                                       result.physicalCores ? &*result.physicalCores : nullptr})
             if (f != nullptr) {
@@ -164,7 +172,7 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
         const History history = readHistory(env.recordPath, result);
         if (!history.skippedLines.empty() && env.err)
             *env.err << skippedLinesNote(env.recordPath, history.skippedLines) << "\n";
-        if (history.lastComparable && env.roundSeconds > 0)
+        if (history.lastComparable && env.roundSeconds > 0 && result.wrongFrames == 0)
             people << comparisonLine(*history.lastComparable, result) << "\n" << std::flush;
         const std::string record = resultJson(result);
         if (!os::appendToFile(env.recordPath, record + "\n", error)) {
@@ -176,7 +184,7 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
     }
 
     if (result.wrongFrames != 0) return 2;
-    return written ? 0 : 1;
+    return written && !shortOfThreads ? 0 : 1;
 }
 
 }  // namespace lumek

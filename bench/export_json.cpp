@@ -144,6 +144,8 @@ bool readPastResult(const std::string& line, PastResult& past) {
         "/oneThread/spread"_json_pointer,
         "/allThreads/rating"_json_pointer,
         "/allThreads/spread"_json_pointer,
+        "/allThreads/threads"_json_pointer,
+        "/check/wrongFrames"_json_pointer,
     };
     for (const auto& key : keys)
         if (!j.contains(key)) return false;
@@ -160,15 +162,27 @@ bool readPastResult(const std::string& line, PastResult& past) {
     past.cpuModel = j.contains("/machine/cpuModel"_json_pointer)
                         ? string("/machine/cpuModel"_json_pointer)
                         : std::string();
-    past.logicalUsable = j["/machine/logicalUsable"_json_pointer].is_number_integer()
-                             ? j["/machine/logicalUsable"_json_pointer].get<int>()
-                             : 0;
+    const auto positive = [&j](const Json::json_pointer& key) {
+        const Json& v = j[key];
+        return v.is_number_unsigned() && v.get<uint64_t>() > 0 && v.get<uint64_t>() < (1u << 30)
+                   ? static_cast<int>(v.get<uint64_t>())
+                   : 0;
+    };
+    past.logicalUsable = positive("/machine/logicalUsable"_json_pointer);
+    past.allThreads = positive("/allThreads/threads"_json_pointer);
+    const Json& wrong = j["/check/wrongFrames"_json_pointer];
+    past.wrongFrames = wrong.is_number_unsigned() ? wrong.get<uint64_t>() : 0;
     past.oneThreadRating = real("/oneThread/rating"_json_pointer);
     past.oneThreadSpread = real("/oneThread/spread"_json_pointer);
     past.allThreadsRating = real("/allThreads/rating"_json_pointer);
     past.allThreadsSpread = real("/allThreads/spread"_json_pointer);
-    return !past.workloadId.empty() && std::isfinite(past.oneThreadRating) &&
-           std::isfinite(past.allThreadsRating);
+    // Figures no run of this program can have make the line foreign.
+    const auto rating = [](double r) { return std::isfinite(r) && r > 0; };
+    const auto spread = [](double s) { return std::isfinite(s) && s >= 0; };
+    return !past.utc.empty() && !past.workloadId.empty() && past.logicalUsable > 0 &&
+           past.allThreads > 0 && wrong.is_number_unsigned() && rating(past.oneThreadRating) &&
+           rating(past.allThreadsRating) && spread(past.oneThreadSpread) &&
+           spread(past.allThreadsSpread);
 }
 
 }  // namespace lumek

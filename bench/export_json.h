@@ -22,6 +22,8 @@ struct PastResult {
     std::string cpuModel;
     std::string rowShader;
     int logicalUsable = 0;
+    int allThreads = 0;        // threads of the all-threads figure
+    uint64_t wrongFrames = 0;  // a run with any has no valid figures
     double oneThreadRating = 0;
     double oneThreadSpread = 0;
     double allThreadsRating = 0;

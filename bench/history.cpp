@@ -10,12 +10,14 @@ namespace lumek {
 
 namespace {
 
-constexpr double kReferenceMs = 33908.0;
-
+// The same work on the same machine, measured alike: a run with wrong
+// frames has no valid figures, and an all-threads figure on fewer threads
+// (some could not be started) measured something else.
 bool comparable(const PastResult& past, const BenchResult& now) {
     return past.workloadId == hashHex(now.workloadId) &&
            past.cpuModel == now.machine.processor.model &&
-           past.logicalUsable == now.machine.logicalUsable && past.rowShader == now.rowShader;
+           past.logicalUsable == now.machine.logicalUsable && past.rowShader == now.rowShader &&
+           past.wrongFrames == 0 && past.allThreads == now.allThreads.threads;
 }
 
 std::string percent(double value, bool sign) {
@@ -55,8 +57,8 @@ History readHistory(const std::string& path, const BenchResult& now) {
 }
 
 std::string comparisonLine(const PastResult& before, const BenchResult& now) {
-    const double one = kReferenceMs / now.oneThread.msPerRound;
-    const double all = kReferenceMs / now.allThreads.msPerRound;
+    const double one = kReferenceRenderMs / now.oneThread.msPerRound;
+    const double all = kReferenceRenderMs / now.allThreads.msPerRound;
     return "Compared with the run of " + before.utc + ": " +
            change("one thread", before.oneThreadRating, one, before.oneThreadSpread,
                   now.oneThread.spread) +

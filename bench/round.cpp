@@ -44,16 +44,27 @@ std::string notValidNote(uint64_t wrongFrames) {
                        : "";
 }
 
+std::string noiseLine(double spread) {
+    if (!(spread > kNoisySpread)) return "";
+    return "Noise: the one-thread rounds spread by " + fixed(spread * 100, 1) +
+           " % (1.4826 x their median absolute deviation, over their median), more than " +
+           fixed(kNoisySpread * 100, 0) +
+           " %: the machine was not quiet, so these figures may not repeat.\n";
+}
+
 std::string oneThreadLine(const RoundFigures& one) {
-    return ratingLine("One thread", one, " (median of " + plural(one.rounds, "round", "rounds") + ")") +
+    return ratingLine("One thread", one,
+                      " (median of " + plural(one.rounds, "round", "rounds") + ")") +
            notValidNote(one.wrongFrames);
 }
 
 std::string allThreadsLine(const RoundFigures& all, double oneMsPerRound, const char* unit) {
-    return ratingLine(std::string("All ") + unit + "s", all,
-                      " on " + plural(static_cast<uint64_t>(all.threads), unit, std::string(unit) + "s") + " (" +
-                          plural(all.rounds, "round", "rounds") + ")") +
-           ", " + fixed(oneMsPerRound / all.msPerRound, 2) + " times one thread" + notValidNote(all.wrongFrames);
+    return ratingLine(
+               std::string("All ") + unit + "s", all,
+               " on " + plural(static_cast<uint64_t>(all.threads), unit, std::string(unit) + "s") +
+                   " (" + plural(all.rounds, "round", "rounds") + ")") +
+           ", " + fixed(oneMsPerRound / all.msPerRound, 2) + " times one thread" +
+           notValidNote(all.wrongFrames);
 }
 
 }  // namespace lumek

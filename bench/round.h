@@ -68,6 +68,10 @@ std::string ratingLine(const std::string& label, const RoundFigures& f, const st
 // "; 2 wrong frames: not valid", or nothing when every frame was right.
 std::string notValidNote(uint64_t wrongFrames);
 
+// The line that says the one-thread rounds spread more than is quiet, with
+// its line end; nothing when they did not.
+std::string noiseLine(double spread);
+
 // The one-thread figure's line, as the benchmark prints it (no line end):
 // "One thread: 44.84 ms per 32 frames (median of 45 rounds), rating ...".
 std::string oneThreadLine(const RoundFigures& one);

@@ -44,6 +44,11 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     if (!switches::asks(commandLine, switches::kStress)) return std::nullopt;
     std::ostream& out = *env.out;
     const std::optional<int> minutes = switches::numberAfter(commandLine, switches::kStress);
+    if (!minutes && switches::hasNumberAfter(commandLine, switches::kStress)) {
+        *env.err << "lumek: -stress takes a length of 1 to 999999999 minutes (-stress30), or "
+                    "none to run until stopped\n";
+        return 1;
+    }
     const double length = minutes ? *minutes * 60.0 * env.timeScale : 0;
 
     const int wanted = env.threads > 0 ? env.threads : 1;
@@ -66,6 +71,17 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
         for (uint64_t round = 1; !s->stop.load(std::memory_order_relaxed); ++round)
             renderOn(*s, w, *bench, t, round);
     });
+    if (running == 0) {
+        *env.err << "lumek: no thread could be started (" << session.shortfall() << ")\n";
+        return 1;
+    }
+    // A processor left out is not tested: the run goes on with the others,
+    // but it cannot end as a success.
+    if (running < wanted)
+        *env.err << "lumek: could start only " << running << " of " << wanted << " threads ("
+                 << session.shortfall() << "); going on with " << running
+                 << ": the others' processors are not tested, so the run ends with status 1\n"
+                 << std::flush;
     out << "Stress run on " << plural(static_cast<uint64_t>(running), "thread", "threads")
         << ": the benchmark's 32 frames, round after round, every frame checked";
     if (minutes)
@@ -74,10 +90,6 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     else
         out << ". Stop it with Ctrl+C.\n";
     out << std::flush;
-    if (running == 0) {
-        *env.err << "lumek: no thread could be started (" << session.shortfall() << ")\n";
-        return 1;
-    }
     session.awaitBinding();
     std::vector<int> slots, bound;
     int refused = -1;
@@ -145,13 +157,20 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
                session.slotClock(slot);
     });
     out << session.machineSummary(true) << std::flush;
-    return session.status();
+    const int status = session.status();
+    return status == 0 && running < wanted ? 1 : status;
 }
 
 std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
     if (!switches::asks(commandLine, switches::kCycle)) return std::nullopt;
     std::ostream& out = *env.out;
-    const int perCore = switches::numberAfter(commandLine, switches::kCycle).value_or(60);
+    const std::optional<int> asked = switches::numberAfter(commandLine, switches::kCycle);
+    if (!asked && switches::hasNumberAfter(commandLine, switches::kCycle)) {
+        *env.err << "lumek: -cycle takes 1 to 999999999 seconds on each core (-cycle10), or none "
+                    "for 60\n";
+        return 1;
+    }
+    const int perCore = asked.value_or(60);
     const double perCoreSeconds = perCore * env.timeScale;
     if (env.processors.empty()) {
         *env.err << "lumek: -cycle binds its thread to one core after another, and this system "

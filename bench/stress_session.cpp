@@ -238,8 +238,14 @@ std::string Session::slotRows(const std::vector<int>& slots,
     for (int slot : slots) {
         const std::string name = s_->name(slot);
         rows += "  " + name + ":" + std::string(width - name.size() + 1, ' ') + what(slot);
-        const uint64_t wrong = s_->slots[static_cast<size_t>(slot)].wrong.load();
-        rows += wrong == 0 ? ", every frame right" : ", " + std::to_string(wrong) + " WRONG";
+        const Slot& at = s_->slots[static_cast<size_t>(slot)];
+        const uint64_t wrong = at.wrong.load();
+        // A run stopped early may leave a processor without a frame: it
+        // was not tested, which is not the same as right.
+        if (wrong > 0)
+            rows += ", " + std::to_string(wrong) + " WRONG";
+        else
+            rows += at.frames.load() > 0 ? ", every frame right" : ", not tested";
         const int stalls = stallsOf_[static_cast<size_t>(slot)];
         if (stalls > 0)
             rows += ", stalled " + plural(static_cast<uint64_t>(stalls), "time", "times");

@@ -1,5 +1,6 @@
 #include "os/memory.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -11,8 +12,9 @@ namespace {
 // Enough for an exception, its unwinding and a line on stderr.
 constexpr size_t kReserve = 64 * 1024;
 
-void* reserve = nullptr;
-bool mainStarted = false;
+// Atomic: two threads can fail at once, and only one may free it.
+std::atomic<void*> reserve{nullptr};
+std::atomic<bool> mainStarted{false};
 
 void* take() {
     void* p = std::malloc(kReserve);
@@ -26,18 +28,18 @@ void* take() {
 // the room the reserve leaves. Before main nothing could catch it: the
 // allocation tries again instead, and main takes a new reserve.
 void onAllocationFailure() {
-    if (reserve == nullptr) throw std::bad_alloc();
-    std::free(reserve);
-    reserve = nullptr;
-    if (mainStarted) throw std::bad_alloc();
+    void* given = reserve.exchange(nullptr);
+    if (given == nullptr) throw std::bad_alloc();
+    std::free(given);
+    if (mainStarted.load()) throw std::bad_alloc();
 }
 
 // Taken before every other static object of the program (whose
 // constructors may allocate), so that their failures are covered too.
 struct EarlyReserve {
     EarlyReserve() {
-        reserve = take();
-        if (reserve == nullptr) {
+        reserve.store(take());
+        if (reserve.load() == nullptr) {
             std::fputs("lumek: not enough memory to start\n", stderr);
             std::_Exit(1);
         }
@@ -49,9 +51,9 @@ __attribute__((init_priority(101))) EarlyReserve early;
 }  // namespace
 
 bool holdMemoryReserve() {
-    mainStarted = true;
-    if (reserve == nullptr) reserve = take();
-    return reserve != nullptr;
+    mainStarted.store(true);
+    if (reserve.load() == nullptr) reserve.store(take());
+    return reserve.load() != nullptr;
 }
 
 }  // namespace lumek::os

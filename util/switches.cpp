@@ -15,22 +15,33 @@ int renderSize(const char* text, int fallback) {
     return size;
 }
 
-std::optional<int> numberAfter(const char* text, const char* switchText) {
+namespace {
+
+// The digits directly after the switch's first place that has any.
+const char* digitsAfter(const char* text, const char* switchText) {
     const size_t length = std::strlen(switchText);
     for (const char* at = std::strstr(text, switchText); at != nullptr;
-         at = std::strstr(at + 1, switchText)) {
-        const char* digits = at + length;
-        if (*digits < '0' || *digits > '9') continue;
-        long value = 0;
-        int count = 0;
-        for (; *digits >= '0' && *digits <= '9'; ++digits, ++count) {
-            if (count == 9) return std::nullopt;
-            value = value * 10 + (*digits - '0');
-        }
-        if (value == 0) return std::nullopt;
-        return static_cast<int>(value);
+         at = std::strstr(at + 1, switchText))
+        if (at[length] >= '0' && at[length] <= '9') return at + length;
+    return nullptr;
+}
+
+}  // namespace
+
+bool hasNumberAfter(const char* text, const char* switchText) {
+    return digitsAfter(text, switchText) != nullptr;
+}
+
+std::optional<int> numberAfter(const char* text, const char* switchText) {
+    const char* digits = digitsAfter(text, switchText);
+    if (digits == nullptr) return std::nullopt;
+    long value = 0;
+    for (int count = 0; *digits >= '0' && *digits <= '9'; ++digits, ++count) {
+        if (count == 9) return std::nullopt;
+        value = value * 10 + (*digits - '0');
     }
-    return std::nullopt;
+    if (value == 0) return std::nullopt;
+    return static_cast<int>(value);
 }
 
 const std::vector<std::string>& everySwitch() {

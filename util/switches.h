@@ -50,6 +50,10 @@ int renderSize(const char* text, int fallback);
 // when the number is 0 or does not fit in 9 digits.
 std::optional<int> numberAfter(const char* text, const char* switchText);
 
+// Whether the switch is directly followed by a digit anywhere: digits that
+// numberAfter does not take ("-stress0") are then a mistake to report.
+bool hasNumberAfter(const char* text, const char* switchText);
+
 // Every switch: the settings, the modes, their options, the rows of
 // "-shot" and the informational ones.
 const std::vector<std::string>& everySwitch();

@@ -109,6 +109,7 @@ const Lumek = (() => {
                 cString(e.bench_one_line(msPerRound, rounds, wrongFrames)),
             benchAllLine: (msPerRound, workers, rounds, wrongFrames, oneMsPerRound) =>
                 cString(e.bench_all_line(msPerRound, workers, rounds, wrongFrames, oneMsPerRound)),
+            benchNoiseLine: (spread) => cString(e.bench_noise_line(spread)),
             workloadId: () => cString(e.bench_workload_id()),
             version: () => cString(e.program_version()),
             compiler: () => cString(e.program_compiler()),
@@ -269,13 +270,20 @@ const Lumek = (() => {
         return n % 2 ? s[(n - 1) / 2] : (s[n / 2 - 1] + s[n / 2]) / 2;
     };
 
+    // The robust spread of some rounds (nanoseconds): 1.4826 x their median
+    // absolute deviation over their median; 0 for fewer than two.
+    function roundSpread(roundsNs) {
+        const medianNs = Math.round(medianOf(roundsNs));
+        const madNs = Math.round(medianOf(roundsNs.map((ns) => Math.abs(ns - medianNs))));
+        return { medianNs, madNs,
+                 spread: roundsNs.length > 1 && medianNs > 0 ? 1.4826 * madNs / medianNs : 0 };
+    }
+
     // One thread's rounds (milliseconds each, in order) as the record
     // holds them.
     function oneThreadFigures(durationsMs) {
         const roundsNs = durationsMs.map((ms) => Math.round(ms * 1e6));
-        const medianNs = Math.round(medianOf(roundsNs));
-        const madNs = Math.round(medianOf(roundsNs.map((ns) => Math.abs(ns - medianNs))));
-        const spread = 1.4826 * madNs / medianNs;
+        const { medianNs, madNs, spread } = roundSpread(roundsNs);
         const msPerRound = medianNs / 1e6;
         return {
             roundsNs, medianNs, minNs: Math.min(...roundsNs), maxNs: Math.max(...roundsNs), madNs,
@@ -288,15 +296,17 @@ const Lumek = (() => {
     function allWorkersFigures(perWorker, oneMsPerRound) {
         let roundsPerMs = 0;
         const perThread = perWorker.map((durationsMs, thread) => {
-            const medianNs = Math.round(medianOf(durationsMs.map((ms) => Math.round(ms * 1e6))));
+            const { medianNs, spread } = roundSpread(durationsMs.map((ms) => Math.round(ms * 1e6)));
             if (medianNs > 0) roundsPerMs += 1e6 / medianNs;
-            return { thread, processor: null, rounds: durationsMs.length, medianNs };
+            return { thread, processor: null, rounds: durationsMs.length, medianNs, spread };
         });
         const msPerRound = roundsPerMs > 0 ? 1 / roundsPerMs : 0;
         const speedUp = oneMsPerRound / msPerRound;
+        // Workers cannot be bound to processors in a browser.
         return {
             threads: perWorker.length, perThread, msPerRound,
             rating: kReferenceRenderMs / msPerRound, speedUp, efficiency: speedUp / perWorker.length,
+            spread: Math.max(0, ...perThread.map((t) => t.spread)), pinned: false,
         };
     }
 
@@ -335,10 +345,12 @@ const Lumek = (() => {
             workload: { id: lumek.workloadId(), width: 128, height: 128, frames: 32 },
             machine: {
                 cpuVendor: null, cpuModel: null,
+                // What the browser lets the page use; the workers may be
+                // fewer or more (?workers=), as allThreads says.
                 logicalOnline: machine.hardwareConcurrency || null,
-                logicalUsable: all.threads,
+                logicalUsable: machine.hardwareConcurrency || null,
                 physicalCores: null, threadsPerCore: null, packages: null,
-                os: { name: 'browser', version: null, wine: null },
+                os: { name: 'browser', version: null, distribution: null, wine: null },
                 userAgent: machine.userAgent || null,
                 hardwareConcurrency: machine.hardwareConcurrency || null,
             },
@@ -371,6 +383,7 @@ const Lumek = (() => {
         const roundWrong = allRounds.reduce((sum, r) => sum + r.wrong, 0);
         text += lumek.benchAllLine(all.msPerRound, all.threads, roundCount, roundWrong,
                                    one.msPerRound) + '\n';
+        text += lumek.benchNoiseLine(one.spread);
         told(text);
         const checked = 33 + 32 * (oneRounds.durations.length + roundCount);
         const wrong = entry.wrongFrames + oneRounds.wrong + roundWrong;

@@ -156,7 +156,8 @@ LUMEK_EXPORT("bench_round") int benchRound(int worker, uint32_t round) {
     return benchWorker ? benchWorker->renderRound(FrameCheck{}, worker, round) : kBenchFrames - 1;
 }
 
-static RoundFigures roundFigures(int threads, uint32_t rounds, uint32_t wrongFrames, double msPerRound) {
+static RoundFigures roundFigures(int threads, uint32_t rounds, uint32_t wrongFrames,
+                                 double msPerRound) {
     RoundFigures f;
     f.threads = threads;
     f.rounds = rounds;
@@ -177,6 +178,11 @@ const char* benchAllLine(double msPerRound, int workers, uint32_t rounds, uint32
                          double oneMsPerRound) {
     lineText = allThreadsLine(roundFigures(workers, rounds, wrongFrames, msPerRound), oneMsPerRound,
                               "worker");
+    return lineText.c_str();
+}
+
+LUMEK_EXPORT("bench_noise_line") const char* benchNoiseLine(double spread) {
+    lineText = noiseLine(spread);
     return lineText.c_str();
 }
 

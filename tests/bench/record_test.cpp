@@ -14,6 +14,7 @@
 #include "bench/history.h"
 #include "bench/statistics.h"
 #include "os/processors.h"
+#include "os/threads.h"
 #include "support/files.h"
 
 namespace lumek {
@@ -195,6 +196,9 @@ TEST(BenchRecord, AnotherWorkloadOrMachineIsNeverCompared) {
         [](Json& r) { r["machine"]["cpuModel"] = "Model 2"; },
         [](Json& r) { r["machine"]["logicalUsable"] = 64; },
         [](Json& r) { r["program"]["rowShader"] = "another"; },
+        // Not valid figures, or measured on fewer threads.
+        [](Json& r) { r["check"]["wrongFrames"] = 7; },
+        [](Json& r) { r["allThreads"]["threads"] = 1; },
     };
     for (size_t i = 0; i < others.size(); ++i) {
         test::TempDir dir;
@@ -227,6 +231,66 @@ TEST(BenchRecord, MalformedAndForeignLinesAreSkippedWithOneLineAndKept) {
     const std::string after = test::readFile("bench.jsonl");
     EXPECT_EQ(after.substr(0, before.size()), before) << "never rewritten";
     EXPECT_TRUE(Json::parse(after.substr(before.size())).is_object());
+}
+
+TEST(BenchRecord, FiguresNoRunCanHaveMakeALineForeign) {
+    const std::vector<std::function<void(Json&)>> impossible = {
+        [](Json& r) { r["oneThread"]["rating"] = 0; },
+        [](Json& r) { r["allThreads"]["rating"] = -5; },
+        [](Json& r) { r["time"]["utc"] = 5; },
+        [](Json& r) { r["oneThread"]["spread"] = "x"; },
+        [](Json& r) { r["allThreads"]["spread"] = -0.1; },
+        [](Json& r) { r["machine"]["logicalUsable"] = 0; },
+        [](Json& r) { r["check"]["wrongFrames"] = -1; },
+    };
+    for (size_t i = 0; i < impossible.size(); ++i) {
+        test::TempDir dir;
+        test::ScopedWorkingDir cwd(dir.path());
+        BenchRun first, second;
+        ASSERT_EQ(first(), 0);
+        editRecord(impossible[i]);
+        ASSERT_EQ(second(), 0);
+        EXPECT_EQ(second.out.str().find("Compared with"), std::string::npos) << i;
+        EXPECT_EQ(second.err.str(),
+                  "lumek: bench.jsonl: skipped 1 line that is not a result this program reads "
+                  "(1)\n")
+            << i;
+    }
+}
+
+TEST(BenchRecord, ALastLineCutShortIsSkippedAndTheNextRecordStartsALineOfItsOwn) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    BenchRun first, second, third;
+    ASSERT_EQ(first(), 0);
+    const std::string whole = test::readFile("bench.jsonl");
+    test::writeFile("bench.jsonl", whole + whole.substr(0, 300));  // a write the disk cut short
+    ASSERT_EQ(second(), 0);
+    ASSERT_EQ(third(), 0);
+    const std::vector<std::string> lines = test::lines(test::readFile("bench.jsonl"));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], whole.substr(0, 300));
+    EXPECT_TRUE(Json::parse(lines[2]).is_object());
+    EXPECT_TRUE(Json::parse(lines[3]).is_object());
+    EXPECT_NE(third.out.str().find("Compared with"), std::string::npos) << third.out.str();
+}
+
+TEST(BenchRecord, AllThreadsOnFewerThreadsThanAskedIsSaidAndNotASuccess) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    BenchRun run;
+    // The one-thread figure starts no thread; the all-threads figure's
+    // helper is the first started, and it is refused.
+    os::ThreadGroup::failStartForTests(1);
+    const int status = run();
+    os::ThreadGroup::failStartForTests(0);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(run.err.str().find("lumek: could start only 1 of 2 threads; the all-threads figure "
+                                 "is for 1\n"),
+              std::string::npos)
+        << run.err.str();
+    EXPECT_NE(run.out.str().find("All threads: "), std::string::npos);
+    EXPECT_EQ(Json::parse(test::readFile("bench.jsonl"))["allThreads"]["threads"], 1);
 }
 
 TEST(RoundStatistics, MedianMadAndTheRobustSpread) {

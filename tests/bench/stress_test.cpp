@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "os/threads.h"
 #include "support/files.h"
 #include "support/process.h"
 
@@ -64,6 +65,20 @@ TEST(StressRun, DoesNothingWithoutItsSwitch) {
     EXPECT_FALSE(StressRun("-bench -shot1 -Stress -stres -cycle", h.env).has_value());
     EXPECT_FALSE(CycleRun("-bench -stress -Cycle -cycl", h.env).has_value());
     EXPECT_TRUE(h.out.str().empty());
+}
+
+TEST(StressRun, DigitsThatGiveNoLengthAreRefusedRatherThanRunForever) {
+    for (const char* line : {"-stress0", "-stress1000000000", "-cycle0", "-cycle00"}) {
+        Harness h;
+        const bool stress = std::string(line).find("-stress") == 0;
+        EXPECT_EQ(stress ? StressRun(line, h.env) : CycleRun(line, h.env), 1) << line;
+        EXPECT_TRUE(h.out.str().empty()) << line << ": " << h.out.str();
+        EXPECT_NE(h.err.str().find(stress ? "lumek: -stress takes a length of 1 to 999999999 "
+                                            "minutes"
+                                          : "lumek: -cycle takes 1 to 999999999 seconds"),
+                  std::string::npos)
+            << line << ": " << h.err.str();
+    }
 }
 
 TEST(StressRun, ShowsProgressAndEndsWithZeroWhenEveryFrameIsRight) {
@@ -353,6 +368,49 @@ TEST(CycleRun, ItsThreadMovesOverEveryCoreAndTheSummaryHasALineForEach) {
             << core << "\n"
             << out;
     EXPECT_TRUE(h.err.str().empty()) << h.err.str();
+}
+
+TEST(StressRun, AThreadTheSystemRefusesIsSaidAndTheRunCannotSucceed) {
+    // The second thread does not start: its processor is not tested.
+    Harness h;
+    h.runFor(0.3);
+    os::ThreadGroup::failStartForTests(2);
+    const std::optional<int> status = StressRun("-stress", h.env);
+    os::ThreadGroup::failStartForTests(0);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(std::regex_search(h.err.str(), std::regex("^lumek: could start only 1 of 2 threads "
+                                                          "\\(.+\\); going on with 1: the "
+                                                          "others' processors are not tested")))
+        << h.err.str();
+    EXPECT_NE(h.out.str().find("Stress run on 1 thread:"), std::string::npos) << h.out.str();
+
+    // None at all: said before any heading.
+    Harness none;
+    os::ThreadGroup::failStartForTests(1);
+    const std::optional<int> noneStatus = StressRun("-stress", none.env);
+    os::ThreadGroup::failStartForTests(0);
+    EXPECT_EQ(noneStatus, 1);
+    EXPECT_TRUE(none.out.str().empty()) << none.out.str();
+    EXPECT_NE(none.err.str().find("lumek: no thread could be started"), std::string::npos);
+}
+
+TEST(CycleRun, ACoreNotReachedBeforeTheStopIsNotTestedRatherThanRight) {
+    Harness h;
+    h.bind();
+    const std::vector<int> cores = h.env.topology.onePerCore(h.env.processors);
+    if (cores.size() < 2) GTEST_SKIP() << "one core: every core is reached";
+    // Stopped after a few frames, long before the first core's 60 s.
+    auto frames = std::make_shared<std::atomic<int>>(0);
+    h.env.tamper = [frames](FrameImage&, int, uint64_t, const BenchFrame&) { ++*frames; };
+    h.env.stopRequested = [frames] { return *frames >= 3; };
+    EXPECT_EQ(CycleRun("-cycle", h.env), 0);
+    const std::string out = h.out.str();
+    EXPECT_TRUE(std::regex_search(
+        out, std::regex("\n  " + literal(h.name(cores[0])) + ": .*, every frame right\n")))
+        << out;
+    EXPECT_TRUE(std::regex_search(
+        out, std::regex("\n  " + literal(h.name(cores[1])) + ": .* 0 frames, .*, not tested\n")))
+        << out;
 }
 
 TEST(CycleRun, WithoutBindingItCannotRun) {

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,6 +88,34 @@ TEST(AppendToFile, ProcessesAppendingAtOnceNeverMixTheirEntries) {
         ++entries;
     }
     EXPECT_EQ(entries, kProcesses * kEntries);
+}
+
+TEST(AppendToFile, AfterAWriteCutShortTheNextEntryStartsOnALineOfItsOwn) {
+    // A file size limit cuts the write short as a full disk does; the child
+    // holds the limit, so the test's own process keeps none.
+    TempDir dir;
+    const std::string path = dir.file("bench.txt");
+    test::writeFile(path, "first\n");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{6 + 100, 6 + 100};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
+        std::string error;
+        const bool ok = os::appendToFile(path, std::string(300, 'x') + "\n", error);
+        _exit(!ok && error == "only 100 of 301 bytes could be written (the disk is full)" ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    // Nothing is cut off (another process might have appended meanwhile).
+    EXPECT_EQ(test::readFile(path), "first\n" + std::string(100, 'x'));
+    std::string error;
+    ASSERT_TRUE(os::appendToFile(path, "second\n", error)) << error;
+    ASSERT_TRUE(os::appendToFile(path, "third\n", error)) << error;
+    EXPECT_EQ(test::readFile(path), "first\n" + std::string(100, 'x') + "\nsecond\nthird\n");
 }
 
 TEST(WriteAll, AReaderThatWentAwayIsAnErrorWhenTheSignalIsIgnored) {

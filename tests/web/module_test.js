@@ -243,7 +243,7 @@ async function main() {
     const date = new Date(2026, 11, 8, 13, 34, 56);
     const run = await Lumek.runBenchmark({
         crew, lumek, date, seconds: 0.3,
-        machine: { userAgent: 'node under test', hardwareConcurrency: 2 },
+        machine: { userAgent: 'node under test', hardwareConcurrency: 4 },
     });
     crew.close();
     console.log(run.text);
@@ -251,7 +251,15 @@ async function main() {
     const one = lines[6].match(/^One thread: ([0-9.]+) ms per 32 frames \(median of (\d+) rounds?\), rating ([0-9.e+]+) Tq7-Marks$/);
     const all = lines[7].match(/^All workers: ([0-9.]+) ms per 32 frames on 2 workers \((\d+) rounds?\), rating ([0-9.e+]+) Tq7-Marks, ([0-9.]+) times one thread$/);
     check('the benchmark on two workers gives the entry, its check and both ratings', () => {
-        assert.strictEqual(lines.length, 9);  // five, the check, two ratings, the end
+        // Five, the check, two ratings, a noise line when the one-thread
+        // rounds spread, the end.
+        const noisy = run.record.oneThread.noisy;
+        assert.strictEqual(lines.length, noisy ? 10 : 9);
+        if (noisy)
+            assert.strictEqual(lines[8], 'Noise: the one-thread rounds spread by ' +
+                               (run.record.oneThread.spread * 100).toFixed(1) + ' % (1.4826 x ' +
+                               'their median absolute deviation, over their median), more than 3 ' +
+                               '%: the machine was not quiet, so these figures may not repeat.');
         assert.match(lines[1], /^Render Dauer: \d+ ms/);
         assert.strictEqual(lines[5],
                            'Check: all 33 frames of the entry are exactly the known-good pictures.');
@@ -282,11 +290,12 @@ async function main() {
         assert.strictEqual(r.time.local, '2026-12-08T13:34');
         assert.deepStrictEqual(r.workload, { id: workload, width: 128, height: 128, frames: 32 });
         assert.match(workload, /^[0-9a-f]{16}$/);
+        // The browser's processors, not the workers' count.
         assert.deepStrictEqual(r.machine, {
-            cpuVendor: null, cpuModel: null, logicalOnline: 2, logicalUsable: 2,
+            cpuVendor: null, cpuModel: null, logicalOnline: 4, logicalUsable: 4,
             physicalCores: null, threadsPerCore: null, packages: null,
-            os: { name: 'browser', version: null, wine: null },
-            userAgent: 'node under test', hardwareConcurrency: 2,
+            os: { name: 'browser', version: null, distribution: null, wine: null },
+            userAgent: 'node under test', hardwareConcurrency: 4,
         });
         // The entry's numbers as its lines print them.
         assert.deepStrictEqual(Object.keys(r.entry),
@@ -324,9 +333,13 @@ async function main() {
         // All workers: the machine's time per round from each one's median.
         const a = r.allThreads;
         assert.deepStrictEqual(Object.keys(a), ['threads', 'perThread', 'msPerRound', 'rating',
-                                                'speedUp', 'efficiency']);
+                                                'speedUp', 'efficiency', 'spread', 'pinned']);
         assert.strictEqual(a.threads, 2);
         assert.deepStrictEqual(a.perThread.map((t) => [t.thread, t.processor]), [[0, null], [1, null]]);
+        assert.deepStrictEqual(Object.keys(a.perThread[0]),
+                               ['thread', 'processor', 'rounds', 'medianNs', 'spread']);
+        assert.strictEqual(a.spread, Math.max(...a.perThread.map((t) => t.spread)));
+        assert.strictEqual(a.pinned, false);
         assert.strictEqual(a.perThread[0].rounds + a.perThread[1].rounds, allRounds);
         const perMs = a.perThread.reduce((sum, t) => sum + 1e6 / t.medianNs, 0);
         assert.ok(Math.abs(a.msPerRound - 1 / perMs) < 1e-9);
@@ -335,6 +348,10 @@ async function main() {
         assert.strictEqual(a.speedUp.toFixed(2), all[4]);
         assert.ok(Math.abs(a.efficiency - a.speedUp / 2) < 1e-12);
         assert.strictEqual(r.physicalCores, null);
+    });
+    check('the desktop benchmark reads the record as one of its own', () => {
+        const read = execFileSync(numbersExe, ['--records'], { input: json + '\n' }).toString();
+        assert.strictEqual(read, 'record\n');
     });
     check('figures that are not finite are null in the record', () => {
         const figures = Lumek.entryFigures(

@@ -175,7 +175,8 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
         if (history.lastComparable && env.roundSeconds > 0 && result.wrongFrames == 0)
             people << comparisonLine(*history.lastComparable, result) << "\n" << std::flush;
         const std::string record = resultJson(result);
-        if (!os::appendToFile(env.recordPath, record + "\n", error)) {
+        if (!os::appendToFile(env.recordPath, (history.unterminated ? "\n" : "") + record + "\n",
+                              error)) {
             written = false;
             if (env.err)
                 *env.err << "lumek: cannot write " << env.recordPath << ": " << error << "\n";

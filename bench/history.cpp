@@ -43,6 +43,9 @@ History readHistory(const std::string& path, const BenchResult& now) {
     std::ifstream in(path, std::ios::binary);
     size_t number = 0;
     for (std::string line; std::getline(in, line);) {
+        // The last line has no line end when an earlier write was cut short
+        // (or someone cut the file): the next record must not join it.
+        history.unterminated = in.eof();
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;

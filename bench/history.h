@@ -16,6 +16,7 @@ struct History {
     // processor model, usable processor count and row shader alike.
     std::optional<PastResult> lastComparable;
     std::vector<size_t> skippedLines;  // numbered from 1: not records this program reads
+    bool unterminated = false;         // the file does not end with a line end
 };
 
 // Reads the file at `path` (none is an empty history).

@@ -15,10 +15,8 @@
 #include <windows.h>
 #define LUMEK_OPEN_NEW(name) \
     ::_open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE)
-#define LUMEK_OPEN_APPEND(name, access) \
-    ::_open(name, access | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE)
-#define LUMEK_READ_WRITE _O_RDWR
-#define LUMEK_WRITE_ONLY _O_WRONLY
+#define LUMEK_OPEN_APPEND(name) \
+    ::_open(name, _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE)
 #define LUMEK_WRITE ::_write
 #define LUMEK_CLOSE ::_close
 #define LUMEK_PID ::_getpid
@@ -26,9 +24,7 @@
 #else
 #include <unistd.h>
 #define LUMEK_OPEN_NEW(name) ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664)
-#define LUMEK_OPEN_APPEND(name, access) ::open(name, access | O_CREAT | O_APPEND | O_CLOEXEC, 0664)
-#define LUMEK_READ_WRITE O_RDWR
-#define LUMEK_WRITE_ONLY O_WRONLY
+#define LUMEK_OPEN_APPEND(name) ::open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0664)
 #define LUMEK_WRITE ::write
 #define LUMEK_CLOSE ::close
 #define LUMEK_PID ::getpid
@@ -138,47 +134,20 @@ bool replaceFile(const std::string& path, const char* bytes, size_t size, std::s
     return true;
 }
 
-namespace {
-
-// Whether the file open as `fd` ends in the middle of a line: its last byte
-// is not a line end (an earlier write was cut short by a full disk).
-bool endsMidLine(int fd) {
-    char last = '\n';
-#ifdef _WIN32
-    if (::_lseeki64(fd, -1, SEEK_END) >= 0 && ::_read(fd, &last, 1) != 1) last = '\n';
-#else
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && status.st_size > 0 &&
-        ::pread(fd, &last, 1, status.st_size - 1) != 1)
-        last = '\n';
-#endif
-    return last != '\n';
-}
-
-}  // namespace
-
 bool appendToFile(const std::string& path, const std::string& bytes, std::string& error) {
-    // Read access to see the last byte; a file that may only be written
-    // is appended to as it is.
-    int fd = LUMEK_OPEN_APPEND(path.c_str(), LUMEK_READ_WRITE);
-    const bool readable = fd >= 0;
-    if (fd < 0 && errno == EACCES) fd = LUMEK_OPEN_APPEND(path.c_str(), LUMEK_WRITE_ONLY);
+    const int fd = LUMEK_OPEN_APPEND(path.c_str());
     if (fd < 0) {
         error = std::strerror(errno);
         return false;
     }
-    // Never truncated: another process may have appended since an entry
-    // that a full disk cut short, and cutting would lose its entry. The new
-    // entry starts on a line of its own instead.
-    const std::string text = readable && endsMidLine(fd) ? "\n" + bytes : bytes;
-    auto written = LUMEK_WRITE(fd, text.data(), static_cast<unsigned>(text.size()));
+    auto written = LUMEK_WRITE(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
     while (written < 0 && errno == EINTR)  // nothing was written: try again
-        written = LUMEK_WRITE(fd, text.data(), static_cast<unsigned>(text.size()));
-    bool ok = written >= 0 && static_cast<size_t>(written) == text.size();
+        written = LUMEK_WRITE(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
+    bool ok = written >= 0 && static_cast<size_t>(written) == bytes.size();
     if (written < 0)
         error = std::strerror(errno);
     else if (!ok)
-        error = "only " + std::to_string(written) + " of " + std::to_string(text.size()) +
+        error = "only " + std::to_string(written) + " of " + std::to_string(bytes.size()) +
                 " bytes could be written (the disk is full)";
     if (LUMEK_CLOSE(fd) != 0 && ok) {
         error = std::strerror(errno);

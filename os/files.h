@@ -26,9 +26,9 @@ inline bool replaceFile(const std::string& path, const std::string& bytes, std::
 
 // Appends `bytes` to `path` (made if missing, mode 0664) with one write at
 // the file's end, so that entries from processes writing at the same time
-// never mix. The file is never truncated (another process may have
-// appended since): a write the disk cut short is reported, and the next
-// append starts on a line of its own rather than inside the cut one.
+// never mix. The file is never truncated: a write the disk cut short is
+// reported, not undone, since another process may have appended since;
+// the next append continues the file where it ends, as any append does.
 bool appendToFile(const std::string& path, const std::string& bytes, std::string& error);
 
 // Writes to the standard output descriptor directly (binary on Windows once

@@ -51,8 +51,9 @@ std::string rowShaderName() {
 
 // The robust figures after the entry: one thread, all threads, and one on
 // each physical core where cores have several threads; each line goes to
-// `people` as soon as it is measured.
-void measureRounds(BenchEnvironment& env, std::ostream& people, uint32_t startState,
+// `people` as soon as it is measured. False when the system refused some
+// of the threads: the figures are then for fewer, which stderr says at once.
+bool measureRounds(BenchEnvironment& env, std::ostream& people, uint32_t startState,
                    const FrameCheck& check, BenchResult& result) {
     const RoundFigures& one = result.oneThread =
         measureOneThread(startState, env.roundSeconds, check);
@@ -61,6 +62,18 @@ void measureRounds(BenchEnvironment& env, std::ostream& people, uint32_t startSt
     const RoundFigures& all = result.allThreads =
         measureAllThreads(startState, env.threads, env.roundSeconds, check);
     people << allThreadsLine(all, one.msPerRound) << "\n" << std::flush;
+    // Fewer threads than asked for measure another machine than the one
+    // the figure's name promises: said, and not a success.
+    bool allStarted = true;
+    auto shortOf = [&](const RoundFigures& f, int wanted, const char* figure) {
+        if (f.threads >= wanted) return;
+        allStarted = false;
+        if (env.err)
+            *env.err << "lumek: could start only " << f.threads << " of " << wanted
+                     << " threads; the " << figure << " figure is for " << f.threads << "\n"
+                     << std::flush;
+    };
+    shortOf(all, env.threads, "all-threads");
 
     const std::vector<int>& cores = env.coreProcessors;
     if (env.machine.threadsPerCore > 1 && !cores.empty() &&
@@ -79,9 +92,11 @@ void measureRounds(BenchEnvironment& env, std::ostream& people, uint32_t startSt
                       notValidNote(phys.wrongFrames)
                << "\n"
                << std::flush;
+        shortOf(phys, static_cast<int>(cores.size()), "physical-cores");
     }
 
     if (!one.perThread.empty()) people << noiseLine(one.perThread[0].summary.spread) << std::flush;
+    return allStarted;
 }
 
 }  // namespace
@@ -145,20 +160,7 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
         FrameCheck roundCheck;
         roundCheck.tamper = env.tamper;
         roundCheck.wrong = [&log](const WrongFrame& w) { log(w, false); };
-        measureRounds(env, people, figures.startState, roundCheck, result);
-        // Fewer threads than asked for measure another machine than the one
-        // the figure's name promises: said, and not a success.
-        auto shortOf = [&](const RoundFigures& f, int wanted, const char* figure) {
-            if (f.threads >= wanted) return;
-            shortOfThreads = true;
-            if (env.err)
-                *env.err << "lumek: could start only " << f.threads << " of " << wanted
-                         << " threads; the " << figure << " figure is for " << f.threads << "\n";
-        };
-        shortOf(result.allThreads, env.threads, "all-threads");
-        if (result.physicalCores)
-            shortOf(*result.physicalCores, static_cast<int>(env.coreProcessors.size()),
-                    "physical-cores");
+        shortOfThreads = !measureRounds(env, people, figures.startState, roundCheck, result);
         for (const RoundFigures* f : {&result.oneThread, &result.allThreads,
                                       result.physicalCores ? &*result.physicalCores : nullptr})
             if (f != nullptr) {

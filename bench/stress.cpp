@@ -216,15 +216,15 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
             renderOn(*s, w, *bench, slot, round);
         }
     });
+    if (running == 0) {
+        *env.err << "lumek: no thread could be started (" << session.shortfall() << ")\n";
+        return 1;
+    }
     out << "Core cycle on " << plural(static_cast<uint64_t>(n), "core", "cores")
         << ": one thread renders the benchmark's 32 frames, every frame checked, " << perCore
         << " s on each core in turn (processors " << idList(cores)
         << "; the other hardware threads stay idle). Stop it with Ctrl+C.\n"
         << std::flush;
-    if (running == 0) {
-        *env.err << "lumek: no thread could be started (" << session.shortfall() << ")\n";
-        return 1;
-    }
     session.awaitBinding();
     out << session.sensorsText() << std::flush;
 

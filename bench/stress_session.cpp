@@ -242,11 +242,13 @@ std::string Session::slotRows(const std::vector<int>& slots,
         const uint64_t wrong = at.wrong.load();
         // A run stopped early may leave a processor without a frame: it
         // was not tested, which is not the same as right.
+        const int stalls = stallsOf_[static_cast<size_t>(slot)];
         if (wrong > 0)
             rows += ", " + std::to_string(wrong) + " WRONG";
+        else if (at.frames.load() > 0)
+            rows += ", every frame right";
         else
-            rows += at.frames.load() > 0 ? ", every frame right" : ", not tested";
-        const int stalls = stallsOf_[static_cast<size_t>(slot)];
+            rows += stalls > 0 ? ", no frame finished" : ", not tested";
         if (stalls > 0)
             rows += ", stalled " + plural(static_cast<uint64_t>(stalls), "time", "times");
         rows += "\n";

@@ -36,6 +36,7 @@ std::optional<int> numberAfter(const char* text, const char* switchText) {
     const char* digits = digitsAfter(text, switchText);
     if (digits == nullptr) return std::nullopt;
     long value = 0;
+    while (*digits == '0') ++digits;  // leading zeros add nothing
     for (int count = 0; *digits >= '0' && *digits <= '9'; ++digits, ++count) {
         if (count == 9) return std::nullopt;
         value = value * 10 + (*digits - '0');

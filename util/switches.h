@@ -47,7 +47,7 @@ int renderSize(const char* text, int fallback);
 
 // The whole number written directly after the switch ("-stress30": 30),
 // at its first place followed by a digit; nothing when no place is, or
-// when the number is 0 or does not fit in 9 digits.
+// when the number is 0 or does not fit in 9 digits (leading zeros aside).
 std::optional<int> numberAfter(const char* text, const char* switchText);
 
 // Whether the switch is directly followed by a digit anywhere: digits that

@@ -22,6 +22,7 @@ TEST(Switches, NoDigitsZeroAndHugeNumbersAreNoNumber) {
     EXPECT_EQ(switches::numberAfter("-stress000", "-stress"), std::nullopt);
     EXPECT_EQ(switches::numberAfter("-stress999999999", "-stress"), 999999999);
     EXPECT_EQ(switches::numberAfter("-stress1000000000", "-stress"), std::nullopt);
+    EXPECT_EQ(switches::numberAfter("-stress0000000005", "-stress"), 5);
     EXPECT_EQ(switches::numberAfter("-cycle", "-stress"), std::nullopt);
     // Digits that give no number are there all the same: a mistake to say.
     EXPECT_TRUE(switches::hasNumberAfter("-stress0", "-stress"));

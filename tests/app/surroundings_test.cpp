@@ -238,8 +238,12 @@ TEST_F(MemorySweep, RunningOutOfMemoryEndsScreenshotsWithOneLineAndNoTemporaryFi
 }
 
 TEST_F(MemorySweep, RunningOutOfMemoryEndsTheBenchmarkWithOneLine) {
-    const int failures = sweepMemory("LIMIT; " + lumek() + " -bench",
-                                     [](const ProcessResult& r) { return r.status == 0; });
+    // Done once every figure was measured, on all threads or (said, status
+    // 1) on those the system let start: each run from there takes seconds.
+    const int failures = sweepMemory("LIMIT; " + lumek() + " -bench", [](const ProcessResult& r) {
+        return r.status == 0 ||
+               (r.status == 1 && r.err.find("lumek: could start only ") != std::string::npos);
+    });
     EXPECT_GT(failures, 0) << "the sweep never ran out of memory";
 }
 

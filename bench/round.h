@@ -62,6 +62,18 @@ struct RoundFigures {
     std::vector<ThreadRounds> perThread;
 };
 
+// Figures from their four numbers (no per-thread rounds): the web page's,
+// which keeps its rounds in JavaScript.
+inline RoundFigures roundFigures(int threads, uint64_t rounds, uint64_t wrongFrames,
+                                 double msPerRound) {
+    RoundFigures f;
+    f.threads = threads;
+    f.rounds = rounds;
+    f.wrongFrames = wrongFrames;
+    f.msPerRound = msPerRound;
+    return f;
+}
+
 // "<label>: 44.84 ms per 32 frames<extra>, rating 756.2 Tq7-Marks".
 std::string ratingLine(const std::string& label, const RoundFigures& f, const std::string& extra);
 

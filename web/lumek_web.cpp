@@ -156,16 +156,6 @@ LUMEK_EXPORT("bench_round") int benchRound(int worker, uint32_t round) {
     return benchWorker ? benchWorker->renderRound(FrameCheck{}, worker, round) : kBenchFrames - 1;
 }
 
-static RoundFigures roundFigures(int threads, uint32_t rounds, uint32_t wrongFrames,
-                                 double msPerRound) {
-    RoundFigures f;
-    f.threads = threads;
-    f.rounds = rounds;
-    f.wrongFrames = wrongFrames;
-    f.msPerRound = msPerRound;
-    return f;
-}
-
 // The figures' lines as the desktop prints them, for the page's medians:
 // one thread's, then all workers' with their speed-up over one thread.
 LUMEK_EXPORT("bench_one_line")

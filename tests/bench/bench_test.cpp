@@ -247,17 +247,8 @@ TEST(BenchmarkRun, RatesOneThreadAndAllThreadsOnTheEntrysScale) {
     EXPECT_GT(std::stod(m[3]), 0.0);
 }
 
-RoundFigures figures(int threads, uint64_t rounds, uint64_t wrongFrames, double msPerRound) {
-    RoundFigures f;
-    f.threads = threads;
-    f.rounds = rounds;
-    f.wrongFrames = wrongFrames;
-    f.msPerRound = msPerRound;
-    return f;
-}
-
 TEST(BenchmarkRun, TheFigureLinesSayRatingSpeedUpAndWrongFrames) {
-    RoundFigures one = figures(1, 45, 0, 33.908);
+    RoundFigures one = roundFigures(1, 45, 0, 33.908);
     EXPECT_EQ(oneThreadLine(one),
               "One thread: 33.91 ms per 32 frames (median of 45 rounds), rating 1000 Tq7-Marks");
     one.rounds = 1;
@@ -265,12 +256,12 @@ TEST(BenchmarkRun, TheFigureLinesSayRatingSpeedUpAndWrongFrames) {
     EXPECT_EQ(oneThreadLine(one),
               "One thread: 33.91 ms per 32 frames (median of 1 round), rating "
               "1000 Tq7-Marks; 3 wrong frames: not valid");
-    RoundFigures all = figures(2, 87, 0, 16.954);
+    RoundFigures all = roundFigures(2, 87, 0, 16.954);
     EXPECT_EQ(allThreadsLine(all, 33.908),
               "All threads: 16.95 ms per 32 frames on 2 threads (87 rounds), rating 2000 "
               "Tq7-Marks, 2.00 times one thread");
     // The web page's workers, with the speed-up before the wrong frames.
-    all = figures(1, 1, 1, 33.908);
+    all = roundFigures(1, 1, 1, 33.908);
     EXPECT_EQ(allThreadsLine(all, 30.5172, "worker"),
               "All workers: 33.91 ms per 32 frames on 1 worker (1 round), rating 1000 Tq7-Marks, "
               "0.90 times one thread; 1 wrong frame: not valid");

@@ -2,6 +2,8 @@
 
 #include <iostream>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/interactive.h"
 #include "app/state.h"
@@ -191,6 +193,21 @@ const char* usageText() {
 
 namespace {
 
+// The modes whose options the text holds without them: without a mode the
+// show starts, and the line that says it cannot play names what is missing
+// ("the mode switch -bench (for -json) is").
+std::string missingModes(const char* text) {
+    std::vector<std::string> missing;
+    if (switches::asks(text, switches::kJson) && !switches::asks(text, switches::kBench))
+        missing.push_back(std::string(switches::kBench) + " (for " + switches::kJson + ")");
+    if (switches::asks(text, switches::kPng) && !switches::asks(text, switches::kShot))
+        missing.push_back(std::string(switches::kShotRows[0]) + " ... " +
+                          switches::kShotRows[kShotCount - 1] + " (for " + switches::kPng + ")");
+    if (missing.empty()) return "";
+    if (missing.size() == 1) return "the mode switch " + missing[0] + " is";
+    return "the mode switches " + missing[0] + " and " + missing[1] + " are";
+}
+
 int runModes(const char* commandLine) {
     if (switches::asks(commandLine, switches::kHelp)) {
         std::cout << usageText();
@@ -213,7 +230,7 @@ int runModes(const char* commandLine) {
             return *status;
         }
     }
-    return runInteractive();
+    return runInteractive(missingModes(commandLine));
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ class SdlWindowSystem final : public WindowSystem {
             failure_ = "Cannot open the display";
             if (x11) failure_ += std::string(" DISPLAY=") + std::getenv("DISPLAY");
             if (x11 && wayland) failure_ += " or";
-            if (wayland) failure_ += std::string(" WAYLAND_DISPLAY=") + std::getenv("WAYLAND_DISPLAY");
+            if (wayland)
+                failure_ += std::string(" WAYLAND_DISPLAY=") + std::getenv("WAYLAND_DISPLAY");
             failure_ += std::string(": ") + SDL_GetError();
             return false;
         }

@@ -122,12 +122,9 @@ TEST(Program, ShotSwitchesAreSubstringsOfTheTextAndLongerNumbersAreUsageErrors) 
 
 TEST(Program, ShotWordsThatNameNoPictureAreUsageErrorsAndOpenNoWindow) {
     // DISPLAY is unset: reaching the interactive mode would fail.
-    const std::pair<const char*, const char*> cases[] = {{"-shot", "-shot"},
-                                                         {"-shot0", "-shot0"},
-                                                         {"-shot9", "-shot9"},
-                                                         {"-t5 -shot -r5", "-shot"},
-                                                         {"-shotx", "-shotx"},
-                                                         {"-shot-png", "-shot"}};
+    const std::pair<const char*, const char*> cases[] = {
+        {"-shot", "-shot"},         {"-shot0", "-shot0"}, {"-shot9", "-shot9"},
+        {"-t5 -shot -r5", "-shot"}, {"-shotx", "-shotx"}, {"-shot-png", "-shot"}};
     for (const auto& [args, word] : cases) {
         TempDir dir;
         const ProcessResult r = lumek(args, dir);

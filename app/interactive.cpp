@@ -1,5 +1,7 @@
 #include "app/interactive.h"
 
+#include <cstdio>
+
 #include "app/state.h"
 #include "display/gl_view.h"
 #include "display/platform.h"
@@ -16,7 +18,20 @@ FrameObserver frameObserver = nullptr;
 
 void observeFrames(FrameObserver observer) { frameObserver = observer; }
 
-int runInteractive() {
+int runInteractive(const std::string& missingMode) {
+    // One line that says what to do, before anything of the window system
+    // starts and adds its own complaints.
+    if (const char* why = display::missingDisplay()) {
+        if (missingMode.empty())
+            std::fprintf(stderr,
+                         "lumek: the show cannot play: %s; run it on a desktop, or give a mode "
+                         "switch such as -bench or -shot1 (lumek --help)\n",
+                         why);
+        else
+            std::fprintf(stderr, "lumek: %s missing, so the show was started, but %s\n",
+                         missingMode.c_str(), why);
+        return 1;
+    }
     const display::WindowOpened opened =
         display::openWindow("Lumek", settings.screenWidth, settings.screenHeight,
                             settings.colourBits, true, settings.linearFiltering);

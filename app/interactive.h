@@ -2,12 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace lumek {
 
 // Plays the show until its end, a key press or the window's closing, then
-// shuts down in order. Returns the exit status.
-int runInteractive();
+// shuts down in order. Returns the exit status. `missingMode` names the mode
+// switches whose options the command line held ("-bench (for -json)"): the
+// line that says the show cannot play says that they are missing.
+int runInteractive(const std::string& missingMode = "");
 
 // Tests only: called after every frame shown, with the show's clock. The
 // program itself never sets it.

@@ -14,7 +14,8 @@ namespace lumek {
 
 void observeFrames(FrameObserver) {}
 
-int runInteractive() {
+// lumek-show reads the same command line and says what is missing.
+int runInteractive(const std::string&) {
     std::string error;
     char* none[] = {nullptr, nullptr};
     os::replaceWithSibling("lumek-show", programArguments ? programArguments : none, error);

@@ -8,7 +8,14 @@ namespace lumek {
 
 void observeFrames(FrameObserver) {}
 
-int runInteractive() {
+int runInteractive(const std::string& missingMode) {
+    if (!missingMode.empty()) {
+        std::fprintf(stderr,
+                     "lumek: %s missing, so the show was started, but this build has no "
+                     "display\n",
+                     missingMode.c_str());
+        return 1;
+    }
     std::fputs(
         "lumek: this build has no display, so it cannot play the show; it runs -bench, "
         "-stress, -shot1 ... -shot8 and -record (see --help)\n",

@@ -2,6 +2,8 @@
 
 #include <iostream>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/interactive.h"
 #include "app/state.h"
@@ -117,27 +119,32 @@ const char* usageText() {
            "\n"
            "Without a mode switch lumek plays its 312-second light show fullscreen.\n"
            "\n"
-           "Modes (the first one found runs):\n"
+           "Modes: one runs, the first in this list whose switch is on the command line;\n"
+           "their order there does not count (-stress1 -bench -shot1 runs -bench).\n"
+           "--help and --version go before every mode.\n"
            "  -bench         time a processor walk and 32 renders on one thread, append the\n"
-           "                 entry to bench.txt and print it; then check every frame against\n"
-           "                 its known-good picture and rate one thread, all threads and, where\n"
-           "                 cores have several threads, one thread on each core; append\n"
-           "                 every figure, the machine and the build as one JSON line to\n"
-           "                 bench.jsonl, and compare with the last run there of the same\n"
+           "                 entry to bench.txt and print it; then check every frame\n"
+           "                 against its known-good picture and rate one thread, all threads\n"
+           "                 and, where cores have several threads, one thread on each core;\n"
+           "                 append every figure, the machine and the build as one JSON line\n"
+           "                 to bench.jsonl, and compare with the last run there of the same\n"
            "                 work on the same machine\n"
            "  -json          with -bench: standard output carries that JSON record alone\n"
            "                 (the lines for people go to stderr)\n"
            "  -stress        render the benchmark's frames on every processor, one thread\n"
            "                 bound to each, checking every frame; shows progress, clocks and\n"
            "                 temperatures, and a summary for each processor. -stress runs\n"
-           "                 until Ctrl+C; -stressN (-stress30) ends by itself after N minutes\n"
+           "                 until Ctrl+C; -stressN (-stress30) ends by itself after\n"
+           "                 N minutes\n"
            "  -cycle         the same on one physical core at a time, one thread moving from\n"
            "                 core to core, pass after pass until Ctrl+C; it stays 60 seconds\n"
            "                 on each core, -cycleN (-cycle10) N seconds\n"
-           "  -shot1..-shot8 write 1024x768 raw RGB pictures of the eight fixed views\n"
+           "  -shot1..-shot8 write 1024x768 raw RGB pictures of the eight fixed views; any\n"
+           "                 other word with -shot (-shot9, -shot10) is an error\n"
            "  -png           with -shot...: also write each picture as a PNG\n"
            "  -record        write the whole show as a 60 frames per second video stream\n"
-           "                 (YUV4MPEG2) to standard output, 512x512 or the size of -t1..-t5:\n"
+           "                 (YUV4MPEG2) to standard output, 512x512 or the size of\n"
+           "                 -t1..-t5:\n"
            "                   lumek -record | ffmpeg -i - show.mp4\n"
            "                   lumek -record -t3 | mpv -\n"
            "                   lumek -record > show.y4m\n"
@@ -154,25 +161,29 @@ const char* usageText() {
            "Exit status: 0 when all went well; 1 when a file, standard output or the video\n"
            "stream could not be written, memory ran out, the window could not be opened, a\n"
            "-bench, -stress or -cycle thread could not be started, -cycle could not bind its\n"
-           "thread, or the number after -stress or -cycle is none they take (-stress0);\n"
+           "thread, the number after -stress or -cycle is none they take (-stress0), or a\n"
+           "word with -shot is none of -shot1..-shot8 (-shot, -shot9, -shot10; a picture\n"
+           "switch inside it, as -shot1 in -shot10, is still written);\n"
            "2 when -bench, -stress or -cycle found a wrong frame, or -record was asked to\n"
            "write into a terminal; 3 when no frame was wrong but a -stress or -cycle thread\n"
            "stalled (finished no frame for 10 seconds); 130 when Ctrl+C, SIGTERM or SIGHUP\n"
            "stopped -shot or -record early (a signal the parent ignores, as under nohup,\n"
            "stays ignored).\n"
            "\n"
-           "Example: lumek -bench\n"
+           "Example: lumek -bench (its longer lines wrapped here)\n"
            "  Datum: 7.12.2026   Uhrzeit: 22:41\n"
            "  Render Dauer: 30 ms   Rating: 1130.27 Tq7-Marks (=1066.67 fps)\n"
            "  CPUBench Dauer: 27 ms   Rating: 130.852 Tq7-Marks\n"
            "  Ratingkoeffizient: 8.63776\n"
            "\n"
            "  Check: all 33 frames of the entry are exactly the known-good pictures.\n"
-           "  One thread: 29.61 ms per 32 frames (median of 68 rounds), rating 1145.15 Tq7-Marks\n"
+           "  One thread: 29.61 ms per 32 frames (median of 68 rounds), rating 1145.15\n"
+           "  Tq7-Marks\n"
            "  All threads: 15.02 ms per 32 frames on 2 threads (134 rounds), rating 2257.52\n"
            "  Tq7-Marks, 1.97 times one thread\n"
            "  Compared with the run of 2026-12-07T21:02:11Z: one thread +0.4 %, within the\n"
-           "  two runs' spread (2.1 %); all threads -0.3 %, within the two runs' spread (2.6 %).\n"
+           "  two runs' spread (2.1 %); all threads -0.3 %, within the two runs' spread\n"
+           "  (2.6 %).\n"
            "\n"
            "Example: lumek -bench -json | python3 -m json.tool\n"
            "  the record: format, program, time, workload, machine, entry, check,\n"
@@ -181,6 +192,21 @@ const char* usageText() {
 }
 
 namespace {
+
+// The modes whose options the text holds without them: without a mode the
+// show starts, and the line that says it cannot play names what is missing
+// ("the mode switch -bench (for -json) is").
+std::string missingModes(const char* text) {
+    std::vector<std::string> missing;
+    if (switches::asks(text, switches::kJson) && !switches::asks(text, switches::kBench))
+        missing.push_back(std::string(switches::kBench) + " (for " + switches::kJson + ")");
+    if (switches::asks(text, switches::kPng) && !switches::asks(text, switches::kShot))
+        missing.push_back(std::string(switches::kShotRows[0]) + " ... " +
+                          switches::kShotRows[kShotCount - 1] + " (for " + switches::kPng + ")");
+    if (missing.empty()) return "";
+    if (missing.size() == 1) return "the mode switch " + missing[0] + " is";
+    return "the mode switches " + missing[0] + " and " + missing[1] + " are";
+}
 
 int runModes(const char* commandLine) {
     if (switches::asks(commandLine, switches::kHelp)) {
@@ -204,7 +230,7 @@ int runModes(const char* commandLine) {
             return *status;
         }
     }
-    return runInteractive();
+    return runInteractive(missingModes(commandLine));
 }
 
 }  // namespace

@@ -19,6 +19,10 @@ enum class MessageAnswer { Ok, Yes, No };
 MessageAnswer showMessage(const char* text, const char* caption, MessageButtons buttons,
                           MessageIcon icon);
 
+// Why the window cannot be opened at all (there is no display to open it
+// on), said before anything is tried; null when a display may be there.
+const char* missingDisplay();
+
 enum class WindowOpened { Yes, Failed, Declined };
 
 // Opens the one window with a current OpenGL context and the fixed GL state.

@@ -47,7 +47,7 @@ bool openSteps(const char* title, int width, int height, int colourBits, bool fu
     state.fullscreen = fullscreen;
     WindowSystem& ws = sys();
 
-    if (!ws.registerClass()) return fail("Failed To Register The Window Class.");
+    if (!ws.registerClass()) return fail(ws.registerClassFailure());
 
     if (state.fullscreen && !ws.changeDisplayMode(width, height, colourBits)) {
         const MessageAnswer answer = showMessage(
@@ -84,6 +84,8 @@ bool openSteps(const char* title, int width, int height, int colourBits, bool fu
 }  // namespace
 
 void useWindowSystem(WindowSystem* system) { activeSystem = system; }
+
+const char* missingDisplay() { return sys().missingDisplay(); }
 
 MessageAnswer showMessage(const char* text, const char* caption, MessageButtons buttons,
                           MessageIcon icon) {

@@ -4,6 +4,8 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "display/window_system.h"
 
@@ -13,9 +15,28 @@ namespace {
 
 class SdlWindowSystem final : public WindowSystem {
   public:
+    // Decided before SDL starts: its drivers would each try a display that
+    // is not there, and the window system's libraries complain on stderr.
+    const char* missingDisplay() override {
+        if (isSet("SDL_VIDEODRIVER") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"))
+            return nullptr;
+        return "there is no display to show it on (DISPLAY and WAYLAND_DISPLAY are unset)";
+    }
+
     bool registerClass() override {
+        // Only the window systems the environment names are tried: one that
+        // is not there only adds its library's complaints (libwayland's
+        // about XDG_RUNTIME_DIR when the X display could not be reached).
+        const bool x11 = isSet("DISPLAY"), wayland = isSet("WAYLAND_DISPLAY");
+        if (!isSet("SDL_VIDEODRIVER") && x11 != wayland)
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, x11 ? "x11" : "wayland");
         if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-            std::fprintf(stderr, "lumek: %s\n", SDL_GetError());
+            failure_ = "Cannot open the display";
+            if (x11) failure_ += std::string(" DISPLAY=") + std::getenv("DISPLAY");
+            if (x11 && wayland) failure_ += " or";
+            if (wayland)
+                failure_ += std::string(" WAYLAND_DISPLAY=") + std::getenv("WAYLAND_DISPLAY");
+            failure_ += std::string(": ") + SDL_GetError();
             return false;
         }
         // Without a display SDL falls back to drivers that show nothing;
@@ -23,8 +44,8 @@ class SdlWindowSystem final : public WindowSystem {
         const char* driver = SDL_GetCurrentVideoDriver();
         const bool invisible = driver != nullptr && (SDL_strcmp(driver, "offscreen") == 0 ||
                                                      SDL_strcmp(driver, "dummy") == 0);
-        if (invisible && SDL_getenv("SDL_VIDEODRIVER") == nullptr) {
-            std::fprintf(stderr, "lumek: no display to show the window on (is DISPLAY set?)\n");
+        if (invisible && !isSet("SDL_VIDEODRIVER")) {
+            failure_ = "Cannot reach the display named by DISPLAY or WAYLAND_DISPLAY.";
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             return false;
         }
@@ -33,6 +54,8 @@ class SdlWindowSystem final : public WindowSystem {
         SDL_DisableScreenSaver();
         return true;
     }
+
+    const char* registerClassFailure() override { return failure_.c_str(); }
 
     // Looks for a mode of exactly this size and depth: 32 bits is 24 colour
     // bits stored in 4 bytes, 16 bits a 2-byte mode. The switch itself
@@ -192,6 +215,11 @@ class SdlWindowSystem final : public WindowSystem {
     uint32_t clockMs() override { return SDL_GetTicks(); }
 
   private:
+    static bool isSet(const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && value[0] != '\0';
+    }
+
     WindowEvent translate(const SDL_Event& e) const {
         using Type = WindowEvent::Type;
         WindowEvent out;
@@ -241,6 +269,7 @@ class SdlWindowSystem final : public WindowSystem {
     SDL_DisplayMode mode_{};
     bool haveMode_ = false;
     Uint32 quitEvent_ = static_cast<Uint32>(-1);
+    std::string failure_;
 };
 
 }  // namespace

@@ -38,7 +38,12 @@ class WindowSystem {
   public:
     virtual ~WindowSystem() = default;
 
+    // Why no window can be opened at all (no display to open it on), asked
+    // before the first step; null when one may be.
+    virtual const char* missingDisplay() { return nullptr; }
     virtual bool registerClass() = 0;
+    // What the person is told when registerClass failed.
+    virtual const char* registerClassFailure() { return "Failed To Register The Window Class."; }
     virtual bool changeDisplayMode(int width, int height, int colourBits) = 0;
     virtual void restoreDisplayMode() = 0;
     virtual void showCursor(bool show) = 0;

@@ -209,7 +209,50 @@ std::string unwrittenNames(const std::vector<int>& rows, bool png) {
     return names;
 }
 
+// The picture switches with their files, for a usage message.
+std::string pictureSwitches() {
+    std::string text;
+    for (int row = 1; row <= kShotCount; ++row)
+        text += std::string(row == 1 ? "" : " ") + shotRow(row).switchText + " (" +
+                shotRow(row).fileName + ")";
+    return text;
+}
+
 }  // namespace
+
+std::vector<ShotWord> shotWords(const char* text) {
+    const size_t length = std::strlen(switches::kShot);
+    std::vector<ShotWord> words;
+    for (const char* at = std::strstr(text, switches::kShot); at != nullptr;
+         at = std::strstr(at + length, switches::kShot)) {
+        const char* digits = at + length;
+        const bool rowDigit = *digits >= '1' && *digits <= '0' + kShotCount;
+        const bool moreDigits = rowDigit && digits[1] >= '0' && digits[1] <= '9';
+        if (rowDigit && !moreDigits) continue;
+        // The word runs to the next blank, control character or switch; a
+        // very long one is cut, it is only named.
+        const char* end = digits;
+        while (static_cast<unsigned char>(*end) > ' ' && *end != 0x7f && *end != '-' &&
+               end - at < 40)
+            ++end;
+        words.push_back({std::string(at, end), moreDigits ? digits[0] - '0' : 0});
+    }
+    return words;
+}
+
+bool reportShotWords(const char* text, std::ostream& err) {
+    const std::vector<ShotWord> words = shotWords(text);
+    for (const ShotWord& word : words) {
+        err << "lumek: usage error: " << word.text;
+        if (word.row == 0)
+            err << " names no picture\n";
+        else
+            err << " is no switch; the " << shotRow(word.row).switchText << " in it still writes "
+                << shotRow(word.row).fileName << "\n";
+    }
+    if (!words.empty()) err << "lumek: the picture switches are " << pictureSwitches() << "\n";
+    return !words.empty();
+}
 
 std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) {
     if (!switches::asks(commandLine, switches::kShot)) return std::nullopt;
@@ -218,12 +261,9 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
     std::vector<int> rows;  // asked for and not yet handed to the writer
     for (int row = 1; row <= kShotCount; ++row)
         if (switches::asks(commandLine, shotRow(row).switchText)) rows.push_back(row);
-    if (rows.empty()) {
-        env.err << "lumek: no picture was asked for; the switches are";
-        for (int row = 1; row <= kShotCount; ++row)
-            env.err << " " << shotRow(row).switchText << " (" << shotRow(row).fileName << ")";
-        env.err << "\n";
-    }
+    // The rows found still render: a mistyped word beside them should not
+    // cost the pictures that were asked for, only the status.
+    const bool usageError = reportShotWords(commandLine, env.err);
 
     auto stopping = [&env] { return env.stopRequested && env.stopRequested(); };
     bool stopped = false;
@@ -272,7 +312,7 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
     env.slots.release();
     if (memoryShort[0] != '\0') return 1;
     if (stopped) return kStoppedStatus;
-    return allWritten ? 0 : 1;
+    return allWritten && !usageError ? 0 : 1;
 }
 
 }  // namespace lumek

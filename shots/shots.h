@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "render/random.h"
 #include "render/renderer.h"
@@ -41,9 +42,25 @@ struct ShotEnvironment {
 // The status of a run stopped by a request: the shell's code for Ctrl+C.
 constexpr int kStoppedStatus = 130;
 
+// A word of the command line that holds "-shot" but is none of the picture
+// switches: "-shot", "-shot0", "-shot9", or a row's switch with more digits
+// after it ("-shot10", whose "-shot1" still asks for row 1).
+struct ShotWord {
+    std::string text;  // as written, up to the next blank or switch
+    int row = 0;       // the row the substring rule still finds in it, or 0
+};
+
+// Every such word, in the order of the text.
+std::vector<ShotWord> shotWords(const char* text);
+
+// Reports each such word as a usage error, with the real switches, on `err`;
+// true when there was one.
+bool reportShotWords(const char* text, std::ostream& err);
+
 // Runs the screenshot mode when the text asks for it ("-shot" anywhere) and
-// returns the exit status (0; 1 when a file could not be written; 130 when
-// stopped early); nothing when it was not asked for.
+// returns the exit status (0; 1 when a file could not be written or a word
+// holding "-shot" names no picture of its own; 130 when stopped early);
+// nothing when it was not asked for.
 std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env);
 
 }  // namespace lumek

@@ -1,7 +1,8 @@
 // One of the page's workers (Lumek.Crew in lumek.js asks them), with a
 // module instance of its own: it holds the show and draws its band of rows
 // of every frame, or runs the benchmark's entry or rounds. Every question
-// is answered in turn, with its id, or with an error.
+// is answered in turn, with its id, or with an error; an error that left
+// the instance unusable (a trap) says so, and every later question gets it.
 'use strict';
 
 const lumekApi = typeof importScripts === 'function'
@@ -13,6 +14,10 @@ const answer = typeof importScripts === 'function'
 
 let lumek = null;
 let size = 0;
+// A question refused with the instance still sound.
+class Refusal extends Error {}
+// Why the instance can no longer be used, once it cannot.
+let broken = null;
 
 const questions = {
     async load({ module }) {
@@ -20,7 +25,7 @@ const questions = {
         return {};
     },
     show(q) {
-        if (!lumek.showStart(q.size)) throw new Error(`no show at ${q.size} x ${q.size}`);
+        if (!lumek.showStart(q.size)) throw new Refusal(`no show at ${q.size} x ${q.size}`);
         size = q.size;
         // The renderer never writes the fourth byte: made opaque once here,
         // the canvas takes the rows as they are.
@@ -69,12 +74,19 @@ let queue = Promise.resolve();
 function asked(question) {
     queue = queue.then(async () => {
         try {
+            if (broken) throw broken;
             if (!lumek && question.kind !== 'load') throw new Error('the module is not loaded');
             const result = await questions[question.kind](question);
             const [reply, transfer] = Array.isArray(result) ? result : [result, []];
             answer({ ...reply, id: question.id }, transfer);
         } catch (error) {
-            answer({ id: question.id, error: error.message || String(error) }, []);
+            // Anything but a refusal was thrown from inside the module (a
+            // trap: unreachable code, memory out of bounds, the stack used
+            // up) or kept it from loading: its memory and stack may be left
+            // half-way, so no later question may run on it.
+            if (!(error instanceof Refusal) && !broken) broken = error;
+            answer({ id: question.id, error: error.message || String(error),
+                     broken: broken !== null }, []);
         }
     });
 }

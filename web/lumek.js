@@ -127,8 +127,9 @@ const Lumek = (() => {
     // Workers made by `spawn()` (a Worker of lumek-worker.js, or node's
     // worker_threads alike), asked in turn: every question carries an id and
     // its answer comes back with it, or the error that the worker met. A
-    // worker that dies (its script fails) breaks the crew: every question
-    // fails, then and from then on.
+    // worker that dies (its script fails) or whose module can no longer be
+    // used (it trapped) breaks the crew: every question fails, then and from
+    // then on, and the page makes a new crew.
     class Crew {
         constructor(count, spawn) {
             this.count = Math.max(1, count);
@@ -138,7 +139,7 @@ const Lumek = (() => {
             this.shows = 0;  // startShow calls: a frame of an earlier show moves no band
             this.workers = Array.from({ length: this.count }, (_, i) => {
                 const worker = spawn();
-                worker.onmessage = (event) => this.answered(event.data);
+                worker.onmessage = (event) => this.answered(event.data, i);
                 worker.onerror = (event) => {
                     if (event.preventDefault) event.preventDefault();
                     this.fail(new Error(`worker ${i + 1} failed` +
@@ -157,7 +158,8 @@ const Lumek = (() => {
             });
         }
 
-        answered(answer) {
+        answered(answer, worker = 0) {
+            if (answer.broken) this.fail(new Error(`worker ${worker + 1} failed: ${answer.error}`));
             const asked = this.pending.get(answer.id);
             if (!asked) return;
             this.pending.delete(answer.id);
@@ -662,6 +664,12 @@ if (typeof document !== 'undefined' && document.getElementById('picture')) {
                 new Blob([JSON.stringify(run.record) + '\n'], { type: 'application/json' }));
             $('save').hidden = $('save-record').hidden = false;
         } catch (error) {
+            // The page's own instance trapped while it wrote the lines: a
+            // new one next time (a broken crew is replaced by ready() itself).
+            if (error instanceof WebAssembly.RuntimeError || error instanceof RangeError) {
+                lumek = null;
+                readying = null;
+            }
             result.textContent = `The benchmark could not run: ${error.message}`;
             result.dataset.status = 'failed';
         } finally {

@@ -52,6 +52,17 @@ TEST(Program, LoadsNoWindowLibraries) {
         EXPECT_EQ(r.out.find(library), std::string::npos) << library << " in\n" << r.out;
 }
 
+// A terminal of 80 columns shows every line of --help whole.
+TEST(Program, HelpFitsIn80Columns) {
+    TempDir dir;
+    const ProcessResult r = lumek("--help", dir);
+    ASSERT_EQ(r.status, 0);
+    size_t start = 0;
+    for (size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1)
+        EXPECT_LE(end - start, 80u) << r.out.substr(start, end - start);
+    EXPECT_EQ(start, r.out.size()) << "the text ends with a line break";
+}
+
 TEST(Program, VersionIsOneLine) {
     TempDir dir;
     const ProcessResult r = lumek("--version", dir);
@@ -84,32 +95,57 @@ TEST(Program, TableOrderDecidesWhichPictureComesFirst) {
     EXPECT_EQ(std::filesystem::file_size(dir.file("XMas.raw")), 2359296u);
 }
 
-TEST(Program, ShotSwitchesAreSubstringsOfTheText) {
-    TempDir twelve;
-    EXPECT_EQ(lumek("-shot12", twelve).status, 0);
-    EXPECT_EQ(twelve.entries(), std::vector<std::string>{"Lumeklogo.raw"});
+// A row's switch with more digits after it still asks for that row (the
+// switch is a substring of the text), but the word is no switch: the
+// picture is written and the mistake is said, with status 1.
+TEST(Program, ShotSwitchesAreSubstringsOfTheTextAndLongerNumbersAreUsageErrors) {
+    for (const char* args : {"-shot10", "-shot12"}) {
+        TempDir dir;
+        const ProcessResult r = lumek(args, dir);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"Lumeklogo.raw"}) << args;
+        EXPECT_EQ(r.out, "Lumeklogo.raw  2359296 bytes\n") << args;
+        EXPECT_EQ(r.err, "lumek: usage error: " + std::string(args) +
+                             " is no switch; the -shot1 in it still writes Lumeklogo.raw\n"
+                             "lumek: the picture switches are -shot1 (Lumeklogo.raw) -shot2 "
+                             "(ColorCircles.raw) -shot3 (Boxes.raw) -shot4 (Spotlight.raw) "
+                             "-shot5 (Shadow1.raw) -shot6 (Shadow2.raw) -shot7 (Shadow3.raw) "
+                             "-shot8 (XMas.raw)\n");
+    }
 
     TempDir joined;
-    EXPECT_EQ(lumek("-shot1-shot3", joined).status, 0);
+    const ProcessResult r = lumek("-shot1-shot3", joined);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.empty()) << r.err;
     EXPECT_EQ(joined.entries(), (std::vector<std::string>{"Boxes.raw", "Lumeklogo.raw"}));
 }
 
-TEST(Program, ShotModeWithoutARowWritesNothingAndOpensNoWindow) {
+TEST(Program, ShotWordsThatNameNoPictureAreUsageErrorsAndOpenNoWindow) {
     // DISPLAY is unset: reaching the interactive mode would fail.
-    for (const char* args : {"-shot", "-shot0", "-shot9", "-t5 -shot -r5"}) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"-shot", "-shot"},         {"-shot0", "-shot0"}, {"-shot9", "-shot9"},
+        {"-t5 -shot -r5", "-shot"}, {"-shotx", "-shotx"}, {"-shot-png", "-shot"}};
+    for (const auto& [args, word] : cases) {
         TempDir dir;
         const ProcessResult r = lumek(args, dir);
-        EXPECT_EQ(r.status, 0) << args;
+        EXPECT_EQ(r.status, 1) << args;
         EXPECT_TRUE(r.out.empty()) << args;
         EXPECT_TRUE(dir.entries().empty()) << args;
-        // It says why nothing was written, and how to ask for a picture.
-        EXPECT_EQ(r.err.rfind("lumek: no picture was asked for; the switches are -shot1 "
-                              "(Lumeklogo.raw) -shot2 (ColorCircles.raw)",
+        // It names the word, and says how to ask for a picture.
+        EXPECT_EQ(r.err.rfind("lumek: usage error: " + std::string(word) +
+                                  " names no picture\nlumek: the picture switches are -shot1 "
+                                  "(Lumeklogo.raw) -shot2 (ColorCircles.raw)",
                               0),
                   0u)
-            << r.err;
+            << args << ": " << r.err;
         EXPECT_NE(r.err.find("-shot8 (XMas.raw)\n"), std::string::npos) << r.err;
     }
+    // Beside a real row the row is still written.
+    TempDir dir;
+    const ProcessResult r = lumek("-shot9 -shot2", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"ColorCircles.raw"});
+    EXPECT_EQ(r.err.rfind("lumek: usage error: -shot9 names no picture\n", 0), 0u) << r.err;
 }
 
 // Ctrl+C at any moment: every file is either absent or whole, and no

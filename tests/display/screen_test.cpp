@@ -2,11 +2,13 @@
 // ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/files.h"
 #include "support/process.h"
@@ -135,14 +137,61 @@ TEST_F(OnScreen, NearestFilteringShowsHardEdgedTexels) {
     EXPECT_LT(sameLinear, 0.5);
 }
 
-TEST(WithoutADisplay, TheProgramSaysWhyAndEndsWithStatusOne) {
+// Without a display the show says so in one line that says what to do,
+// with none of the window system's own complaints (libwayland's about
+// XDG_RUNTIME_DIR) and no wording of another platform.
+std::string runWithoutDisplay(const std::vector<std::string>& switches,
+                              const std::vector<std::string>& env, int& status) {
     TempDir dir;
-    ChildProcess lumek({LUMEK_EXE}, {"DISPLAY", "WAYLAND_DISPLAY"}, dir.path(), dir.file("out"),
-                       dir.file("err"));
-    EXPECT_EQ(lumek.waitFor(10s), 1);
-    const std::string err = test::readFile(dir.file("err"));
-    EXPECT_NE(err.find("no display"), std::string::npos) << err;
-    EXPECT_NE(err.find("Failed To Register The Window Class."), std::string::npos) << err;
+    std::vector<std::string> argv = {LUMEK_EXE};
+    argv.insert(argv.end(), switches.begin(), switches.end());
+    std::vector<std::string> vars = {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR",
+                                     "SDL_VIDEODRIVER"};
+    vars.insert(vars.end(), env.begin(), env.end());
+    ChildProcess lumek(argv, vars, dir.path(), dir.file("out"), dir.file("err"));
+    status = lumek.waitFor(10s).value_or(-2);
+    EXPECT_TRUE(test::readFile(dir.file("out")).empty());
+    return test::readFile(dir.file("err"));
+}
+
+TEST(WithoutADisplay, TheShowSaysWhatToDoInOneLineAndEndsWithStatusOne) {
+    int status = 0;
+    const std::string err = runWithoutDisplay({"-t3"}, {}, status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err,
+              "lumek: the show cannot play: there is no display to show it on (DISPLAY and "
+              "WAYLAND_DISPLAY are unset); run it on a desktop, or give a mode switch such as "
+              "-bench or -shot1 (lumek --help)\n");
+}
+
+TEST(WithoutADisplay, AModesOptionWithoutItsModeNamesTheMissingSwitch) {
+    int status = 0;
+    std::string err = runWithoutDisplay({"-json"}, {}, status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err,
+              "lumek: the mode switch -bench (for -json) is missing, so the show was started, "
+              "but there is no display to show it on (DISPLAY and WAYLAND_DISPLAY are unset)\n");
+
+    err = runWithoutDisplay({"-png", "-json"}, {}, status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err.rfind("lumek: the mode switches -bench (for -json) and -shot1 ... -shot8 (for "
+                        "-png) are missing, so the show was started",
+                        0),
+              0u)
+        << err;
+}
+
+// A display the window system cannot reach: one line with the reason, in
+// this platform's words.
+TEST(WithoutADisplay, ADisplayThatCannotBeReachedIsOneLineInLinuxWords) {
+    int status = 0;
+    // No X server answers there, and libwayland would complain about the
+    // missing XDG_RUNTIME_DIR if Wayland were tried.
+    const std::string err = runWithoutDisplay({}, {"DISPLAY=:97"}, status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err.rfind("lumek: ERROR: Cannot open the display DISPLAY=:97: ", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(err.find("Window Class"), std::string::npos) << err;
 }
 
 }  // namespace

@@ -217,6 +217,35 @@ async function main() {
         assert.ok(later instanceof Error);
     });
 
+    // A worker whose module traps answers with the error and breaks its
+    // crew: a trapped instance is never asked again (its stack and memory
+    // may be left half-way), so the page makes a new crew. (A module with
+    // the show's exports whose frame is unreachable code.)
+    const section = (id, ...content) => [id, content.length, ...content];
+    const exported = (text, kind, index) => [...name(text), kind, index];
+    const trapping = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0,
+        ...section(1, 4, 0x60, 0, 0, 0x60, 1, 0x7f, 1, 0x7f, 0x60, 0, 1, 0x7f,
+                   0x60, 3, 0x7f, 0x7f, 0x7f, 1, 0x7f),
+        ...section(3, 4, 0, 1, 2, 3),
+        ...section(5, 1, 0, 1),
+        ...section(7, 5, ...exported('memory', 2, 0), ...exported('_initialize', 0, 0),
+                   ...exported('show_start', 0, 1), ...exported('show_pixels', 0, 2),
+                   ...exported('show_frame', 0, 3)),
+        ...section(10, 4, 2, 0, 0x0b, 4, 0, 0x41, 1, 0x0b, 4, 0, 0x41, 0, 0x0b, 3, 0, 0x00, 0x0b)]);
+    const trapped = new Lumek.Crew(2, nodeWorker);
+    await trapped.load(new WebAssembly.Module(trapping));
+    await trapped.startShow(32);
+    const trap = await trapped.frame(0).then(() => null, (error) => error);
+    const brokenByTrap = trapped.broken;
+    const afterTrap = await trapped.startShow(32).then(() => null, (error) => error);
+    trapped.close();
+    check('a module that traps in a worker breaks its crew', () => {
+        assert.ok(trap instanceof Error);
+        assert.match(trap.message, /unreachable/);
+        assert.ok(brokenByTrap);
+        assert.ok(afterTrap instanceof Error);
+    });
+
     // The benchmark's entry from the module.
     const bench = await Lumek.load(bytes);
     const { text, status } = bench.bench(new Date(2026, 11, 6, 9, 5));

@@ -391,7 +391,7 @@ TEST(BenchRecord, AFifoNamedLikeItsFilesIsRefusedWithOneLineAndNeverWaitedFor) {
         test::TempDir dir;
         test::ScopedWorkingDir cwd(dir.path());
         ASSERT_EQ(mkfifo(name, 0664), 0);
-        const int status = test::statusInChild([name] {
+        const int status = test::statusInChild([] {
             BenchRun run;
             const int result = run();
             test::writeFile("err", run.err.str());

@@ -133,7 +133,7 @@ std::string refusal(unsigned mode) {
         case S_IFREG:
             return "";
         case S_IFDIR:
-            return "it is a folder, not a regular file";
+            return std::strerror(EISDIR);  // as the system has always said it
         case S_IFIFO:
             return "it is a FIFO, not a regular file";
         case S_IFCHR:

@@ -65,7 +65,7 @@ TEST(ReplaceFile, AFifoOrFolderInTheWayIsRefusedAndLeftAsItIs) {
 
     std::filesystem::create_directory(dir.file("b.raw"));
     EXPECT_FALSE(os::replaceFile(dir.file("b.raw"), "new", error));
-    EXPECT_EQ(error, "it is a folder, not a regular file");
+    EXPECT_EQ(error, "Is a directory");
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.raw", "b.raw"}));
 
     // A link to a regular file is replaced as before.
@@ -100,7 +100,7 @@ TEST(AppendToFile, AFifoOrFolderIsRefusedWithoutWaitingOrWriting) {
 
     std::filesystem::create_directory(dir.file("bench.jsonl"));
     EXPECT_FALSE(os::appendToFile(dir.file("bench.jsonl"), "{}\n", error));
-    EXPECT_EQ(error, "it is a folder, not a regular file");
+    EXPECT_EQ(error, "Is a directory");
 
     // A link to a regular file is appended to.
     test::writeFile(dir.file("real.txt"), "first\n");
@@ -147,7 +147,7 @@ TEST(FileReader, TellsTheLastByteWithoutMovingAndRefusesWhatIsNoRegularFile) {
     os::FileReader folder;
     EXPECT_FALSE(folder.open(dir.path(), error));
     EXPECT_FALSE(folder.missing());
-    EXPECT_EQ(error, "it is a folder, not a regular file");
+    EXPECT_EQ(error, "Is a directory");
 }
 
 TEST(AppendToFile, ProcessesAppendingAtOnceNeverMixTheirEntries) {

@@ -72,9 +72,12 @@ History readHistory(const std::string& path, const BenchResult& now) {
         history.unterminated = !file.missing();
         return history;
     }
-    // From the last byte itself, not from how far reading got.
+    // From the last byte itself, not from how far reading got; when it
+    // cannot be told, a line end before the next record costs at most an
+    // empty line.
     const std::optional<char> last = file.lastByte();
     history.unterminated = last.has_value() && *last != '\n';
+    bool anyByte = false;
 
     size_t number = 0;
     std::string line;
@@ -105,6 +108,7 @@ History readHistory(const std::string& path, const BenchResult& now) {
                 break;
             }
             if (got == 0) break;
+            anyByte = true;
             for (size_t start = 0; start < size_t(got);) {
                 const char* begin = buffer.data() + start;
                 const void* found = std::memchr(begin, '\n', size_t(got) - start);
@@ -129,6 +133,7 @@ History readHistory(const std::string& path, const BenchResult& now) {
         // Said, never taken for the file's end: what was read counts.
         history.unreadable = "not enough memory";
     }
+    if (!last && anyByte) history.unterminated = true;
     return history;
 }
 

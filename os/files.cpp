@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 
 #ifdef _WIN32
@@ -109,8 +110,10 @@ std::string unforeseeableSuffix() {
         try {
             std::random_device device;
             value ^= (static_cast<uint64_t>(device()) << 32) ^ device();
+        } catch (const std::bad_alloc&) {
+            throw;  // said where memory runs out, as everywhere
         } catch (const std::exception&) {
-            // the clock and the process id must do
+            // no random source: the clock and the process id must do
         }
         return value;
     }();

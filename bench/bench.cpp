@@ -172,6 +172,10 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
     if (env.recordPath != nullptr) {
         result.utc = env.utcNow();
         const History history = readHistory(env.recordPath, result);
+        // A FIFO or folder is said once, by the append below.
+        if (!history.unreadable.empty() && !history.refused && env.err)
+            *env.err << "lumek: cannot read " << env.recordPath << ": " << history.unreadable
+                     << " (this run's record is still appended, on a line of its own)\n";
         if (!history.skippedLines.empty() && env.err)
             *env.err << skippedLinesNote(env.recordPath, history.skippedLines) << "\n";
         if (history.lastComparable && env.roundSeconds > 0 && result.wrongFrames == 0)

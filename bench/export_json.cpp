@@ -1,6 +1,8 @@
 #include "bench/export_json.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "bench/entry.h"
@@ -18,7 +20,9 @@ Json number(double value) { return std::isfinite(value) ? Json(value) : Json(nul
 
 // The entry's figures as its lines print them (six significant digits).
 Json printed(double value) {
-    return std::isfinite(value) ? Json(std::stod(formatGeneral(value))) : Json(nullptr);
+    // strtod, not stod: a tiny figure would throw out_of_range.
+    return std::isfinite(value) ? Json(std::strtod(formatGeneral(value).c_str(), nullptr))
+                                : Json(nullptr);
 }
 
 Json text(const std::string& value) { return value.empty() ? Json(nullptr) : Json(value); }
@@ -40,10 +44,26 @@ Json summary(const RoundSummary& s) {
 }
 
 std::string isoLocal(const LocalTime& t) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute);
-    return buffer;
+    const char* format = "%04d-%02d-%02dT%02d:%02d";
+    std::string text(
+        size_t(std::snprintf(nullptr, 0, format, t.year, t.month, t.day, t.hour, t.minute)) + 1,
+        '\0');
+    std::snprintf(text.data(), text.size(), format, t.year, t.month, t.day, t.hour, t.minute);
+    text.pop_back();
+    return text;
+}
+
+// "2026-12-08T12:30:05Z", as the benchmark writes its time.
+bool isUtcTime(const std::string& text) {
+    if (text.size() != 20) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char expected = "0000-00-00T00:00:00Z"[i];
+        if (expected == '0' ? (text[i] < '0' || text[i] > '9') : text[i] != expected)
+            return false;
+    }
+    const auto field = [&text](size_t at) { return (text[at] - '0') * 10 + (text[at + 1] - '0'); };
+    return field(5) >= 1 && field(5) <= 12 && field(8) >= 1 && field(8) <= 31 &&
+           field(11) <= 23 && field(14) <= 59 && field(17) <= 60;
 }
 
 // Several threads' rounds: all threads, or one on each physical core.
@@ -126,7 +146,8 @@ std::string resultJson(const BenchResult& r) {
     j["allThreads"] = threads(r.allThreads, r.oneThread.msPerRound);
     j["physicalCores"] =
         r.physicalCores ? threads(*r.physicalCores, r.oneThread.msPerRound) : Json(nullptr);
-    return j.dump();
+    // Invalid UTF-8 in any text becomes U+FFFD rather than an exception.
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 bool readPastResult(const std::string& line, PastResult& past) {
@@ -176,10 +197,13 @@ bool readPastResult(const std::string& line, PastResult& past) {
     past.oneThreadSpread = real("/oneThread/spread"_json_pointer);
     past.allThreadsRating = real("/allThreads/rating"_json_pointer);
     past.allThreadsSpread = real("/allThreads/spread"_json_pointer);
-    // Figures no run of this program can have make the line foreign.
-    const auto rating = [](double r) { return std::isfinite(r) && r > 0; };
-    const auto spread = [](double s) { return std::isfinite(s) && s >= 0; };
-    return !past.utc.empty() && !past.workloadId.empty() && past.logicalUsable > 0 &&
+    // Figures no run of this program can have make the line foreign: a
+    // rating is the reference time over a round's time, which takes more
+    // than 34 ns and less than a year; the robust spread is at most 1.4826
+    // (the MAD of positive times never exceeds their median).
+    const auto rating = [](double r) { return std::isfinite(r) && r >= 1e-6 && r <= 1e9; };
+    const auto spread = [](double s) { return std::isfinite(s) && s >= 0 && s <= 1.4826; };
+    return isUtcTime(past.utc) && !past.workloadId.empty() && past.logicalUsable > 0 &&
            past.allThreads > 0 && wrong.is_number_unsigned() && rating(past.oneThreadRating) &&
            rating(past.allThreadsRating) && spread(past.oneThreadSpread) &&
            spread(past.allThreadsSpread);

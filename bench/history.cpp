@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <new>
 
 #include "bench/verify.h"
+#include "os/files.h"
 
 namespace lumek {
 
@@ -21,9 +23,30 @@ bool comparable(const PastResult& past, const BenchResult& now) {
 }
 
 std::string percent(double value, bool sign) {
-    char text[32];
-    std::snprintf(text, sizeof text, sign ? "%+.1f %%" : "%.1f %%", value);
+    const char* format = sign ? "%+.1f %%" : "%.1f %%";
+    std::string text(size_t(std::snprintf(nullptr, 0, format, value)) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, value);
+    text.pop_back();
     return text;
+}
+
+// Text from the file as the terminal may show it: control characters
+// written as escapes, so that none can move the cursor or forge a line.
+std::string printable(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            shown += escape;
+        } else if (c == '\\') {
+            shown += "\\\\";
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
 }
 
 // One rating's change and whether it exceeds the runs' spreads together.
@@ -40,29 +63,84 @@ std::string change(const char* label, double before, double after, double spread
 
 History readHistory(const std::string& path, const BenchResult& now) {
     History history;
-    std::ifstream in(path, std::ios::binary);
-    size_t number = 0;
-    for (std::string line; std::getline(in, line);) {
-        // The last line has no line end when an earlier write was cut short
-        // (or someone cut the file): the next record must not join it.
-        history.unterminated = in.eof();
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        PastResult past;
-        if (!readPastResult(line, past)) {
-            history.skippedLines.push_back(number);
-            continue;
-        }
-        if (comparable(past, now)) history.lastComparable = past;
+    os::FileReader file;
+    if (!file.open(path, history.unreadable)) {
+        history.refused = !os::notRegularFile(path).empty();
+        if (file.missing()) history.unreadable.clear();
+        // Not known how the file ends: a line end before the next record
+        // costs at most an empty line.
+        history.unterminated = !file.missing();
+        return history;
     }
+    // From the last byte itself, not from how far reading got; when it
+    // cannot be told, a line end before the next record costs at most an
+    // empty line.
+    const std::optional<char> last = file.lastByte();
+    history.unterminated = last.has_value() && *last != '\n';
+    bool anyByte = false;
+
+    size_t number = 0;
+    std::string line;
+    bool tooLong = false;
+    const auto endOfLine = [&] {
+        ++number;
+        if (tooLong) {
+            history.skippedLines.push_back(number);
+            tooLong = false;
+            line.clear();
+            return;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) return;
+        PastResult past;
+        if (!readPastResult(line, past))
+            history.skippedLines.push_back(number);
+        else if (comparable(past, now))
+            history.lastComparable = past;
+        line.clear();
+    };
+    try {
+        std::string buffer(65536, '\0');
+        for (;;) {
+            const long got = file.read(buffer.data(), buffer.size());
+            if (got < 0) {
+                history.unreadable = std::strerror(errno);
+                break;
+            }
+            if (got == 0) break;
+            anyByte = true;
+            for (size_t start = 0; start < size_t(got);) {
+                const char* begin = buffer.data() + start;
+                const void* found = std::memchr(begin, '\n', size_t(got) - start);
+                const size_t piece = found != nullptr
+                                         ? size_t(static_cast<const char*>(found) - begin)
+                                         : size_t(got) - start;
+                if (!tooLong && line.size() + piece > kLongestRecordLine) {
+                    tooLong = true;  // longer than any record: counted, not kept
+                    line.clear();
+                    line.shrink_to_fit();
+                }
+                if (!tooLong) line.append(begin, piece);
+                start += piece;
+                if (found != nullptr) {
+                    endOfLine();
+                    ++start;
+                }
+            }
+        }
+        if (!line.empty() || tooLong) endOfLine();  // the last line, without its line end
+    } catch (const std::bad_alloc&) {
+        // Said, never taken for the file's end: what was read counts.
+        history.unreadable = "not enough memory";
+    }
+    if (!last && anyByte) history.unterminated = true;
     return history;
 }
 
 std::string comparisonLine(const PastResult& before, const BenchResult& now) {
     const double one = kReferenceRenderMs / now.oneThread.msPerRound;
     const double all = kReferenceRenderMs / now.allThreads.msPerRound;
-    return "Compared with the run of " + before.utc + ": " +
+    return "Compared with the run of " + printable(before.utc) + ": " +
            change("one thread", before.oneThreadRating, one, before.oneThreadSpread,
                   now.oneThread.spread) +
            "; " +

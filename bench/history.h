@@ -16,10 +16,23 @@ struct History {
     // processor model, usable processor count and row shader alike.
     std::optional<PastResult> lastComparable;
     std::vector<size_t> skippedLines;  // numbered from 1: not records this program reads
-    bool unterminated = false;         // the file does not end with a line end
+    // The file's last byte is no line end (an earlier write was cut short,
+    // or someone cut the file), or it is not known: the next record must
+    // start a line of its own.
+    bool unterminated = false;
+    // Why the file could not be read to its end (empty when it could, or
+    // when there is none); what was read before counts.
+    std::string unreadable;
+    // The file is no regular one: it is neither read nor appended to.
+    bool refused = false;
 };
 
-// Reads the file at `path` (none is an empty history).
+// Lines longer than any record can be: skipped without being held.
+inline constexpr size_t kLongestRecordLine = size_t(1) << 20;
+
+// Reads the file at `path` (none is an empty history), never waiting for a
+// FIFO's writer; what keeps it from being read, running out of memory
+// included, is said in `unreadable`.
 History readHistory(const std::string& path, const BenchResult& now);
 
 // "Compared with the run of 2026-12-08T12:30:05Z: one thread +2.3 %, more

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <climits>
-#include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "os/files.h"
 
 namespace lumek::os {
 
@@ -54,14 +55,15 @@ long long processorsFor(long long quota, long long period) {
 }
 
 long long readCfs(const std::string& dir) {
-    std::ifstream q(dir + "/cpu.cfs_quota_us"), p(dir + "/cpu.cfs_period_us");
+    std::istringstream q(readSmallFile(dir + "/cpu.cfs_quota_us")),
+        p(readSmallFile(dir + "/cpu.cfs_period_us"));
     long long quota = 0, period = 0;
     if (!(q >> quota) || !(p >> period)) return 0;
     return processorsFor(quota, period);
 }
 
 long long readCpuMax(const std::string& dir) {
-    std::ifstream in(dir + "/cpu.max");
+    std::istringstream in(readSmallFile(dir + "/cpu.max"));
     std::string quota;
     long long period = 0;
     if (!(in >> quota >> period) || quota == "max") return 0;
@@ -108,7 +110,7 @@ long long tightestUpTo(const std::string& root, const Mount& mount, const std::s
 int cgroupCpuLimit(const std::string& root) {
     // Where the cpu controller (v1) and the unified hierarchy (v2) are.
     std::vector<Mount> v1, v2;
-    std::ifstream mountInfo(root + "/proc/self/mountinfo");
+    std::istringstream mountInfo(readSmallFile(root + "/proc/self/mountinfo"));
     for (std::string line; std::getline(mountInfo, line);) {
         const size_t dash = line.find(" - ");
         if (dash == std::string::npos) continue;
@@ -132,7 +134,7 @@ int cgroupCpuLimit(const std::string& root) {
     auto take = [&best](long long limit) {
         if (limit > 0 && (best == 0 || limit < best)) best = limit;
     };
-    std::ifstream groups(root + "/proc/self/cgroup");
+    std::istringstream groups(readSmallFile(root + "/proc/self/cgroup"));
     for (std::string line; std::getline(groups, line);) {
         const size_t first = line.find(':');
         const size_t second = line.find(':', first + 1);

@@ -3,11 +3,16 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <new>
+#include <random>
 
 #ifdef _WIN32
 #include <io.h>
@@ -17,6 +22,9 @@
     ::_open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE)
 #define LUMEK_OPEN_APPEND(name) \
     ::_open(name, _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE)
+#define LUMEK_OPEN_READ(name) ::_open(name, _O_RDONLY | _O_BINARY)
+#define LUMEK_READ ::_read
+#define LUMEK_SEEK ::_lseeki64
 #define LUMEK_WRITE ::_write
 #define LUMEK_CLOSE ::_close
 #define LUMEK_PID ::_getpid
@@ -24,7 +32,12 @@
 #else
 #include <unistd.h>
 #define LUMEK_OPEN_NEW(name) ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664)
-#define LUMEK_OPEN_APPEND(name) ::open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0664)
+// Without blocking: opening a FIFO would wait for its other end.
+#define LUMEK_OPEN_APPEND(name) \
+    ::open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0664)
+#define LUMEK_OPEN_READ(name) ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
+#define LUMEK_READ ::read
+#define LUMEK_SEEK ::lseek
 #define LUMEK_WRITE ::write
 #define LUMEK_CLOSE ::close
 #define LUMEK_PID ::getpid
@@ -66,16 +79,17 @@ std::string lastError() {
 
 // Removes the temporary file once it was made, unless it was renamed,
 // whichever way the writer leaves (an exception included). Its name is
-// made first, so that nothing that can fail stands between making the file
-// and guarding it.
+// set before the file is made, so that nothing that can fail stands
+// between making the file and guarding it.
 class TemporaryFile {
   public:
-    explicit TemporaryFile(std::string name) : name_(std::move(name)) {}
+    TemporaryFile() = default;
     ~TemporaryFile() {
         if (made_) std::remove(name_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
+    void name(std::string name) { name_ = std::move(name); }
     const char* name() const { return name_.c_str(); }
     void made() { made_ = true; }
     void renamed() { made_ = false; }
@@ -84,6 +98,86 @@ class TemporaryFile {
     std::string name_;
     bool made_ = false;
 };
+
+// Sixteen hexadecimal digits that another process cannot foresee: a secret
+// drawn once from the system's random source (and the clock and process
+// id, should that fail), mixed with a count of the names made.
+std::string unforeseeableSuffix() {
+    static const uint64_t secret = [] {
+        uint64_t value = static_cast<uint64_t>(
+            std::chrono::high_resolution_clock::now().time_since_epoch().count());
+        value ^= static_cast<uint64_t>(LUMEK_PID()) << 32;
+        try {
+            std::random_device device;
+            value ^= (static_cast<uint64_t>(device()) << 32) ^ device();
+        } catch (const std::bad_alloc&) {
+            throw;  // said where memory runs out, as everywhere
+        } catch (const std::exception&) {
+            // no random source: the clock and the process id must do
+        }
+        return value;
+    }();
+    static std::atomic<uint64_t> counter{0};
+    // splitmix64: every count gives another well-mixed value.
+    uint64_t z = secret + 0x9e3779b97f4a7c15ull * (counter.fetch_add(1) + 1);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    z ^= z >> 31;
+    static const char digits[] = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, z >>= 4) text[size_t(i)] = digits[z & 15];
+    return text;
+}
+
+// Why a file of this mode is not one to read or append to; empty for a
+// regular file.
+std::string refusal(unsigned mode) {
+    switch (mode & S_IFMT) {
+        case S_IFREG:
+            return "";
+        case S_IFDIR:
+            return std::strerror(EISDIR);  // as the system has always said it
+        case S_IFIFO:
+            return "it is a FIFO, not a regular file";
+        case S_IFCHR:
+            return "it is a device, not a regular file";
+#ifdef S_IFBLK
+        case S_IFBLK:
+            return "it is a device, not a regular file";
+#endif
+#ifdef S_IFSOCK
+        case S_IFSOCK:
+            return "it is a socket, not a regular file";
+#endif
+        default:
+            return "it is not a regular file";
+    }
+}
+
+// The refusal for an open descriptor.
+std::string refusal(int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) return std::strerror(errno);
+    return refusal(static_cast<unsigned>(status.st_mode));
+}
+
+#ifndef _WIN32
+// The rename is an entry of the folder: until the folder reaches the disk,
+// a crash can bring the old file back. Some file systems cannot flush a
+// folder and say so; that is no failure of the write. Otherwise 0 or the
+// error.
+int syncFolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+    if (fd < 0) return 0;  // a folder that may not be read: nothing more can be done
+    int result = 0;
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP) result = errno;
+    ::close(fd);
+    return result;
+}
+#endif
 
 }  // namespace
 
@@ -106,11 +200,74 @@ bool writeAll(int fd, const void* data, size_t size) {
     return true;
 }
 
+std::string notRegularFile(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return "";
+    return refusal(static_cast<unsigned>(status.st_mode));
+}
+
+FileReader::~FileReader() {
+    if (fd_ >= 0) LUMEK_CLOSE(fd_);
+}
+
+bool FileReader::open(const std::string& path, std::string& error) {
+    fd_ = LUMEK_OPEN_READ(path.c_str());
+    if (fd_ < 0) {
+        const int failure = errno;
+        missing_ = failure == ENOENT;
+        error = notRegularFile(path);
+        if (error.empty()) error = std::strerror(failure);
+        return false;
+    }
+    error = refusal(fd_);
+    if (error.empty()) return true;
+    LUMEK_CLOSE(fd_);
+    fd_ = -1;
+    return false;
+}
+
+long FileReader::read(char* buffer, size_t size) {
+    if (fd_ < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    const unsigned chunk = static_cast<unsigned>(size > kChunk ? kChunk : size);
+    for (;;) {
+        const auto got = LUMEK_READ(fd_, buffer, chunk);
+        if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+    }
+}
+
+std::optional<char> FileReader::lastByte() {
+    struct stat status {};
+    if (fd_ < 0 || ::fstat(fd_, &status) != 0 || status.st_size <= 0) return std::nullopt;
+    char byte = 0;
+#ifdef _WIN32
+    const auto position = LUMEK_SEEK(fd_, 0, SEEK_CUR);
+    const bool got = position >= 0 && LUMEK_SEEK(fd_, status.st_size - 1, SEEK_SET) >= 0 &&
+                     LUMEK_READ(fd_, &byte, 1) == 1;
+    if (position >= 0) LUMEK_SEEK(fd_, position, SEEK_SET);
+#else
+    const bool got = ::pread(fd_, &byte, 1, status.st_size - 1) == 1;
+#endif
+    if (!got) return std::nullopt;
+    return byte;
+}
+
 bool replaceFile(const std::string& path, const char* bytes, size_t size, std::string& error) {
-    static std::atomic<unsigned> counter{0};
-    TemporaryFile temporary(path + ".tmp" + std::to_string(LUMEK_PID()) + "." +
-                            std::to_string(counter++));
-    const int fd = LUMEK_OPEN_NEW(temporary.name());
+    // Renaming over a FIFO or device would take it away from whoever uses
+    // it; over a folder it fails anyway.
+    error = notRegularFile(path);
+    if (!error.empty()) return false;
+    TemporaryFile temporary;
+    int fd = -1;
+    // A name that is taken (left behind, or made by someone else) is
+    // never used: another is tried.
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary.name(path + ".tmp" + unforeseeableSuffix());
+        fd = LUMEK_OPEN_NEW(temporary.name());
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) {
         error = std::strerror(errno);
         return false;
@@ -131,13 +288,27 @@ bool replaceFile(const std::string& path, const char* bytes, size_t size, std::s
         return false;
     }
     temporary.renamed();
+#ifndef _WIN32
+    // (On Windows the rename was written through.)
+    if (const int failure = syncFolderOf(path); failure != 0) {
+        error = std::string("the new file may not last: ") + std::strerror(failure);
+        return false;
+    }
+#endif
     return true;
 }
 
 bool appendToFile(const std::string& path, const std::string& bytes, std::string& error) {
     const int fd = LUMEK_OPEN_APPEND(path.c_str());
     if (fd < 0) {
-        error = std::strerror(errno);
+        const int failure = errno;
+        error = notRegularFile(path);  // a FIFO without a reader, a folder
+        if (error.empty()) error = std::strerror(failure);
+        return false;
+    }
+    error = refusal(fd);
+    if (!error.empty()) {
+        LUMEK_CLOSE(fd);
         return false;
     }
     auto written = LUMEK_WRITE(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
@@ -162,17 +333,33 @@ bool writeToStandardOutput(const void* data, size_t size, std::string& error) {
     return false;
 }
 
+std::string readSmallFile(const std::string& path, size_t limit) {
+    FileReader file;
+    std::string error;
+    if (!file.open(path, error)) return "";
+    std::string text;
+    char buffer[4096];
+    while (text.size() < limit) {
+        const long got = file.read(buffer, std::min(sizeof buffer, limit - text.size()));
+        if (got <= 0) break;
+        text.append(buffer, size_t(got));
+    }
+    return text;
+}
+
 std::string readFirstLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
+    std::string text = readSmallFile(path, 65536);
+    const size_t end = text.find('\n');
+    if (end != std::string::npos) text.resize(end);
+    return text;
 }
 
 std::optional<long long> readNumber(const std::string& path) {
-    std::ifstream in(path);
-    long long value = 0;
-    if (!(in >> value)) return std::nullopt;
+    const std::string text = readSmallFile(path, 4096);
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (end == text.c_str() || errno == ERANGE) return std::nullopt;
     return value;
 }
 

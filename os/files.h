@@ -10,22 +10,55 @@
 
 namespace lumek::os {
 
+// Why the file at `path` is not one to read or append to: "it is a FIFO, not
+// a regular file" (a folder, a device, a socket); empty for a regular file,
+// a symbolic link to one, or nothing at all.
+std::string notRegularFile(const std::string& path);
+
+// A file opened for reading. Opening never waits (a FIFO without a writer
+// would block a plain open), and anything but a regular file (or a
+// symbolic link to one) is refused.
+class FileReader {
+  public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // False with `error` set when the file cannot be read; `missing()`
+    // tells apart that there is no file at all.
+    bool open(const std::string& path, std::string& error);
+    bool missing() const { return missing_; }
+    // Up to `size` bytes: 0 at the end, -1 (errno set) when reading fails.
+    long read(char* buffer, size_t size);
+    // The file's last byte, read where it is (the reading position stays);
+    // nothing for an empty file or when it cannot be read.
+    std::optional<char> lastByte();
+
+  private:
+    int fd_ = -1;
+    bool missing_ = false;
+};
+
 // Writes all `size` bytes to descriptor `fd`, going on after short writes
 // and interrupted calls. False (with errno set) when the descriptor refuses
 // more.
 bool writeAll(int fd, const void* data, size_t size);
 
-// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
-// renames it over `path`, so `path` holds either its old content or the
-// whole new one. On failure the temporary file is removed and `error` says
-// why.
+// Writes `bytes` to a temporary file beside `path` (a name no other
+// process can foresee, another tried when one is taken), flushes it to disk,
+// renames it over `path` and flushes the folder, so `path` holds either its
+// old content or the whole new one, also after a crash. A FIFO, folder or
+// device at `path` is refused, not replaced. On failure the temporary file
+// is removed and `error` says why.
 bool replaceFile(const std::string& path, const char* bytes, size_t size, std::string& error);
 inline bool replaceFile(const std::string& path, const std::string& bytes, std::string& error) {
     return replaceFile(path, bytes.data(), bytes.size(), error);
 }
 
 // Appends `bytes` to `path` (made if missing, mode 0664) with one write at
-// the file's end, so that entries from processes writing at the same time
+// the file's end; anything but a regular file (or a link to one) is refused
+// without waiting or writing, so that entries from processes writing at the same time
 // never mix. The file is never truncated: a write the disk cut short is
 // reported, not undone, since another process may have appended since;
 // the next append continues the file where it ends, as any append does.
@@ -36,12 +69,16 @@ bool appendToFile(const std::string& path, const std::string& bytes, std::string
 // bytes have reached the output.
 bool writeToStandardOutput(const void* data, size_t size, std::string& error);
 
+// The whole of a small text file (up to `limit` bytes, the rest left
+// unread); empty when the file cannot be read or is no regular file.
+std::string readSmallFile(const std::string& path, size_t limit = size_t(16) << 20);
+
 // The first line of a small text file, without its line end; empty when
-// the file cannot be read.
+// the file cannot be read (or is no regular file).
 std::string readFirstLine(const std::string& path);
 
 // The whole number a small text file starts with; nothing when the file
-// cannot be read or starts with none.
+// cannot be read (or is no regular file) or starts with none.
 std::optional<long long> readNumber(const std::string& path);
 
 }  // namespace lumek::os

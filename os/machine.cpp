@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 #include <map>
 #include <utility>
 #include <vector>
@@ -13,6 +13,7 @@
 #include <cpuid.h>
 #endif
 
+#include "os/files.h"
 #include "os/processors.h"
 #include "os/system.h"
 
@@ -166,9 +167,47 @@ bool parseNumber(const std::string& text, unsigned& value) {
 
 }  // namespace
 
+std::string validUtf8(const std::string& text) {
+    std::string valid;
+    valid.reserve(text.size());
+    const auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
+    for (size_t i = 0; i < text.size();) {
+        const unsigned lead = byte(i);
+        size_t length = 0;
+        unsigned low = 0x80, high = 0xbf;  // the second byte's range
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xc2 && lead <= 0xdf) {
+            length = 2;
+        } else if (lead >= 0xe0 && lead <= 0xef) {
+            length = 3;
+            if (lead == 0xe0) low = 0xa0;   // overlong
+            if (lead == 0xed) high = 0x9f;  // surrogates
+        } else if (lead >= 0xf0 && lead <= 0xf4) {
+            length = 4;
+            if (lead == 0xf0) low = 0x90;   // overlong
+            if (lead == 0xf4) high = 0x8f;  // beyond U+10FFFF
+        }
+        size_t good = length > 0 ? 1 : 0;
+        while (good > 0 && good < length && i + good < text.size()) {
+            const unsigned next = byte(i + good);
+            if (good == 1 ? (next < low || next > high) : (next < 0x80 || next > 0xbf)) break;
+            ++good;
+        }
+        if (length > 0 && good == length) {
+            valid.append(text, i, length);
+            i += length;
+        } else {
+            valid += "\xef\xbf\xbd";  // U+FFFD for the bad sequence's first byte
+            i += good > 0 ? good : 1;   // a cut sequence counts as one
+        }
+    }
+    return valid;
+}
+
 ProcessorName readLinuxProcessorName(const std::string& root) {
     ProcessorName name;
-    std::ifstream in(root + "/proc/cpuinfo");
+    std::istringstream in(readSmallFile(root + "/proc/cpuinfo"));
     std::vector<std::pair<unsigned, unsigned>> cores;
     unsigned implementer = 0;
     bool haveImplementer = false;
@@ -190,8 +229,9 @@ ProcessorName readLinuxProcessorName(const std::string& root) {
         // Kernels that leave the identification out of cpuinfo still give
         // each processor's MIDR_EL1.
         for (int id = 0; id < 4096; ++id) {
-            std::ifstream midr(root + "/sys/devices/system/cpu/cpu" + std::to_string(id) +
-                               "/regs/identification/midr_el1");
+            std::istringstream midr(readSmallFile(root + "/sys/devices/system/cpu/cpu" +
+                                                  std::to_string(id) +
+                                                  "/regs/identification/midr_el1"));
             std::string text;
             unsigned value = 0;
             if (!(midr >> text) || !parseNumber(text, value)) break;
@@ -202,19 +242,21 @@ ProcessorName readLinuxProcessorName(const std::string& root) {
         if (name.vendor.empty()) name.vendor = vendorOf(cores);
         if (name.model.empty()) name.model = modelOf(cores);
     }
+    name.vendor = validUtf8(name.vendor);
+    name.model = validUtf8(name.model);
     return name;
 }
 
 std::string readLinuxDistribution(const std::string& root) {
     for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
-        std::ifstream in(root + path);
+        std::istringstream in(readSmallFile(root + path));
         for (std::string line; std::getline(in, line);) {
             if (line.rfind("PRETTY_NAME=", 0) != 0) continue;
             std::string value = trim(line.substr(12));
             if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') &&
                 value.back() == value[0])
                 value = value.substr(1, value.size() - 2);
-            return value;
+            return validUtf8(value);
         }
     }
     return "";
@@ -259,6 +301,11 @@ MachineInfo describeMachine() {
     m.threadsPerCore = topology.threadsPerCore;
     m.packages = topology.packages;
     m.system = systemName();
+    // Every string the system gave, also the processor's brand string and
+    // Wine's version, which no reader above checked.
+    for (std::string* text : {&m.processor.vendor, &m.processor.model, &m.system.name,
+                              &m.system.version, &m.system.distribution, &m.system.wine})
+        *text = validUtf8(*text);
     return m;
 }
 

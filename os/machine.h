@@ -30,6 +30,12 @@ struct MachineInfo {
     SystemName system;
 };
 
+// The text as valid UTF-8: every byte that does not belong to a well-formed
+// sequence (a stray continuation, a cut sequence, an overlong form, a
+// surrogate, beyond U+10FFFF) becomes U+FFFD. Whatever the system says is
+// passed through this before anything keeps it.
+std::string validUtf8(const std::string& text);
+
 // Linux: /proc/cpuinfo ("vendor_id" and "model name" where the kernel gives
 // them; on ARM64 the implementer and part of each processor, named from a
 // table of known cores), else each processor's MIDR_EL1 in /sys.

@@ -21,8 +21,10 @@ std::string clockLeft(double elapsed, double length) {
 }
 
 std::string fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    // As long as the number is: a huge figure is never cut.
+    std::string text(size_t(std::snprintf(nullptr, 0, "%.*f", decimals, value)) + 1, '\0');
+    std::snprintf(text.data(), text.size(), "%.*f", decimals, value);
+    text.pop_back();
     return text;
 }
 

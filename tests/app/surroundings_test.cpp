@@ -78,6 +78,20 @@ TEST(Surroundings, AReaderThatGoesAwayLeavesEveryPictureWrittenAndNoTemporaryFil
         << r.err;
 }
 
+TEST(Surroundings, ALeftoverTemporaryFileNeverBlocksAPicture) {
+    // The name the program once made from its process id alone.
+    TempDir dir;
+    const ProcessResult r = test::runCommand(
+        "echo $$ >pid; touch Lumeklogo.raw.tmp$$.0; exec " + lumek() + " -shot1", dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(test::sha256OfFile(dir.file("Lumeklogo.raw")), test::kGoldenShots[0].second);
+    const std::string pid = test::lines(test::readFile(dir.file("pid"))).at(0);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"Lumeklogo.raw",
+                                                       "Lumeklogo.raw.tmp" + pid + ".0", "pid"}))
+        << "someone else's file is left alone";
+}
+
 TEST(Surroundings, AClosedStandardOutputNeverReceivesAPicturesReportAndFails) {
     // With descriptor 1 closed, the next file opened would get it.
     TempDir dir;

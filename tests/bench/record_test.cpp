@@ -2,8 +2,11 @@
 // the same document alone on stdout with -json, and the comparison with the
 // last run of the same work on the same machine.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -13,9 +16,11 @@
 #include "bench/export_json.h"
 #include "bench/history.h"
 #include "bench/statistics.h"
+#include "os/machine.h"
 #include "os/processors.h"
 #include "os/threads.h"
 #include "support/files.h"
+#include "support/process.h"
 
 namespace lumek {
 namespace {
@@ -267,6 +272,15 @@ TEST(BenchRecord, FiguresNoRunCanHaveMakeALineForeign) {
         [](Json& r) { r["machine"]["logicalUsable"] = 0; },
         [](Json& r) { r["check"]["wrongFrames"] = -1; },
         [](Json& r) { r["allThreads"].erase("threads"); },
+        // Figures no run reaches, and a time that is no UTC time.
+        [](Json& r) { r["oneThread"]["rating"] = 1e-300; },
+        [](Json& r) { r["allThreads"]["rating"] = 1e300; },
+        [](Json& r) { r["allThreads"]["spread"] = 1e300; },
+        [](Json& r) { r["oneThread"]["spread"] = 2; },
+        [](Json& r) { r["time"]["utc"] = "2026-12-06T08:05:00Z\n\x1b[31mwrong frame"; },
+        [](Json& r) { r["time"]["utc"] = "yesterday"; },
+        [](Json& r) { r["time"]["utc"] = "2026-13-06T08:05:00Z"; },
+        [](Json& r) { r["time"]["utc"] = "2026-12-06T08:05:00+01:00"; },
     };
     for (size_t i = 0; i < impossible.size(); ++i) {
         Json changed = record;
@@ -290,6 +304,126 @@ TEST(BenchRecord, ALastLineCutShortIsSkippedAndTheNextRecordStartsALineOfItsOwn)
     EXPECT_NE(run.out.str().find("Compared with"), std::string::npos) << run.out.str();
     EXPECT_EQ(run.err.str(),
               "lumek: bench.jsonl: skipped 1 line that is not a result this program reads (2)\n");
+}
+
+TEST(BenchRecord, TextFromTheFileReachesTheTerminalWithItsControlCharactersEscaped) {
+    PastResult before;
+    before.utc = "\x1b[2J\nwrong frame 7\\";
+    before.oneThreadRating = before.allThreadsRating = 1e-300;  // a change no buffer cuts
+    BenchResult now;
+    now.oneThread.msPerRound = now.allThreads.msPerRound = 1;
+    now.oneThread.spread = now.allThreads.spread = 1e300;
+    const std::string line = comparisonLine(before, now);
+    EXPECT_EQ(line.find_first_of("\x1b\n"), std::string::npos) << line;
+    EXPECT_EQ(line.rfind("Compared with the run of \\x1b[2J\\x0awrong frame 7\\\\: ", 0), 0u)
+        << line;
+    // Every digit of the changes and spreads is there: 33908 / 1e-300 in
+    // percent has 307, 1e300 in percent 303.
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(
+        line, m,
+        std::regex("one thread \\+([0-9]+)\\.[0-9] %, more than the two runs' spread \\(([0-9]+)"
+                   "\\.[0-9] %\\); all threads")))
+        << line;
+    EXPECT_EQ(m[1].length(), 307);
+    EXPECT_EQ(m[2].length(), 303);
+}
+
+TEST(BenchRecord, ALineLongerThanAnyRecordIsSkippedWithoutHoldingItInMemory) {
+    // The junk line is longer than the memory the reader may take: read
+    // whole, it would run out (and so be taken for the file's end).
+    if (!std::string(LUMEK_RUNNER).empty()) GTEST_SKIP() << "under an emulator";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "address-space limits do not work under sanitizers";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    GTEST_SKIP() << "address-space limits do not work under sanitizers";
+#endif
+#endif
+    const std::string record = realRecord();
+    const BenchResult now = resultLikeRecord(Json::parse(record));
+    test::TempDir dir;
+    const std::string path = dir.file("bench.jsonl");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << record << "\n";
+        const std::string junk(1 << 20, 'j');
+        for (int i = 0; i < 96; ++i) out << junk;
+        out << "\n" << record.substr(0, 300);  // then a record cut short
+    }
+    const int status = test::statusInChild([&] {
+        // Room for the reader's own needs, not for the junk line.
+        const long pageKiB = sysconf(_SC_PAGESIZE) / 1024;
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = rlim_t(pages * pageKiB + 48 * 1024) * 1024;
+        const rlimit space{limit, limit};
+        if (pages == 0 || setrlimit(RLIMIT_AS, &space) != 0) return 3;
+        const History history = readHistory(path, now);
+        if (!history.unreadable.empty()) return 4;
+        if (history.skippedLines != std::vector<size_t>{2, 3}) return 5;
+        if (!history.unterminated) return 6;
+        return history.lastComparable ? 0 : 7;
+    });
+    EXPECT_EQ(status, 0) << "3: no limit, 4: unreadable, 5: wrong lines skipped, 6: the cut "
+                            "record not seen, 7: the whole record not read";
+}
+
+TEST(BenchRecord, AHistoryThatCannotBeReadIsSaidAndItsEndStillKnown) {
+    // Reading this process's memory at address 0 fails, like a disk error.
+    const BenchResult now = resultLikeRecord(Json::parse(realRecord()));
+    const History history = readHistory("/proc/self/mem", now);
+    EXPECT_EQ(history.unreadable, "Input/output error");
+    EXPECT_FALSE(history.refused);
+
+    // The last byte decides where the next record starts, however far the
+    // reading got.
+    test::TempDir dir;
+    test::writeFile(dir.file("ends"), realRecord() + "\n");
+    test::writeFile(dir.file("cut"), realRecord() + "\n{\"format\"");
+    EXPECT_FALSE(readHistory(dir.file("ends"), now).unterminated);
+    EXPECT_TRUE(readHistory(dir.file("cut"), now).unterminated);
+    EXPECT_FALSE(readHistory(dir.file("none"), now).unterminated);
+}
+
+TEST(BenchRecord, AFifoNamedLikeItsFilesIsRefusedWithOneLineAndNeverWaitedFor) {
+    for (const char* name : {"bench.txt", "bench.jsonl"}) {
+        test::TempDir dir;
+        test::ScopedWorkingDir cwd(dir.path());
+        ASSERT_EQ(mkfifo(name, 0664), 0);
+        const int status = test::statusInChild([] {
+            BenchRun run;
+            const int result = run();
+            test::writeFile("err", run.err.str());
+            return result;
+        });
+        EXPECT_EQ(status, 1) << name;
+        EXPECT_EQ(test::readFile("err"),
+                  "lumek: cannot write " + std::string(name) + ": it is a FIFO, not a regular file\n")
+            << name;
+        struct stat fifo {};
+        EXPECT_TRUE(stat(name, &fifo) == 0 && S_ISFIFO(fifo.st_mode)) << name;
+    }
+}
+
+TEST(BenchRecord, BytesThatAreNoUtf8InTheSystemsNamesNeverStopTheRecord) {
+    test::TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    test::FakeTree tree;
+    tree.put("/etc/os-release", "PRETTY_NAME=\"Debian \xff\xfe bookworm\"\n");
+    BenchRun run;
+    run.env.machine.system.distribution = os::readLinuxDistribution(tree.root());
+    ASSERT_EQ(run("-bench -json"), 0) << run.err.str();
+    const Json record = Json::parse(test::readFile("bench.jsonl"));
+    EXPECT_EQ(record["machine"]["os"]["distribution"], "Debian \xef\xbf\xbd\xef\xbf\xbd bookworm");
+    EXPECT_EQ(Json::parse(run.out.str()), record) << "-json printed the same record";
+
+    // Whatever text reaches the writer, it writes a record.
+    BenchResult odd = resultLikeRecord(record);
+    odd.machine.system.wine = "8.0\xc3";
+    odd.utc = "\xff";
+    const Json written = Json::parse(resultJson(odd));
+    EXPECT_EQ(written["machine"]["os"]["wine"], "8.0\xef\xbf\xbd");
 }
 
 TEST(BenchRecord, AllThreadsOnFewerThreadsThanAskedIsSaidAndNotASuccess) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,11 +18,17 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/process.h"
 
 namespace lumek {
 namespace {
 
 using test::TempDir;
+
+bool isFifo(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
 
 TEST(ReplaceFile, WritesTheWholeFileAndLeavesNoTemporaryFile) {
     TempDir dir;
@@ -45,6 +52,102 @@ TEST(ReplaceFile, AFailedRenameRemovesTheTemporaryFileAndKeepsTheTarget) {
 
     EXPECT_FALSE(os::replaceFile(dir.file("missing/a.raw"), "new", error));
     EXPECT_EQ(error, "No such file or directory");
+}
+
+TEST(ReplaceFile, AFifoOrFolderInTheWayIsRefusedAndLeftAsItIs) {
+    TempDir dir;
+    const std::string fifo = dir.file("a.raw");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0664), 0);
+    std::string error;
+    EXPECT_FALSE(os::replaceFile(fifo, "new", error));
+    EXPECT_EQ(error, "it is a FIFO, not a regular file");
+    EXPECT_TRUE(isFifo(fifo)) << "whoever reads it still finds it";
+
+    std::filesystem::create_directory(dir.file("b.raw"));
+    EXPECT_FALSE(os::replaceFile(dir.file("b.raw"), "new", error));
+    EXPECT_EQ(error, "Is a directory");
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.raw", "b.raw"}));
+
+    // A link to a regular file is replaced as before.
+    test::writeFile(dir.file("c.raw"), "old");
+    std::filesystem::create_symlink("c.raw", dir.file("d.raw"));
+    ASSERT_TRUE(os::replaceFile(dir.file("d.raw"), "new", error)) << error;
+    EXPECT_EQ(test::readFile(dir.file("d.raw")), "new");
+}
+
+TEST(AppendToFile, AFifoOrFolderIsRefusedWithoutWaitingOrWriting) {
+    TempDir dir;
+    const std::string fifo = dir.file("bench.txt");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0664), 0);
+    // No reader: a blocking open would wait for one for ever.
+    EXPECT_EQ(test::statusInChild([&] {
+                  std::string error;
+                  return !os::appendToFile(fifo, "entry\n", error) &&
+                                 error == "it is a FIFO, not a regular file"
+                             ? 0
+                             : 1;
+              }),
+              0);
+    // With a reader the open succeeds, and still nothing is written.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    std::string error;
+    EXPECT_FALSE(os::appendToFile(fifo, "entry\n", error));
+    EXPECT_EQ(error, "it is a FIFO, not a regular file");
+    char byte = 0;
+    EXPECT_LE(read(reader, &byte, 1), 0) << "nothing reached the reader";
+    close(reader);
+
+    std::filesystem::create_directory(dir.file("bench.jsonl"));
+    EXPECT_FALSE(os::appendToFile(dir.file("bench.jsonl"), "{}\n", error));
+    EXPECT_EQ(error, "Is a directory");
+
+    // A link to a regular file is appended to.
+    test::writeFile(dir.file("real.txt"), "first\n");
+    std::filesystem::create_symlink("real.txt", dir.file("link.txt"));
+    ASSERT_TRUE(os::appendToFile(dir.file("link.txt"), "second\n", error)) << error;
+    EXPECT_EQ(test::readFile(dir.file("real.txt")), "first\nsecond\n");
+}
+
+TEST(SmallFiles, AFifoInTheTreeReadsAsNothingWithoutWaiting) {
+    TempDir dir;
+    const std::string fifo = dir.file("temp1_input");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0664), 0);
+    EXPECT_EQ(test::statusInChild([&] {
+                  return os::readFirstLine(fifo).empty() && !os::readNumber(fifo) &&
+                                 os::readSmallFile(fifo).empty()
+                             ? 0
+                             : 1;
+              }),
+              0);
+    test::writeFile(dir.file("online"), "0-3\nmore\n");
+    test::writeFile(dir.file("number"), " 42000\n");
+    test::writeFile(dir.file("huge"), "99999999999999999999999\n");
+    EXPECT_EQ(os::readFirstLine(dir.file("online")), "0-3");
+    EXPECT_EQ(os::readNumber(dir.file("number")), 42000);
+    EXPECT_FALSE(os::readNumber(dir.file("huge"))) << "too large for the number type";
+    EXPECT_FALSE(os::readNumber(dir.file("online/missing")));
+}
+
+TEST(FileReader, TellsTheLastByteWithoutMovingAndRefusesWhatIsNoRegularFile) {
+    TempDir dir;
+    test::writeFile(dir.file("cut"), "whole\ncut");
+    os::FileReader file;
+    std::string error;
+    ASSERT_TRUE(file.open(dir.file("cut"), error)) << error;
+    EXPECT_EQ(file.lastByte(), 't');
+    char text[16] = {};
+    EXPECT_EQ(file.read(text, sizeof text), 9);
+    EXPECT_EQ(std::string(text), "whole\ncut");
+
+    os::FileReader missing;
+    EXPECT_FALSE(missing.open(dir.file("none"), error));
+    EXPECT_TRUE(missing.missing());
+
+    os::FileReader folder;
+    EXPECT_FALSE(folder.open(dir.path(), error));
+    EXPECT_FALSE(folder.missing());
+    EXPECT_EQ(error, "Is a directory");
 }
 
 TEST(AppendToFile, ProcessesAppendingAtOnceNeverMixTheirEntries) {

@@ -88,6 +88,31 @@ TEST(Distribution, PrettyNameWithOrWithoutQuotes) {
     EXPECT_EQ(os::readLinuxDistribution(none.root()), "");
 }
 
+TEST(MachineText, BytesThatAreNoUtf8BecomeReplacementCharactersBeforeTheyAreKept) {
+    const std::string replacement = "\xef\xbf\xbd";
+    FakeTree tree;
+    tree.put("/etc/os-release", "NAME=Debian\nPRETTY_NAME=\"Debian \xff\xfe bookworm\"\n");
+    tree.put("/proc/cpuinfo",
+             "processor\t: 0\nvendor_id\t: Genuine\x80\nmodel name\t: Fast CPU \xc3\n\n");
+    EXPECT_EQ(os::readLinuxDistribution(tree.root()),
+              "Debian " + replacement + replacement + " bookworm");
+    const os::ProcessorName name = os::readLinuxProcessorName(tree.root());
+    EXPECT_EQ(name.vendor, "Genuine" + replacement);
+    EXPECT_EQ(name.model, "Fast CPU " + replacement) << "a sequence cut by the line's end";
+
+    // Well-formed text of every length is kept; each ill-formed sequence
+    // is one replacement character.
+    EXPECT_EQ(os::validUtf8("A \xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"),
+              "A \xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
+    EXPECT_EQ(os::validUtf8("\xc0\xaf"), replacement + replacement) << "overlong";
+    EXPECT_EQ(os::validUtf8("\xed\xa0\x80"), replacement + replacement + replacement)
+        << "a surrogate";
+    EXPECT_EQ(os::validUtf8("\xf4\x90\x80\x80"), replacement + replacement + replacement + replacement)
+        << "beyond U+10FFFF";
+    EXPECT_EQ(os::validUtf8("\xe2\x82x"), replacement + "x") << "cut short";
+    EXPECT_EQ(os::validUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
 TEST(LiveMachine, TellsAtLeastItsProcessorsAndSystem) {
     const os::MachineInfo m = os::describeMachine();
     EXPECT_GE(m.logicalOnline, 1);

@@ -200,4 +200,15 @@ std::map<int, int> lastProcessors(pid_t pid) {
     return out;
 }
 
+int statusInChild(const std::function<int()>& body, unsigned seconds) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alarm(seconds);
+        _exit(body());
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -2;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 }  // namespace lumek::test

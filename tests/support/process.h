@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -43,6 +44,11 @@ class ChildProcess {
     int signalled_ = 0;
     double cpuSeconds_ = 0;
 };
+
+// Runs `body` in a forked child that an alarm ends after `seconds`, so that
+// a call that would wait for ever fails a test instead of hanging it: the
+// child's exit status (body's result), or -1 when a signal ended it.
+int statusInChild(const std::function<int()>& body, unsigned seconds = 60);
 
 // Xvfb on a free display number of its own choosing.
 class XvfbServer {

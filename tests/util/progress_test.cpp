@@ -28,6 +28,7 @@ TEST(ProgressClock, TheTimeLeftAndTheTimePassedAddUpToTheLength) {
     EXPECT_EQ(progress::rate(100, 4, 1), "25.0");
     EXPECT_EQ(progress::rate(100, 0, 0), "0");
     EXPECT_EQ(progress::fixed(2.915, 1), "2.9");
+    EXPECT_EQ(progress::fixed(1e100, 1).size(), 103u) << "a huge figure is never cut";
 }
 
 TEST(ProgressLine, ATerminalGetsOneLineRedrawnOverTheLongerOneBefore) {

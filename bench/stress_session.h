@@ -113,6 +113,9 @@ struct Totals {
 class Session {
   public:
     Session(StressEnvironment& env, std::shared_ptr<Shared> shared);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     // Starts the threads; those that could not start count as done.
     int start(std::function<void(int)> body);
@@ -124,8 +127,10 @@ class Session {
     std::string sensorsText() const;
 
     // Watches until the run is to end: a stop request, the set length
-    // (`length` seconds; 0 for none), memory running out or a processor
-    // that refused the thread. `report` is called every progress interval.
+    // (`length` seconds; 0 for none), memory running out, a processor
+    // that refused the thread or a lost output. `report` is called every
+    // progress interval; intervals missed while the process was paused are
+    // not caught up.
     void watch(double length, const std::function<void(double now)>& report);
 
     // Stops the threads and waits for each to finish its round; one that
@@ -134,7 +139,18 @@ class Session {
     void stop();
 
     double elapsed() const { return elapsed_; }
+    // The part of `elapsed` (or of `now`) that the process ran, not paused.
+    double running() const { return elapsed_ - paused_; }
+    double runningAt(double now) const { return now - paused_; }
+    double paused() const { return paused_; }
+    // "  paused 0:20" when the process was paused since the last progress
+    // line, for the next one.
+    std::string pausedNote() const;
     bool finishedAsSet() const { return finishedAsSet_; }
+    // The run ended because it was asked to stop, or because its output
+    // was lost.
+    bool stoppedByRequest() const { return stoppedByRequest_; }
+    bool outputLost() const { return outputLost_; }
     progress::Line& line() { return line_; }
     Totals totals() const;
 
@@ -172,6 +188,9 @@ class Session {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     }
     bool allDone() const;
+    // Notes a watcher step: one that came late by more than the pause time
+    // means the process stood still, and that time is paused.
+    void tick(double now);
     uint64_t workerFrames(size_t t) const;
     // A thread that finishes no frame for the stall time is reported once,
     // with its processor, and again when it goes on.
@@ -190,8 +209,9 @@ class Session {
     Range runCpufreq_;
     std::optional<os::Temperature> hottest_;
     double lastTick_ = 0, lastReport_ = 0, elapsed_ = 0;
+    double paused_ = 0, pausedSinceReport_ = 0;
     int stalls_ = 0, leftBehind_ = 0;
-    bool finishedAsSet_ = false;
+    bool finishedAsSet_ = false, stoppedByRequest_ = false, outputLost_ = false;
 };
 
 }  // namespace lumek::stability

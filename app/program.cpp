@@ -9,6 +9,7 @@
 #include "bench/stress.h"
 #include "os/files.h"
 #include "os/machine.h"
+#include "os/output.h"
 #include "os/processors.h"
 #include "os/sensors.h"
 #include "os/system.h"
@@ -49,6 +50,8 @@ StressEnvironment stressEnvironment(int processors) {
     stress.err = &std::cerr;
     stress.terminal = os::isTerminal(stdout);
     stress.columns = os::terminalColumns(stdout);
+    stress.measureColumns = [] { return os::terminalColumns(stdout); };
+    stress.outputLost = os::standardOutputLost;
     stress.stopRequested = os::stopRequested;
     stress.processors = os::affinityProcessors();
     stress.topology = os::systemTopology();
@@ -77,11 +80,15 @@ std::optional<int> runShots(const char* commandLine, int processors) {
 std::optional<int> runRecord(const char* commandLine, int processors) {
     RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
     record.threads = processors;
-    record.write = os::writeToStandardOutput;
+    record.write = [](const uint8_t* data, size_t size, size_t& written, std::string& error) {
+        return os::writeToStandardOutputUnlessStopped(data, size, os::stopRequested, written,
+                                                      error);
+    };
     record.outputIsTerminal = os::isTerminal(stdout);
     record.progress = &std::cerr;
     record.progressIsTerminal = os::isTerminal(stderr);
     record.progressColumns = os::terminalColumns(stderr);
+    record.measureColumns = [] { return os::terminalColumns(stderr); };
     record.stopRequested = os::stopRequested;
     return RecordRun(commandLine, record);
 }

@@ -154,17 +154,17 @@ TEST(StressRun, OnATerminalAFaultIsNeverGluedToTheRedrawnLine) {
     h.env.terminal = true;
     h.env.terminalSeconds = 0.1;
     h.runFor(0.9);
-    // One frame of thread 0 is spoilt once the line has been drawn a few
-    // times.
-    auto first = std::make_shared<std::atomic<int64_t>>(0);
+    // One frame of thread 0 is spoilt once the line has been drawn (the
+    // width is read before each redraw).
+    auto draws = std::make_shared<std::atomic<int>>(0);
+    h.env.measureColumns = [draws] {
+        ++*draws;
+        return 0;
+    };
     auto spoilt = std::make_shared<std::atomic<bool>>(false);
-    h.env.tamper = [first, spoilt](FrameImage& image, int thread, uint64_t round,
+    h.env.tamper = [draws, spoilt](FrameImage& image, int thread, uint64_t round,
                                    const BenchFrame&) {
-        if (round == 0) return;
-        int64_t expected = 0;
-        first->compare_exchange_strong(expected, steadyNanoseconds());
-        if (thread == 0 && steadyNanoseconds() - first->load() > 450'000'000 &&
-            !spoilt->exchange(true))
+        if (round > 0 && thread == 0 && *draws >= 2 && !spoilt->exchange(true))
             image.pixels[8] ^= 2;
     };
     EXPECT_EQ(StressRun("-stress", h.env), 2);

@@ -68,8 +68,10 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
             w.binding.store(s->pin(plan[static_cast<size_t>(t)]) ? kBound : kRefused);
         std::unique_ptr<BenchWorker> bench = makeWorker(*s);
         if (!bench) return;
-        for (uint64_t round = 1; !s->stop.load(std::memory_order_relaxed); ++round)
+        for (uint64_t round = 1; !s->stop.load(std::memory_order_relaxed); ++round) {
+            if (!plan.empty()) keepBinding(*s, w, t, plan[static_cast<size_t>(t)]);
             renderOn(*s, w, *bench, t, round);
+        }
     });
     if (running == 0) {
         *env.err << "lumek: no thread could be started (" << session.shortfall() << ")\n";
@@ -126,11 +128,16 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
         if (length > 0) text += "  " + progress::clockLeft(now, length) + " left";
         text += session.machineNow(slots);
         if (!terminal) {
-            text += byProcessor ? "\n  frames/s on processor " : "\n  frames/s on thread ";
+            // Threads moved off their processors from outside are named by
+            // number, and then all of them.
+            bool named = byProcessor;
+            for (int slot : slots)
+                if (s->workers[static_cast<size_t>(slot)].binding.load() == kMoved) named = false;
+            text += named ? "\n  frames/s on processor " : "\n  frames/s on thread ";
             for (int slot : slots)
                 text += (slot == 0 ? "" : ", ") +
-                        std::to_string(byProcessor ? plan[static_cast<size_t>(slot)] : slot) +
-                        ": " + fixed(rates[static_cast<size_t>(slot)], 0);
+                        std::to_string(named ? plan[static_cast<size_t>(slot)] : slot) + ": " +
+                        fixed(rates[static_cast<size_t>(slot)], 0);
         }
         session.line().show(text);
     });
@@ -156,10 +163,14 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     summary << session.slotRows(slots, [&](int slot) {
         const Slot& at = s->slots[static_cast<size_t>(slot)];
         const uint64_t frames = at.frames.load();
+        const bool moved = s->workers[static_cast<size_t>(slot)].binding.load() == kMoved;
         return plural(at.rounds.load(), "round", "rounds") + ", " +
                plural(frames, "frame", "frames") + ", " +
                progress::rate(static_cast<double>(frames), ran, 1) + " frames/s" +
-               session.slotClock(slot);
+               session.slotClock(slot) +
+               (moved ? ", moved off processor " + std::to_string(plan[static_cast<size_t>(slot)]) +
+                            " from outside"
+                      : "");
     });
     summary << session.machineSummary(true);
     // A set length not reached is no pass, however right its frames were:
@@ -227,6 +238,10 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
                 w.moves.fetch_add(1);
                 w.visitStartNs.store(steadyNanoseconds());
                 w.measure.store(true);
+            }
+            if (!keepBinding(*s, w, slot, cores[static_cast<size_t>(slot)])) {
+                s->refused.store(cores[static_cast<size_t>(slot)]);
+                return;
             }
             renderOn(*s, w, *bench, slot, round);
         }

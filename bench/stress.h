@@ -38,6 +38,8 @@ struct StressEnvironment {
     std::vector<int> processors;
     os::Topology topology;
     std::function<bool(int processor)> pin = os::pinThread;  // binds the calling thread
+    // Whether the calling thread is still bound there alone.
+    std::function<bool(int processor)> stillPinned = os::stillPinnedTo;
     os::Sensors sensors;                                     // none by default
     std::function<double()> measureClock = os::estimateClockMHz;
 

@@ -40,6 +40,7 @@ Shared::Shared(const StressEnvironment& env, const std::vector<int>& processors,
       cycle(cycleMode),
       log(env.err),
       pin(env.pin),
+      stillPinned(env.stillPinned),
       measureClock(env.measureClock) {
     for (size_t i = 0; i < processors.size() && i < processorOf.size(); ++i) {
         processorOf[i] = processors[i];
@@ -74,6 +75,22 @@ std::unique_ptr<BenchWorker> makeWorker(Shared& s) {
         s.memoryShort.store(true);
         return nullptr;
     }
+}
+
+bool keepBinding(Shared& s, Worker& w, int slot, int processor) {
+    if (w.binding.load() != kBound || !s.stillPinned || s.stillPinned(processor)) return true;
+    const std::string where = s.processorNames[static_cast<size_t>(slot)];
+    if (!s.cycle) {
+        w.binding.store(kMoved);
+        s.log.write("lumek: the thread bound to " + where +
+                    " was moved off it from outside (its affinity was changed): from now on "
+                    "it is thread " +
+                    std::to_string(slot) + ", its frames no longer counted as that processor's\n");
+        return true;
+    }
+    s.log.write("lumek: the thread was moved off " + where +
+                " from outside (its affinity was changed); it is bound to it again\n");
+    return s.pin(processor);
 }
 
 void renderOn(Shared& s, Worker& w, BenchWorker& bench, int slot, uint64_t round) {

@@ -23,7 +23,8 @@
 
 namespace lumek::stability {
 
-enum Binding : int { kPending, kBound, kRefused, kUnbound };
+// kMoved: bound, until its affinity was changed from outside.
+enum Binding : int { kPending, kBound, kRefused, kUnbound, kMoved };
 
 // One processor's figures: one thread's in -stress, one core's in -cycle;
 // each on a cache line of its own.
@@ -72,6 +73,7 @@ struct Shared {
     FrameCheck check;        // names the processor of each wrong frame
     LineLog log;
     std::function<bool(int)> pin;
+    std::function<bool(int)> stillPinned;
     std::function<double()> measureClock;
     uint32_t startState = 0;
     bool warmUpRight = true;
@@ -86,6 +88,13 @@ struct DoneOnExit {
 // The thread's own copy of everything; none when memory ran out (which
 // ends the run).
 std::unique_ptr<BenchWorker> makeWorker(Shared& s);
+
+// Whether the thread is still where its frames are counted, bound to
+// `processor` alone; once its affinity was changed from outside (taskset
+// -a -p) it says so. -stress's thread is then named by its number, since
+// its frames may run anywhere; -cycle's is bound to its core again, as it
+// binds itself from core to core anyway (false when that is refused).
+bool keepBinding(Shared& s, Worker& w, int slot, int processor);
 
 // One round counted on `slot`, the clock estimated first when asked for.
 void renderOn(Shared& s, Worker& w, BenchWorker& bench, int slot, uint64_t round);

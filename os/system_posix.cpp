@@ -93,6 +93,26 @@ bool pinThread(int processor) {
 #endif
 }
 
+bool stillPinnedTo(int processor) {
+#ifdef __linux__
+    // Large enough for the processors a kernel is usually built for; a
+    // larger mask than that is not looked into.
+    const int cpus = std::max(processor + 1, 1024);
+    cpu_set_t* set = CPU_ALLOC(cpus);
+    if (set == nullptr) return true;
+    const size_t size = CPU_ALLOC_SIZE(cpus);
+    CPU_ZERO_S(size, set);
+    bool pinned = true;
+    if (pthread_getaffinity_np(pthread_self(), size, set) == 0)
+        pinned = CPU_COUNT_S(size, set) == 1 && CPU_ISSET_S(processor, size, set);
+    CPU_FREE(set);
+    return pinned;
+#else
+    (void)processor;
+    return true;
+#endif
+}
+
 int currentProcessor() {
 #ifdef __linux__
     return sched_getcpu();

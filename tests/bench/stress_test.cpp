@@ -5,6 +5,7 @@
 #include "bench/stress.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -238,6 +239,54 @@ TEST(StressRun, APauseInTheLastMinuteIsNoThrottling) {
                                              "minute, ([0-9.]+) in the last.\n")))
         << out;
     EXPECT_GT(std::stod(m[2]), 0.5 * std::stod(m[1])) << out;
+}
+
+// taskset -a -p on a running run: -stress's thread moved off its processor
+// is named by its number from then on (its frames may run anywhere), and
+// -cycle's thread is bound to its core again. Frames are never counted as
+// a processor's that they did not run on.
+TEST(StressRun, AThreadMovedOffItsProcessorFromOutsideIsNoLongerCountedAsItsOwn) {
+    for (const char* mode : {"-stress", "-cycle"}) {
+        Harness h;
+        h.bind();
+        const std::vector<int> cores = h.env.topology.onePerCore(h.env.processors);
+        if (h.env.processors.size() < 2 || cores.empty()) GTEST_SKIP() << "one processor";
+        const int bound = cores[0];
+        const int other = h.env.processors[0] == bound ? h.env.processors[1] : h.env.processors[0];
+        auto tid = std::make_shared<std::atomic<int>>(0);
+        h.env.tamper = [tid](FrameImage&, int thread, uint64_t round, const BenchFrame&) {
+            if (thread == 0 && round > 0) tid->store(static_cast<int>(gettid()));
+        };
+        std::optional<Clock::time_point> movedAt;
+        h.env.stopRequested = [&] {
+            if (!movedAt && tid->load() != 0) {
+                cpu_set_t set;
+                CPU_ZERO(&set);
+                CPU_SET(other, &set);
+                EXPECT_EQ(sched_setaffinity(tid->load(), sizeof set, &set), 0);
+                movedAt = Clock::now();
+            }
+            return movedAt && Clock::now() - *movedAt > std::chrono::milliseconds(300);
+        };
+        const bool cycle = std::string(mode) == "-cycle";
+        // -cycle stopped on its first core: no pass, but not for the move.
+        EXPECT_EQ(cycle ? CycleRun(mode, h.env) : StressRun(mode, h.env), cycle ? 130 : 0);
+        const std::string err = h.err.str(), out = h.out.str();
+        if (cycle) {
+            EXPECT_EQ(err, "lumek: the thread was moved off " + h.name(bound) +
+                               " from outside (its affinity was changed); it is bound to it "
+                               "again\n");
+            continue;
+        }
+        EXPECT_EQ(err, "lumek: the thread bound to " + h.name(bound) +
+                           " was moved off it from outside (its affinity was changed): from now "
+                           "on it is thread 0, its frames no longer counted as that "
+                           "processor's\n");
+        EXPECT_TRUE(std::regex_search(
+            out, std::regex("\n  thread 0: +[0-9]+ rounds?, .*, moved off processor " +
+                            std::to_string(bound) + " from outside, every frame right\n")))
+            << out;
+    }
 }
 
 TEST(StressRun, OnATerminalOneLineIsRedrawnInPlace) {

@@ -63,7 +63,7 @@ void Line::draw(const std::string& text) {
 
 void Line::show(const std::string& text) {
     if (out_ == nullptr) return;
-    std::lock_guard<std::mutex> lock(mutex_);
+    Hold lock(mutex_);
     if (terminal_) {
         shown_ = text;
         draw(text);
@@ -74,7 +74,7 @@ void Line::show(const std::string& text) {
 }
 
 void Line::message(std::ostream* to, const std::string& text) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Hold lock(mutex_);
     const bool drawn = out_ != nullptr && terminal_ && drawn_ > 0;
     if (drawn) {
         *out_ << "\r" << std::string(std::min(drawn_, widest()), ' ') << "\r" << std::flush;
@@ -88,7 +88,7 @@ void Line::message(std::ostream* to, const std::string& text) {
 }
 
 void Line::finish() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Hold lock(mutex_);
     if (out_ == nullptr || drawn_ == 0) return;
     *out_ << "\n" << std::flush;
     drawn_ = 0;

@@ -6,9 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <ostream>
 #include <string>
+
+#ifndef LUMEK_NO_THREADS
+#include <mutex>
+#endif
 
 namespace lumek::progress {
 
@@ -62,7 +65,17 @@ class Line {
     bool terminal_;
     int columns_;
     std::function<int()> measure_;
+#ifndef LUMEK_NO_THREADS
     std::mutex mutex_;
+    using Hold = std::lock_guard<std::mutex>;
+#else
+    // One thread only (the web page's module).
+    struct Unlocked {};
+    struct Hold {
+        explicit Hold(Unlocked&) {}
+    };
+    Unlocked mutex_;
+#endif
     std::string shown_;  // the redrawn line's text
     size_t drawn_ = 0;   // the characters of the redrawn line
 };

@@ -15,6 +15,7 @@
 #include "bench/rounds.h"
 #include "os/processors.h"
 #include "os/sensors.h"
+#include "os/system.h"
 
 namespace lumek {
 
@@ -49,9 +50,12 @@ struct StressEnvironment {
     decltype(FrameCheck::tamper) tamper;
     double timeScale = 1;      // real seconds per second of a set length
     double stallSeconds = 10;  // no frame for this long is a stall
-    // The watcher standing still this long means the process stood still
-    // (SIGSTOP, a suspend): the time is paused, not run.
-    double pauseSeconds = 1;
+    // How often the process was continued after a stop (SIGSTOP, then
+    // SIGCONT): the time the watcher stood still then was paused, not run.
+    // A watcher held up otherwise (a write to a terminal that is not read)
+    // is no pause: the threads went on.
+    std::function<unsigned()> continued = os::continuedCount;
+    double pauseSeconds = 1;  // a watcher late by this much may have been paused
 };
 
 // Runs the stress mode when the text asks for it ("-stress" anywhere;

@@ -167,6 +167,7 @@ void Session::watch(double length, const std::function<void(double now)>& report
     const double every = env_.terminal ? env_.terminalSeconds : env_.progressSeconds;
     double next = every;
     lastTick_ = seconds();
+    continued_ = env_.continued ? env_.continued() : 0;
     for (;;) {
         std::this_thread::sleep_for(std::chrono::duration<double>(kTick));
         const double now = seconds();
@@ -357,15 +358,20 @@ std::string Session::pausedNote() const {
 
 void Session::tick(double now) {
     // A watcher that did not run for a second means the whole process stood
-    // still (a suspend, a debugger, SIGSTOP): no thread's fault, and no time
-    // the threads ran.
+    // still (a suspend, a debugger, SIGSTOP), or the watcher alone did: no
+    // thread's fault either way. Only a stop that was continued is time the
+    // threads did not run.
     const double gap = now - lastTick_;
     lastTick_ = now;
+    const unsigned continued = env_.continued ? env_.continued() : 0;
+    const bool resumed = continued != continued_;
+    continued_ = continued;
     if (gap <= env_.pauseSeconds) return;
-    const double paused = gap - kTick;
-    for (Watch& w : watch_) w.since += paused;
-    paused_ += paused;
-    pausedSinceReport_ += paused;
+    const double late = gap - kTick;
+    for (Watch& w : watch_) w.since += late;
+    if (!resumed) return;
+    paused_ += late;
+    pausedSinceReport_ += late;
 }
 
 void Session::checkStalls(double now) {

@@ -198,7 +198,8 @@ class Session {
     }
     bool allDone() const;
     // Notes a watcher step: one that came late by more than the pause time
-    // means the process stood still, and that time is paused.
+    // is no thread's fault, and when the process was continued meanwhile it
+    // stood still: that time is paused.
     void tick(double now);
     uint64_t workerFrames(size_t t) const;
     // A thread that finishes no frame for the stall time is reported once,
@@ -219,6 +220,7 @@ class Session {
     std::optional<os::Temperature> hottest_;
     double lastTick_ = 0, lastReport_ = 0, elapsed_ = 0;
     double paused_ = 0, pausedSinceReport_ = 0;
+    unsigned continued_ = 0;  // the process's continues seen so far
     int stalls_ = 0, leftBehind_ = 0;
     bool finishedAsSet_ = false, stoppedByRequest_ = false, outputLost_ = false;
 };

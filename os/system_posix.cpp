@@ -32,6 +32,11 @@ static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler
 
 void onStopSignal(int) { stopFlag.store(true, std::memory_order_relaxed); }
 
+std::atomic<unsigned> continued{0};
+static_assert(std::atomic<unsigned>::is_always_lock_free, "set from a signal handler");
+
+void onContinue(int) { continued.fetch_add(1, std::memory_order_relaxed); }
+
 // Every processor the system has, as far as it tells without /sys.
 std::vector<int> firstProcessors() {
     const unsigned n = std::thread::hardware_concurrency();
@@ -141,7 +146,15 @@ void catchStopRequests() {
             continue;  // nohup, or a shell's background job: the parent's choice
         sigaction(signal, &action, nullptr);
     }
+    // Counted, so that time spent stopped is told from time run.
+    struct sigaction resume {};
+    resume.sa_handler = onContinue;
+    sigemptyset(&resume.sa_mask);
+    resume.sa_flags = SA_RESTART;
+    sigaction(SIGCONT, &resume, nullptr);
 }
+
+unsigned continuedCount() { return continued.load(std::memory_order_relaxed); }
 
 bool stopRequested() { return stopFlag.load(std::memory_order_relaxed); }
 

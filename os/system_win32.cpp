@@ -184,6 +184,8 @@ void catchStopRequests() {
 
 bool stopRequested() { return stopFlag.load(); }
 
+unsigned continuedCount() { return 0; }
+
 void stopHandled() {
     if (handledEvent != nullptr) SetEvent(handledEvent);
 }

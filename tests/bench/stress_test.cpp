@@ -180,10 +180,12 @@ TEST(StressRun, OnATerminalAFaultIsNeverGluedToTheRedrawnLine) {
 }
 
 // SIGSTOP and SIGCONT, made here by holding the watcher and every thread
-// for `pause` seconds from `at` on.
+// for `pause` seconds from `at` on, then counting a continue.
 struct Pause {
     Pause(Harness& h, double at, double pause) {
         auto held = std::make_shared<std::atomic<bool>>(false);
+        auto continues = std::make_shared<std::atomic<unsigned>>(0);
+        h.env.continued = [continues] { return continues->load(); };
         const auto from = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                              std::chrono::duration<double>(at));
         auto done = std::make_shared<bool>(false);
@@ -194,6 +196,7 @@ struct Pause {
                 *done = true;
                 held->store(true);
                 std::this_thread::sleep_for(std::chrono::duration<double>(pause));
+                continues->fetch_add(1);
                 held->store(false);
             }
             return previous();
@@ -221,6 +224,30 @@ TEST(StressRun, AfterAPauseOneLineSaysSoAndNoneAreCaughtUp) {
                                     "thread 0: [0-9]+, 1: [0-9]+\n")),
               1u)
         << out;
+}
+
+// A watcher held up while the threads go on (its write to a terminal that
+// is not read, a busy machine) is no pause: without a continue of the
+// process the time counts as run, and the rates stay those of the frames.
+TEST(StressRun, AWatcherHeldUpWithoutAStopIsNoPause) {
+    Harness h;
+    h.env.progressSeconds = 0.1;
+    h.env.pauseSeconds = 0.3;
+    h.env.continued = [] { return 0u; };
+    h.runFor(1.2);
+    const auto from = Clock::now() + std::chrono::milliseconds(300);
+    bool held = false;
+    const auto stop = h.env.stopRequested;
+    h.env.stopRequested = [&] {
+        if (!held && Clock::now() >= from) {
+            held = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        }
+        return stop();
+    };
+    EXPECT_EQ(StressRun("-stress", h.env), 0);
+    const std::string out = h.out.str();
+    EXPECT_EQ(out.find("paused"), std::string::npos) << out;
 }
 
 // A pause in the last minute is no fall in throughput: the minutes are of

@@ -177,7 +177,7 @@ run_tests() {
     # wait through many emulated rounds (their logic is the same everywhere).
     build_arm64 lumek_tests
     qemu-aarch64 -L /usr/aarch64-linux-gnu "$here/build-arm64/tests/lumek_tests" --gtest_brief=1 \
-        --gtest_filter='-FastRender.TheEightShotViews:FastRender.ShowPosesAtEveryRenderSize:Record*:Program.AnInterrupt*:BenchmarkProgram.*:Surroundings.*:MemorySweep.*:StressRun.WhereBinding*:StressRun.ASetLength*:StressRun.AStalled*:StressRun.AThreadHeld*:CycleRun.*'
+        --gtest_filter='-FastRender.TheEightShotViews:FastRender.ShowPosesAtEveryRenderSize:Record*:Program.AnInterrupt*:BenchmarkProgram.*:Surroundings.*:MemorySweep.*:StressRun.WhereBinding*:StressRun.ASetLength*:StressRun.AStalled*:StressRun.AThreadHeld*:StressRun.OnATerminalAFault*:StressRun.AfterAPause*:StressRun.APause*:StressRun.AThreadMoved*:CycleRun.*'
 
     echo "== Clang with AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzzer"
     CXX=clang++-14 reconfigure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_SANITIZE=ON \

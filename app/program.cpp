@@ -11,6 +11,7 @@
 #include "bench/stress.h"
 #include "os/files.h"
 #include "os/machine.h"
+#include "os/output.h"
 #include "os/processors.h"
 #include "os/sensors.h"
 #include "os/system.h"
@@ -51,6 +52,8 @@ StressEnvironment stressEnvironment(int processors) {
     stress.err = &std::cerr;
     stress.terminal = os::isTerminal(stdout);
     stress.columns = os::terminalColumns(stdout);
+    stress.measureColumns = [] { return os::terminalColumns(stdout); };
+    stress.outputLost = os::standardOutputLost;
     stress.stopRequested = os::stopRequested;
     stress.processors = os::affinityProcessors();
     stress.topology = os::systemTopology();
@@ -79,11 +82,15 @@ std::optional<int> runShots(const char* commandLine, int processors) {
 std::optional<int> runRecord(const char* commandLine, int processors) {
     RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
     record.threads = processors;
-    record.write = os::writeToStandardOutput;
+    record.write = [](const uint8_t* data, size_t size, size_t& written, std::string& error) {
+        return os::writeToStandardOutputUnlessStopped(data, size, os::stopRequested, written,
+                                                      error);
+    };
     record.outputIsTerminal = os::isTerminal(stdout);
     record.progress = &std::cerr;
     record.progressIsTerminal = os::isTerminal(stderr);
     record.progressColumns = os::terminalColumns(stderr);
+    record.measureColumns = [] { return os::terminalColumns(stderr); };
     record.stopRequested = os::stopRequested;
     return RecordRun(commandLine, record);
 }
@@ -167,8 +174,9 @@ const char* usageText() {
            "2 when -bench, -stress or -cycle found a wrong frame, or -record was asked to\n"
            "write into a terminal; 3 when no frame was wrong but a -stress or -cycle thread\n"
            "stalled (finished no frame for 10 seconds); 130 when Ctrl+C, SIGTERM or SIGHUP\n"
-           "stopped -shot or -record early (a signal the parent ignores, as under nohup,\n"
-           "stays ignored).\n"
+           "stopped -shot or -record early, -stressN before its N minutes, or -cycle before\n"
+           "every core had its time once (-stress without a length ends so with 0); a\n"
+           "signal the parent ignores, as under nohup, stays ignored.\n"
            "\n"
            "Example: lumek -bench (its longer lines wrapped here)\n"
            "  Datum: 7.12.2026   Uhrzeit: 22:41\n"

@@ -53,12 +53,22 @@ int64_t nanoseconds(double seconds) { return static_cast<int64_t>(seconds * 1e9)
 
 void LineLog::write(const std::string& line) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (out_ != nullptr) *out_ << line << std::flush;
+    if (out_ == nullptr) return;
+    if (line_ != nullptr)
+        line_->message(out_, line);
+    else
+        *out_ << line << std::flush;
+}
+
+void LineLog::around(progress::Line* line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    line_ = line;
 }
 
 void LineLog::close() {
     std::lock_guard<std::mutex> lock(mutex_);
     out_ = nullptr;
+    line_ = nullptr;
 }
 
 RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCheck& check) {

@@ -17,6 +17,7 @@
 #include "render/random.h"
 #include "render/renderer.h"
 #include "scenes/library.h"
+#include "util/progress.h"
 
 namespace lumek {
 
@@ -41,12 +42,16 @@ class LineLog {
   public:
     explicit LineLog(std::ostream* out) : out_(out) {}
     void write(const std::string& line);
+    // Lines go round this progress line (cleared before, drawn again
+    // after), which may be on the same terminal; none: written as they are.
+    void around(progress::Line* line);
     // Nothing more is written from now on (the stream may go away while a
     // thread that was given up on still runs).
     void close();
 
   private:
     std::ostream* out_;
+    progress::Line* line_ = nullptr;
     std::mutex mutex_;
 };
 

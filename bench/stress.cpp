@@ -68,8 +68,10 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
             w.binding.store(s->pin(plan[static_cast<size_t>(t)]) ? kBound : kRefused);
         std::unique_ptr<BenchWorker> bench = makeWorker(*s);
         if (!bench) return;
-        for (uint64_t round = 1; !s->stop.load(std::memory_order_relaxed); ++round)
+        for (uint64_t round = 1; !s->stop.load(std::memory_order_relaxed); ++round) {
+            if (!plan.empty()) keepBinding(*s, w, t, plan[static_cast<size_t>(t)]);
             renderOn(*s, w, *bench, t, round);
+        }
     });
     if (running == 0) {
         *env.err << "lumek: no thread could be started (" << session.shortfall() << ")\n";
@@ -113,10 +115,11 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
         const Totals t = session.totals();
         const bool terminal = session.line().terminal();
         const std::vector<double> rates = session.intervalRates(now);
-        std::string text = clock(now);
+        std::string text = clock(now) + session.pausedNote();
         if (!terminal) text += "  rounds " + std::to_string(t.rounds);
         text += "  frames " + std::to_string(t.frames) + "  " +
-                progress::rate(static_cast<double>(t.frames), now, 0) + " frames/s";
+                progress::rate(static_cast<double>(t.frames), session.runningAt(now), 0) +
+                " frames/s";
         if (terminal && running > 1) {
             const auto [low, high] = std::minmax_element(rates.begin(), rates.begin() + running);
             text += " (each " + fixed(*low, 0) + "-" + fixed(*high, 0) + ")";
@@ -125,40 +128,63 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
         if (length > 0) text += "  " + progress::clockLeft(now, length) + " left";
         text += session.machineNow(slots);
         if (!terminal) {
-            text += byProcessor ? "\n  frames/s on processor " : "\n  frames/s on thread ";
+            // Threads moved off their processors from outside are named by
+            // number, and then all of them.
+            bool named = byProcessor;
+            for (int slot : slots)
+                if (s->workers[static_cast<size_t>(slot)].binding.load() == kMoved) named = false;
+            text += named ? "\n  frames/s on processor " : "\n  frames/s on thread ";
             for (int slot : slots)
                 text += (slot == 0 ? "" : ", ") +
-                        std::to_string(byProcessor ? plan[static_cast<size_t>(slot)] : slot) +
-                        ": " + fixed(rates[static_cast<size_t>(slot)], 0);
+                        std::to_string(named ? plan[static_cast<size_t>(slot)] : slot) + ": " +
+                        fixed(rates[static_cast<size_t>(slot)], 0);
         }
         session.line().show(text);
     });
     session.stop();
     if (session.reportMemoryShort()) return 1;
 
+    // Without its standard output the summary still reaches someone.
+    std::ostream& summary = session.outputLost() ? *env.err : out;
     const double elapsed = session.elapsed();
+    const double ran = session.running();
     const Totals t = session.totals();
     if (session.finishedAsSet())
-        out << "Finished after " << clock(elapsed) << " as set";
+        summary << "Finished after " << clock(elapsed) << " as set";
     else if (length > 0)
-        out << "Stopped after " << clock(elapsed) << " of " << clock(length);
+        summary << "Stopped after " << clock(elapsed) << " of " << clock(length);
     else
-        out << "Stopped after " << clock(elapsed);
-    out << ": " << t.rounds << " rounds, " << t.frames << " frames on "
-        << plural(static_cast<uint64_t>(running), "thread", "threads") << " ("
-        << progress::rate(static_cast<double>(t.frames), elapsed, 1) << " frames per second); ";
-    out << verdict(t.wrong);
-    out << session.slotRows(slots, [&](int slot) {
+        summary << "Stopped after " << clock(elapsed);
+    if (session.paused() >= 1) summary << " (paused " << clock(session.paused()) << " of it)";
+    summary << ": " << t.rounds << " rounds, " << t.frames << " frames on "
+            << plural(static_cast<uint64_t>(running), "thread", "threads") << " ("
+            << progress::rate(static_cast<double>(t.frames), ran, 1) << " frames per second); ";
+    summary << verdict(t.wrong);
+    summary << session.slotRows(slots, [&](int slot) {
         const Slot& at = s->slots[static_cast<size_t>(slot)];
         const uint64_t frames = at.frames.load();
+        const bool moved = s->workers[static_cast<size_t>(slot)].binding.load() == kMoved;
         return plural(at.rounds.load(), "round", "rounds") + ", " +
                plural(frames, "frame", "frames") + ", " +
-               progress::rate(static_cast<double>(frames), elapsed, 1) + " frames/s" +
-               session.slotClock(slot);
+               progress::rate(static_cast<double>(frames), ran, 1) + " frames/s" +
+               session.slotClock(slot) +
+               (moved ? ", moved off processor " + std::to_string(plan[static_cast<size_t>(slot)]) +
+                            " from outside"
+                      : "");
     });
-    out << session.machineSummary(true) << std::flush;
+    summary << session.machineSummary(true);
+    // A set length not reached is no pass, however right its frames were:
+    // "-stress30 && echo stable" must not say so after a stop at 0:04.
+    const bool cutShort = length > 0 && !session.finishedAsSet() && session.stoppedByRequest();
+    if (cutShort)
+        summary << "The run was stopped before its set length: "
+                << progress::clockLeft(elapsed, length) << " of " << clock(length)
+                << " were not run, so it is no pass (status 130).\n";
+    summary << std::flush;
     const int status = session.status();
-    return status == 0 && running < wanted ? 1 : status;
+    if (status != 0) return status;
+    if (running < wanted || session.outputLost()) return 1;
+    return cutShort ? 130 : 0;
 }
 
 std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
@@ -213,6 +239,10 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
                 w.visitStartNs.store(steadyNanoseconds());
                 w.measure.store(true);
             }
+            if (!keepBinding(*s, w, slot, cores[static_cast<size_t>(slot)])) {
+                s->refused.store(cores[static_cast<size_t>(slot)]);
+                return;
+            }
             renderOn(*s, w, *bench, slot, round);
         }
     });
@@ -236,7 +266,8 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
         const Totals t = session.totals();
         double rate = 0;
         for (double r : session.intervalRates(now)) rate += r;
-        std::string text = clock(now) + "  pass " + std::to_string(pass) + "  core " +
+        std::string text = clock(now) + session.pausedNote() + "  pass " +
+                           std::to_string(pass) + "  core " +
                            std::to_string(slot + 1) + " of " + std::to_string(n) + ": processor " +
                            std::to_string(cores[static_cast<size_t>(slot)]) + "  " +
                            progress::clockLeft(onIt, perCoreSeconds) + " left on it" + "  frames " +
@@ -254,15 +285,21 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
         return 1;
     }
 
+    // Without its standard output the summary still reaches someone.
+    std::ostream& summary = session.outputLost() ? *env.err : out;
     const double elapsed = session.elapsed();
     const Totals t = session.totals();
-    const uint64_t pass = s->workers[0].moves.load() / static_cast<uint64_t>(n) + 1;
-    out << "Stopped after " << clock(elapsed) << " in pass " << pass << " (" << perCore
-        << " s on each core): " << plural(t.frames, "frame", "frames") << "; ";
-    out << verdict(t.wrong);
+    const Worker& w = s->workers[0];
+    const uint64_t moves = w.moves.load();
+    const uint64_t pass = moves / static_cast<uint64_t>(n) + 1;
+    summary << "Stopped after " << clock(elapsed);
+    if (session.paused() >= 1) summary << " (paused " << clock(session.paused()) << " of it)";
+    summary << " in pass " << pass << " (" << perCore
+            << " s on each core): " << plural(t.frames, "frame", "frames") << "; ";
+    summary << verdict(t.wrong);
     std::vector<int> slots;
     for (int i = 0; i < n; ++i) slots.push_back(i);
-    out << session.slotRows(slots, [&](int slot) {
+    summary << session.slotRows(slots, [&](int slot) {
         const Slot& at = s->slots[static_cast<size_t>(slot)];
         const double busy = static_cast<double>(at.busyNs.load()) / 1e9;
         const uint64_t frames = at.frames.load();
@@ -270,8 +307,31 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
                progress::rate(static_cast<double>(frames), busy, 1) + " frames/s" +
                session.slotClock(slot);
     });
-    out << session.machineSummary(false) << std::flush;
-    return session.status();
+    summary << session.machineSummary(false);
+    // Until every core has had its time once, a stop leaves cores untested
+    // or short: no pass. After that, a stop is how the cycle ends.
+    const double onLast = static_cast<double>(steadyNanoseconds() - w.visitStartNs.load()) / 1e9;
+    const bool firstPassDone =
+        moves >= static_cast<uint64_t>(n) ||
+        (moves + 1 == static_cast<uint64_t>(n) && onLast >= perCoreSeconds);
+    const bool cutShort = session.stoppedByRequest() && !firstPassDone;
+    if (cutShort) {
+        const int at = static_cast<int>(moves);
+        summary << "The run was stopped before every core had its " << perCore << " s once: "
+                << "processor " << cores[static_cast<size_t>(at)] << " had "
+                << clock(std::min(onLast, perCoreSeconds));
+        if (at + 1 < n) {
+            std::vector<int> rest(cores.begin() + at + 1, cores.end());
+            summary << ", and " << (rest.size() == 1 ? "processor " : "processors ")
+                    << idList(rest) << (rest.size() == 1 ? " was" : " were") << " not tested";
+        }
+        summary << ", so it is no pass (status 130).\n";
+    }
+    summary << std::flush;
+    const int status = session.status();
+    if (status != 0) return status;
+    if (session.outputLost()) return 1;
+    return cutShort ? 130 : 0;
 }
 
 }  // namespace lumek

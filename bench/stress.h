@@ -15,6 +15,7 @@
 #include "bench/rounds.h"
 #include "os/processors.h"
 #include "os/sensors.h"
+#include "os/system.h"
 
 namespace lumek {
 
@@ -24,7 +25,11 @@ struct StressEnvironment {
     std::ostream* err = nullptr;  // each fault as it is found
     bool terminal = false;        // out is a terminal: one line updated in place
     int columns = 0;              // the terminal's width, 0 when not known
+    std::function<int()> measureColumns;  // the width now, when it may change
     std::function<bool()> stopRequested;
+    // True once `out` cannot be written any more (its reader has gone): the
+    // run ends, with its summary on `err`.
+    std::function<bool()> outputLost;
     double progressSeconds = 10;  // between plain progress lines
     double terminalSeconds = 1;   // between redraws of the terminal's line
 
@@ -34,6 +39,8 @@ struct StressEnvironment {
     std::vector<int> processors;
     os::Topology topology;
     std::function<bool(int processor)> pin = os::pinThread;  // binds the calling thread
+    // Whether the calling thread is still bound there alone.
+    std::function<bool(int processor)> stillPinned = os::stillPinnedTo;
     os::Sensors sensors;                                     // none by default
     std::function<double()> measureClock = os::estimateClockMHz;
 
@@ -43,17 +50,26 @@ struct StressEnvironment {
     decltype(FrameCheck::tamper) tamper;
     double timeScale = 1;      // real seconds per second of a set length
     double stallSeconds = 10;  // no frame for this long is a stall
+    // How often the process was continued after a stop (SIGSTOP, then
+    // SIGCONT): the time the watcher stood still then was paused, not run.
+    // A watcher held up otherwise (a write to a terminal that is not read)
+    // is no pause: the threads went on.
+    std::function<unsigned()> continued = os::continuedCount;
+    double pauseSeconds = 1;  // a watcher late by this much may have been paused
 };
 
 // Runs the stress mode when the text asks for it ("-stress" anywhere;
 // "-stress30": for 30 minutes) and returns the exit status once it ends:
 // 0 when every frame was right, 2 when any was wrong, 3 when none was but
 // a thread stalled (finished no frame for 10 seconds), 1 when memory ran
-// out. Nothing when it was not asked for.
+// out or `out` was lost, 130 when a set length was stopped before its end
+// (a run without one is ended by a stop as it should be: 0). Nothing when
+// it was not asked for.
 std::optional<int> StressRun(const char* commandLine, StressEnvironment& env);
 
 // The same for the core cycle ("-cycle"; "-cycle10": 10 seconds on each
-// core, 60 without a number); 1 also when its thread cannot be bound.
+// core, 60 without a number); 1 also when its thread cannot be bound, and
+// 130 when it was stopped before every core had its time once.
 std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env);
 
 }  // namespace lumek

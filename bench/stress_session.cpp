@@ -40,6 +40,7 @@ Shared::Shared(const StressEnvironment& env, const std::vector<int>& processors,
       cycle(cycleMode),
       log(env.err),
       pin(env.pin),
+      stillPinned(env.stillPinned),
       measureClock(env.measureClock) {
     for (size_t i = 0; i < processors.size() && i < processorOf.size(); ++i) {
         processorOf[i] = processors[i];
@@ -76,6 +77,22 @@ std::unique_ptr<BenchWorker> makeWorker(Shared& s) {
     }
 }
 
+bool keepBinding(Shared& s, Worker& w, int slot, int processor) {
+    if (w.binding.load() != kBound || !s.stillPinned || s.stillPinned(processor)) return true;
+    const std::string where = s.processorNames[static_cast<size_t>(slot)];
+    if (!s.cycle) {
+        w.binding.store(kMoved);
+        s.log.write("lumek: the thread bound to " + where +
+                    " was moved off it from outside (its affinity was changed): from now on "
+                    "it is thread " +
+                    std::to_string(slot) + ", its frames no longer counted as that processor's\n");
+        return true;
+    }
+    s.log.write("lumek: the thread was moved off " + where +
+                " from outside (its affinity was changed); it is bound to it again\n");
+    return s.pin(processor);
+}
+
 void renderOn(Shared& s, Worker& w, BenchWorker& bench, int slot, uint64_t round) {
     Slot& at = s.slots[static_cast<size_t>(slot)];
     if (w.measure.exchange(false)) {
@@ -110,7 +127,14 @@ Session::Session(StressEnvironment& env, std::shared_ptr<Shared> shared)
       history_(60 * env.timeScale),
       watch_(s_->workers.size()),
       stallsOf_(s_->slots.size(), 0),
-      lastFrames_(s_->slots.size(), 0) {}
+      lastFrames_(s_->slots.size(), 0) {
+    line_.measureWith(env.measureColumns);
+    // Faults said while the line is drawn go round it: on a terminal both
+    // streams are one screen.
+    s_->log.around(&line_);
+}
+
+Session::~Session() { s_->log.around(nullptr); }
 
 int Session::start(std::function<void(int)> body) {
     running_ = threads_.start(0, static_cast<int>(s_->workers.size()), std::move(body));
@@ -142,22 +166,35 @@ std::string Session::sensorsText() const {
 void Session::watch(double length, const std::function<void(double now)>& report) {
     const double every = env_.terminal ? env_.terminalSeconds : env_.progressSeconds;
     double next = every;
-    lastTick_ = 0;
+    lastTick_ = seconds();
+    continued_ = env_.continued ? env_.continued() : 0;
     for (;;) {
         std::this_thread::sleep_for(std::chrono::duration<double>(kTick));
         const double now = seconds();
-        history_.add(now, totals().frames);
         checkStalls(now);
-        if (env_.stopRequested()) break;
+        // The first and the last minute are of time run: a pause is no
+        // throttling.
+        history_.add(runningAt(now), totals().frames);
+        if (env_.stopRequested()) {
+            stoppedByRequest_ = true;
+            break;
+        }
         if (length > 0 && now >= length) {
             finishedAsSet_ = true;
             break;
         }
+        if (env_.outputLost && env_.outputLost()) {
+            outputLost_ = true;
+            break;
+        }
         if (s_->memoryShort.load() || s_->refused.load() >= 0 || allDone()) break;
         if (now < next) continue;
-        next += every;
+        // One line for the time missed while paused, not one for each
+        // interval.
+        next = std::max(next + every, now + (pausedSinceReport_ > 0 ? every : 0));
         report(now);
         lastReport_ = now;
+        pausedSinceReport_ = 0;
         for (Worker& w : s_->workers) w.measure.store(true);
     }
 }
@@ -173,7 +210,7 @@ void Session::stop() {
         checkStalls(seconds());
     }
     elapsed_ = seconds();
-    history_.add(elapsed_, totals().frames);
+    history_.add(runningAt(elapsed_), totals().frames);
     line_.finish();
     for (const Worker& w : s_->workers) {
         if (w.done.load()) continue;
@@ -221,7 +258,7 @@ std::string Session::machineNow(const std::vector<int>& slots) {
 
 std::vector<double> Session::intervalRates(double now) {
     std::vector<double> rates(s_->slots.size(), 0);
-    const double span = now - lastReport_;
+    const double span = now - lastReport_ - pausedSinceReport_;
     for (size_t i = 0; i < s_->slots.size(); ++i) {
         const uint64_t frames = s_->slots[i].frames.load(std::memory_order_relaxed);
         rates[i] = span > 0 ? static_cast<double>(frames - lastFrames_[i]) / span : 0;
@@ -314,12 +351,31 @@ uint64_t Session::workerFrames(size_t t) const {
     return s_->slots[t].frames.load(std::memory_order_relaxed);
 }
 
-void Session::checkStalls(double now) {
+std::string Session::pausedNote() const {
+    if (pausedSinceReport_ <= 0) return "";
+    return "  paused " + progress::clock(std::max(pausedSinceReport_, 1.0));
+}
+
+void Session::tick(double now) {
     // A watcher that did not run for a second means the whole process stood
-    // still (a suspend, a debugger): no thread's fault.
-    if (now - lastTick_ > 1.0)
-        for (Watch& w : watch_) w.since += now - lastTick_ - kTick;
+    // still (a suspend, a debugger, SIGSTOP), or the watcher alone did: no
+    // thread's fault either way. Only a stop that was continued is time the
+    // threads did not run.
+    const double gap = now - lastTick_;
     lastTick_ = now;
+    const unsigned continued = env_.continued ? env_.continued() : 0;
+    const bool resumed = continued != continued_;
+    continued_ = continued;
+    if (gap <= env_.pauseSeconds) return;
+    const double late = gap - kTick;
+    for (Watch& w : watch_) w.since += late;
+    if (!resumed) return;
+    paused_ += late;
+    pausedSinceReport_ += late;
+}
+
+void Session::checkStalls(double now) {
+    tick(now);
     for (size_t t = 0; t < watch_.size(); ++t) {
         const Worker& worker = s_->workers[t];
         if (worker.done.load()) continue;

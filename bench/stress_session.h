@@ -23,7 +23,8 @@
 
 namespace lumek::stability {
 
-enum Binding : int { kPending, kBound, kRefused, kUnbound };
+// kMoved: bound, until its affinity was changed from outside.
+enum Binding : int { kPending, kBound, kRefused, kUnbound, kMoved };
 
 // One processor's figures: one thread's in -stress, one core's in -cycle;
 // each on a cache line of its own.
@@ -72,6 +73,7 @@ struct Shared {
     FrameCheck check;        // names the processor of each wrong frame
     LineLog log;
     std::function<bool(int)> pin;
+    std::function<bool(int)> stillPinned;
     std::function<double()> measureClock;
     uint32_t startState = 0;
     bool warmUpRight = true;
@@ -86,6 +88,13 @@ struct DoneOnExit {
 // The thread's own copy of everything; none when memory ran out (which
 // ends the run).
 std::unique_ptr<BenchWorker> makeWorker(Shared& s);
+
+// Whether the thread is still where its frames are counted, bound to
+// `processor` alone; once its affinity was changed from outside (taskset
+// -a -p) it says so. -stress's thread is then named by its number, since
+// its frames may run anywhere; -cycle's is bound to its core again, as it
+// binds itself from core to core anyway (false when that is refused).
+bool keepBinding(Shared& s, Worker& w, int slot, int processor);
 
 // One round counted on `slot`, the clock estimated first when asked for.
 void renderOn(Shared& s, Worker& w, BenchWorker& bench, int slot, uint64_t round);
@@ -113,6 +122,9 @@ struct Totals {
 class Session {
   public:
     Session(StressEnvironment& env, std::shared_ptr<Shared> shared);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     // Starts the threads; those that could not start count as done.
     int start(std::function<void(int)> body);
@@ -124,8 +136,10 @@ class Session {
     std::string sensorsText() const;
 
     // Watches until the run is to end: a stop request, the set length
-    // (`length` seconds; 0 for none), memory running out or a processor
-    // that refused the thread. `report` is called every progress interval.
+    // (`length` seconds; 0 for none), memory running out, a processor
+    // that refused the thread or a lost output. `report` is called every
+    // progress interval; intervals missed while the process was paused are
+    // not caught up.
     void watch(double length, const std::function<void(double now)>& report);
 
     // Stops the threads and waits for each to finish its round; one that
@@ -134,7 +148,18 @@ class Session {
     void stop();
 
     double elapsed() const { return elapsed_; }
+    // The part of `elapsed` (or of `now`) that the process ran, not paused.
+    double running() const { return elapsed_ - paused_; }
+    double runningAt(double now) const { return now - paused_; }
+    double paused() const { return paused_; }
+    // "  paused 0:20" when the process was paused since the last progress
+    // line, for the next one.
+    std::string pausedNote() const;
     bool finishedAsSet() const { return finishedAsSet_; }
+    // The run ended because it was asked to stop, or because its output
+    // was lost.
+    bool stoppedByRequest() const { return stoppedByRequest_; }
+    bool outputLost() const { return outputLost_; }
     progress::Line& line() { return line_; }
     Totals totals() const;
 
@@ -172,6 +197,10 @@ class Session {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     }
     bool allDone() const;
+    // Notes a watcher step: one that came late by more than the pause time
+    // is no thread's fault, and when the process was continued meanwhile it
+    // stood still: that time is paused.
+    void tick(double now);
     uint64_t workerFrames(size_t t) const;
     // A thread that finishes no frame for the stall time is reported once,
     // with its processor, and again when it goes on.
@@ -190,8 +219,10 @@ class Session {
     Range runCpufreq_;
     std::optional<os::Temperature> hottest_;
     double lastTick_ = 0, lastReport_ = 0, elapsed_ = 0;
+    double paused_ = 0, pausedSinceReport_ = 0;
+    unsigned continued_ = 0;  // the process's continues seen so far
     int stalls_ = 0, leftBehind_ = 0;
-    bool finishedAsSet_ = false;
+    bool finishedAsSet_ = false, stoppedByRequest_ = false, outputLost_ = false;
 };
 
 }  // namespace lumek::stability

@@ -30,6 +30,8 @@
 #define LUMEK_PID ::_getpid
 #define LUMEK_SYNC(fd) ::_commit(fd)
 #else
+#include <limits.h>
+#include <poll.h>
 #include <unistd.h>
 #define LUMEK_OPEN_NEW(name) ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664)
 // Without blocking: opening a FIFO would wait for its other end.
@@ -345,6 +347,74 @@ std::string readSmallFile(const std::string& path, size_t limit) {
         text.append(buffer, size_t(got));
     }
     return text;
+}
+
+bool writeToStandardOutputUnlessStopped(const void* data, size_t size, bool (*stopped)(),
+                                        size_t& written, std::string& error) {
+    written = 0;
+#ifdef _WIN32
+    // A console's or pipe's write cannot be waited on here: whole writes.
+    (void)stopped;
+    if (!writeAll(1, data, size)) {
+        error = std::strerror(errno);
+        return false;
+    }
+    written = size;
+    return true;
+#else
+    // A write to a pipe whose reader does not read blocks until it reads,
+    // and the stop signals restart it. So each piece is written only once
+    // poll() says there is room, and a piece of PIPE_BUF bytes then fits
+    // without blocking; between the waits the stop request is looked at.
+    // A file or a device takes every write at once: no waiting, no pieces.
+    struct stat kind {};
+    if (::fstat(1, &kind) == 0 && !S_ISFIFO(kind.st_mode) && !S_ISSOCK(kind.st_mode)) {
+        if (!writeAll(1, data, size)) {
+            error = std::strerror(errno);
+            return false;
+        }
+        written = size;
+        return true;
+    }
+    const char* p = static_cast<const char*>(data);
+    std::chrono::steady_clock::time_point stopSeen{};
+    bool stopping = false;
+    while (written < size) {
+        if (!stopping && stopped()) {
+            stopping = true;
+            stopSeen = std::chrono::steady_clock::now();
+        }
+        if (stopping && std::chrono::steady_clock::now() - stopSeen > std::chrono::milliseconds(250)) {
+            error = "stopped";
+            return false;
+        }
+        pollfd out{1, POLLOUT, 0};
+        const int ready = ::poll(&out, 1, stopping ? 20 : 50);
+        if (ready < 0 && errno != EINTR) {
+            error = std::strerror(errno);
+            return false;
+        }
+        if (ready == 0 && stopping) {
+            error = "stopped";
+            return false;
+        }
+        if (ready <= 0) continue;
+        // Errors and hang-ups too: the write says which.
+        const size_t piece = std::min<size_t>(size - written, PIPE_BUF);
+        const ssize_t n = ::write(1, p + written, piece);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            error = std::strerror(errno);
+            return false;
+        }
+        if (n == 0) {
+            error = std::strerror(ENOSPC);
+            return false;
+        }
+        written += static_cast<size_t>(n);
+    }
+    return true;
+#endif
 }
 
 std::string readFirstLine(const std::string& path) {

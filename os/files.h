@@ -73,6 +73,15 @@ bool writeToStandardOutput(const void* data, size_t size, std::string& error);
 // unread); empty when the file cannot be read or is no regular file.
 std::string readSmallFile(const std::string& path, size_t limit = size_t(16) << 20);
 
+// The same for a stream that a stop request may end: while standard output
+// takes the bytes the write goes on, so a reader that reads gets whole
+// pieces; once `stopped()` says so and the output takes nothing for a
+// moment (a reader that does not read), or a quarter of a second after the
+// request at the latest, it gives up and says "stopped". `written` counts
+// the bytes that went out, whole or not.
+bool writeToStandardOutputUnlessStopped(const void* data, size_t size, bool (*stopped)(),
+                                        size_t& written, std::string& error);
+
 // The first line of a small text file, without its line end; empty when
 // the file cannot be read (or is no regular file).
 std::string readFirstLine(const std::string& path);

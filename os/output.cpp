@@ -10,6 +10,10 @@
 
 #include "os/files.h"
 
+#ifndef _WIN32
+#include <poll.h>
+#endif
+
 namespace lumek::os {
 
 namespace {
@@ -69,6 +73,20 @@ void watchStandardOutput() {
 }
 
 bool standardOutputFailed() { return failed.load(); }
+
+bool standardOutputLost() {
+    if (failed.load()) return true;
+#ifndef _WIN32
+    // No events asked for: poll() tells only of an error (a pipe without a
+    // reader) or a hang-up, and does not wait.
+    pollfd out{1, 0, 0};
+    if (::poll(&out, 1, 0) == 1 && (out.revents & (POLLERR | POLLHUP)) != 0) {
+        reportFailure(EPIPE);
+        return true;
+    }
+#endif
+    return false;
+}
 
 int finishStandardOutput(int status) {
     std::cout.flush();

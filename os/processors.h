@@ -55,4 +55,9 @@ bool pinThread(int processor);
 // The processor the calling thread runs on now, or -1.
 int currentProcessor();
 
+// Whether the calling thread is still bound to this processor alone: false
+// once its affinity was changed from outside (taskset -a -p), true where
+// the system does not tell.
+bool stillPinnedTo(int processor);
+
 }  // namespace lumek::os

@@ -27,6 +27,10 @@ void spreadThread(int index);
 // stays ignored.
 void catchStopRequests();
 bool stopRequested();
+// How often the process was continued after being stopped (SIGSTOP or
+// Ctrl+Z, then SIGCONT), counted from catchStopRequests() on; always 0
+// where processes are not stopped so (Windows).
+unsigned continuedCount();
 // Tells a console that is being closed (Windows) that the program has said
 // what it had to say and may go.
 void stopHandled();

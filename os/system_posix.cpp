@@ -32,6 +32,11 @@ static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler
 
 void onStopSignal(int) { stopFlag.store(true, std::memory_order_relaxed); }
 
+std::atomic<unsigned> continued{0};
+static_assert(std::atomic<unsigned>::is_always_lock_free, "set from a signal handler");
+
+void onContinue(int) { continued.fetch_add(1, std::memory_order_relaxed); }
+
 // Every processor the system has, as far as it tells without /sys.
 std::vector<int> firstProcessors() {
     const unsigned n = std::thread::hardware_concurrency();
@@ -93,6 +98,26 @@ bool pinThread(int processor) {
 #endif
 }
 
+bool stillPinnedTo(int processor) {
+#ifdef __linux__
+    // Large enough for the processors a kernel is usually built for; a
+    // larger mask than that is not looked into.
+    const int cpus = std::max(processor + 1, 1024);
+    cpu_set_t* set = CPU_ALLOC(cpus);
+    if (set == nullptr) return true;
+    const size_t size = CPU_ALLOC_SIZE(cpus);
+    CPU_ZERO_S(size, set);
+    bool pinned = true;
+    if (pthread_getaffinity_np(pthread_self(), size, set) == 0)
+        pinned = CPU_COUNT_S(size, set) == 1 && CPU_ISSET_S(processor, size, set);
+    CPU_FREE(set);
+    return pinned;
+#else
+    (void)processor;
+    return true;
+#endif
+}
+
 int currentProcessor() {
 #ifdef __linux__
     return sched_getcpu();
@@ -121,7 +146,15 @@ void catchStopRequests() {
             continue;  // nohup, or a shell's background job: the parent's choice
         sigaction(signal, &action, nullptr);
     }
+    // Counted, so that time spent stopped is told from time run.
+    struct sigaction resume {};
+    resume.sa_handler = onContinue;
+    sigemptyset(&resume.sa_mask);
+    resume.sa_flags = SA_RESTART;
+    sigaction(SIGCONT, &resume, nullptr);
 }
+
+unsigned continuedCount() { return continued.load(std::memory_order_relaxed); }
 
 bool stopRequested() { return stopFlag.load(std::memory_order_relaxed); }
 

@@ -132,6 +132,13 @@ bool pinThread(int processor) {
     return SetThreadGroupAffinity(GetCurrentThread(), &affinity, nullptr) != 0;
 }
 
+bool stillPinnedTo(int processor) {
+    GROUP_AFFINITY affinity{};
+    if (processor < 0 || !GetThreadGroupAffinity(GetCurrentThread(), &affinity)) return true;
+    return affinity.Group == static_cast<WORD>(processor / kGroupWidth) &&
+           affinity.Mask == (KAFFINITY(1) << (processor % kGroupWidth));
+}
+
 int currentProcessor() {
     PROCESSOR_NUMBER number{};
     GetCurrentProcessorNumberEx(&number);
@@ -176,6 +183,8 @@ void catchStopRequests() {
 }
 
 bool stopRequested() { return stopFlag.load(); }
+
+unsigned continuedCount() { return 0; }
 
 void stopHandled() {
     if (handledEvent != nullptr) SetEvent(handledEvent);

@@ -47,6 +47,7 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
     if (!switches::asks(commandLine, switches::kRecord)) return std::nullopt;
     std::ostream* progress = env.progress;
     progress::Line line(progress, env.progressIsTerminal, env.progressColumns);
+    line.measureWith(env.measureColumns);
     if (env.outputIsTerminal) {
         if (progress) *progress << recordUsage() << std::flush;
         return 2;
@@ -73,8 +74,16 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
     uint32_t lastMs = 0;
     double nextRedraw = 0;
     uint64_t nextTenth = kShowFrames / 10;
-    if (!env.write(reinterpret_cast<const uint8_t*>(header.data()), header.size(), error))
-        status = 1;
+    size_t cut = 0;  // bytes of a frame that a stop cut short, 0 when none
+    // A stop that ends a write the reader did not take is a stop (130),
+    // not a failed output.
+    auto failed = [&] {
+        return env.stopRequested && env.stopRequested() && error == "stopped" ? 130 : 1;
+    };
+    size_t headerWritten = 0;
+    if (!env.write(reinterpret_cast<const uint8_t*>(header.data()), header.size(), headerWritten,
+                   error))
+        status = failed();
     for (uint64_t n = 0; status == 0; ++n) {
         if (env.stopRequested && env.stopRequested()) {
             status = 130;
@@ -89,8 +98,10 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
             break;
         renderer.render(*env.timeline.currentShapes, viewCentre, axisX, axisY, viewHeight);
         y4mFrame(image, frame);
-        if (!env.write(frame.data(), frame.size(), error)) {
-            status = 1;
+        size_t frameWritten = 0;
+        if (!env.write(frame.data(), frame.size(), frameWritten, error)) {
+            status = failed();
+            if (status == 130) cut = frameWritten;
             break;
         }
         ++written;
@@ -118,8 +129,11 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
                       progress::clock(lastMs / 1000.0).c_str(), seconds());
         if (status == 0)
             *progress << "Recorded " << summary << ".\n";
-        else if (status == 130)
+        else if (status == 130 && cut == 0)
             *progress << "Stopped after " << summary << ".\n";
+        else if (status == 130)
+            *progress << "Stopped after " << summary << "; the reader was not reading, so the "
+                      << "stream ends with " << cut << " bytes of the next frame (a cut frame).\n";
         else
             *progress << "lumek: the video stream could not be written (" << error << ") after "
                       << summary << ".\n";

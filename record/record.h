@@ -36,12 +36,16 @@ struct RecordEnvironment {
     uint32_t& elapsedMs;
     int threads = 1;
     // Writes bytes of the stream; false when the reader has gone away (or
-    // the output failed otherwise), with `error` saying why.
-    std::function<bool(const uint8_t* data, size_t size, std::string& error)> write = nullptr;
+    // the output failed otherwise), with `error` saying why, or when a stop
+    // request ended a write that the reader did not take. `written`: the
+    // bytes that went out, all of them on success.
+    std::function<bool(const uint8_t* data, size_t size, size_t& written, std::string& error)>
+        write = nullptr;
     bool outputIsTerminal = false;  // then no video is written into it
     std::ostream* progress = nullptr;
     bool progressIsTerminal = false;  // one line redrawn in place
     int progressColumns = 0;          // the terminal's width, 0 when not known
+    std::function<int()> measureColumns = nullptr;  // the width now, when it may change
     std::function<bool()> stopRequested = nullptr;
 };
 

@@ -1,5 +1,6 @@
 #include "util/progress.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -36,28 +37,60 @@ std::string rate(double count, double seconds, int decimals) {
     return fixed(seconds > 0 ? count / seconds : 0.0, decimals);
 }
 
+size_t Line::widest() {
+    if (measure_) {
+        const int now = measure_();
+        if (now > 0) columns_ = now;
+    }
+    // The last column stays free, where some terminals wrap at once.
+    return columns_ > 1 ? static_cast<size_t>(columns_ - 1) : SIZE_MAX;
+}
+
+void Line::draw(const std::string& text) {
+    // Characters, not bytes: UTF-8's continuation bytes do not count.
+    const size_t most = widest();
+    size_t characters = 0, bytes = 0;
+    for (; bytes < text.size(); ++bytes) {
+        if ((static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) continue;
+        if (characters == most) break;
+        ++characters;
+    }
+    *out_ << "\r" << text.substr(0, bytes);
+    // Blanks over the rest of a longer line before, but never past the
+    // width: on a terminal made narrower they would wrap themselves.
+    const size_t cover = std::min(drawn_, most);
+    if (characters < cover) *out_ << std::string(cover - characters, ' ');
+    drawn_ = characters;
+}
+
 void Line::show(const std::string& text) {
     if (out_ == nullptr) return;
+    Hold lock(mutex_);
     if (terminal_) {
-        // Characters, not bytes: UTF-8's continuation bytes do not count.
-        // The last column stays free, where some terminals wrap at once.
-        const size_t most = columns_ > 1 ? static_cast<size_t>(columns_ - 1) : SIZE_MAX;
-        size_t characters = 0, bytes = 0;
-        for (; bytes < text.size(); ++bytes) {
-            if ((static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) continue;
-            if (characters == most) break;
-            ++characters;
-        }
-        *out_ << "\r" << text.substr(0, bytes);
-        if (characters < drawn_) *out_ << std::string(drawn_ - characters, ' ');
-        drawn_ = characters;
+        shown_ = text;
+        draw(text);
     } else {
         *out_ << text << "\n";
     }
     *out_ << std::flush;
 }
 
+void Line::message(std::ostream* to, const std::string& text) {
+    Hold lock(mutex_);
+    const bool drawn = out_ != nullptr && terminal_ && drawn_ > 0;
+    if (drawn) {
+        *out_ << "\r" << std::string(std::min(drawn_, widest()), ' ') << "\r" << std::flush;
+        drawn_ = 0;
+    }
+    if (to != nullptr) *to << text << std::flush;
+    if (drawn) {
+        draw(shown_);
+        *out_ << std::flush;
+    }
+}
+
 void Line::finish() {
+    Hold lock(mutex_);
     if (out_ == nullptr || drawn_ == 0) return;
     *out_ << "\n" << std::flush;
     drawn_ = 0;

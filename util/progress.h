@@ -5,8 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
+
+#ifndef LUMEK_NO_THREADS
+#include <mutex>
+#endif
 
 namespace lumek::progress {
 
@@ -28,7 +33,7 @@ std::string plural(uint64_t n, const std::string& one, const std::string& many);
 // Frames per second (or any rate) with `decimals` places; 0 for no time.
 std::string rate(double count, double seconds, int decimals);
 
-// The progress line of a mode.
+// The progress line of a mode. Its calls may come from several threads.
 class Line {
   public:
     // `columns`: the terminal's width, 0 when not known.
@@ -37,18 +42,42 @@ class Line {
 
     bool terminal() const { return terminal_; }
 
+    // Reads the terminal's width before every redraw, so that a terminal
+    // made narrower gets lines that fit it; nothing keeps the first width.
+    void measureWith(std::function<int()> columns) { measure_ = std::move(columns); }
+
     // On a terminal the text (one line) replaces the one shown before, cut
     // to the terminal's width (a line that wrapped could not be redrawn);
     // elsewhere it is written as it is, with a line end.
     void show(const std::string& text);
+    // Writes a message (whole lines) to `to`, which may be the same
+    // terminal: a redrawn line is cleared first and drawn again after it,
+    // so the two never share a line.
+    void message(std::ostream* to, const std::string& text);
     // Ends a line redrawn on a terminal, before other output follows.
     void finish();
 
   private:
+    size_t widest();  // the characters a redrawn line may have
+    void draw(const std::string& text);
+
     std::ostream* out_;
     bool terminal_;
     int columns_;
-    size_t drawn_ = 0;  // the characters of the redrawn line
+    std::function<int()> measure_;
+#ifndef LUMEK_NO_THREADS
+    std::mutex mutex_;
+    using Hold = std::lock_guard<std::mutex>;
+#else
+    // One thread only (the web page's module).
+    struct Unlocked {};
+    struct Hold {
+        explicit Hold(Unlocked&) {}
+    };
+    Unlocked mutex_;
+#endif
+    std::string shown_;  // the redrawn line's text
+    size_t drawn_ = 0;   // the characters of the redrawn line
 };
 
 }  // namespace lumek::progress

@@ -5,12 +5,14 @@
 #include "bench/stress.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -107,6 +109,211 @@ TEST(StressRun, ShowsProgressAndEndsWithZeroWhenEveryFrameIsRight) {
                         "  thread 1: .*, every frame right\n"
                         "Clock [0-9.-]+ GHz \\(estimated\\).\n$")))
         << out;
+}
+
+// "-stress30 && echo stable" must not say "stable" after a stop at 0:00;
+// the open-ended run (ShowsProgressAndEndsWithZero...) ends with 0 as ever.
+TEST(StressRun, AStopBeforeTheSetLengthIsNoPassAndSaysWhatWasNotRun) {
+    Harness h;
+    h.runFor(0.3);
+    EXPECT_EQ(StressRun("-stress30", h.env), 130);
+    const std::string out = h.out.str();
+    EXPECT_NE(out.find("\nStopped after 0:00 of 30:00: "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nThe run was stopped before its set length: 30:00 of 30:00 were not "
+                       "run, so it is no pass (status 130).\n"),
+              std::string::npos)
+        << out;
+}
+
+// Without its reader (SIGPIPE ignored, or a reader that left between
+// writes) the run does not go on for no one: it ends with 1 and says its
+// summary on the error stream.
+TEST(StressRun, ALostOutputEndsTheRunWithItsSummaryOnTheErrorStream) {
+    for (const char* mode : {"-stress", "-stress30", "-cycle"}) {
+        Harness h;
+        h.bind();
+        if (std::string(mode) == "-cycle" && h.env.processors.empty()) continue;
+        h.env.stopRequested = [] { return false; };
+        const auto lost = Clock::now() + std::chrono::milliseconds(300);
+        h.env.outputLost = [lost] { return Clock::now() >= lost; };
+        const bool cycle = std::string(mode) == "-cycle";
+        EXPECT_EQ(cycle ? CycleRun(mode, h.env) : StressRun(mode, h.env), 1) << mode;
+        EXPECT_EQ(h.out.str().find("Stopped after"), std::string::npos) << h.out.str();
+        EXPECT_TRUE(std::regex_search(h.err.str(), std::regex("^Stopped after 0:00[: ].*; every "
+                                                              "frame was right.\n")))
+            << mode << "\n"
+            << h.err.str();
+        EXPECT_EQ(h.err.str().find("no pass"), std::string::npos) << h.err.str();
+    }
+}
+
+// On a terminal stdout and stderr are one screen: a fault said while the
+// progress line is drawn clears it first, and the line comes back after.
+TEST(StressRun, OnATerminalAFaultIsNeverGluedToTheRedrawnLine) {
+    Harness h;
+    h.env.err = &h.out;
+    h.env.terminal = true;
+    h.env.terminalSeconds = 0.1;
+    h.runFor(0.9);
+    // One frame of thread 0 is spoilt once the line has been drawn (the
+    // width is read before each redraw).
+    auto draws = std::make_shared<std::atomic<int>>(0);
+    h.env.measureColumns = [draws] {
+        ++*draws;
+        return 0;
+    };
+    auto spoilt = std::make_shared<std::atomic<bool>>(false);
+    h.env.tamper = [draws, spoilt](FrameImage& image, int thread, uint64_t round,
+                                   const BenchFrame&) {
+        if (round > 0 && thread == 0 && *draws >= 2 && !spoilt->exchange(true))
+            image.pixels[8] ^= 2;
+    };
+    EXPECT_EQ(StressRun("-stress", h.env), 2);
+    const std::string out = h.out.str();
+    const size_t fault = out.find("lumek: wrong frame on thread 0");
+    ASSERT_NE(fault, std::string::npos) << out;
+    EXPECT_TRUE(std::regex_search(out, std::regex("\r[0-9]+:[0-9]{2}  frames [^\r\n]*\r +\r"
+                                                  "lumek: wrong frame on thread 0, round "
+                                                  "[0-9]+: [^\r\n]*\n\r[0-9]+:[0-9]{2}  "
+                                                  "frames ")))
+        << out;
+}
+
+// SIGSTOP and SIGCONT, made here by holding the watcher and every thread
+// for `pause` seconds from `at` on, then counting a continue.
+struct Pause {
+    Pause(Harness& h, double at, double pause) {
+        auto held = std::make_shared<std::atomic<bool>>(false);
+        auto continues = std::make_shared<std::atomic<unsigned>>(0);
+        h.env.continued = [continues] { return continues->load(); };
+        const auto from = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(at));
+        auto done = std::make_shared<bool>(false);
+        const auto previous = h.env.stopRequested;
+        h.env.pauseSeconds = 0.3;
+        h.env.stopRequested = [=] {
+            if (!*done && Clock::now() >= from) {
+                *done = true;
+                held->store(true);
+                std::this_thread::sleep_for(std::chrono::duration<double>(pause));
+                continues->fetch_add(1);
+                held->store(false);
+            }
+            return previous();
+        };
+        h.env.tamper = [held](FrameImage&, int, uint64_t, const BenchFrame&) {
+            while (held->load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        };
+    }
+};
+
+// The time paused is not caught up with lines back to back: the next line
+// says the run was paused and gives the rates of the time it ran.
+TEST(StressRun, AfterAPauseOneLineSaysSoAndNoneAreCaughtUp) {
+    Harness h;
+    h.env.progressSeconds = 0.1;
+    h.runFor(1.2);
+    Pause pause(h, 0.3, 0.6);
+    EXPECT_EQ(StressRun("-stress", h.env), 0);
+    const std::string out = h.out.str();
+    // Three lines before the pause, the one after it and three more;
+    // caught up, there would be eleven.
+    EXPECT_LE(count(out, std::regex("\n[0-9]+:[0-9]{2}(  paused 0:01)?  rounds ")), 8u) << out;
+    EXPECT_EQ(count(out, std::regex("\n[0-9]+:[0-9]{2}  paused 0:01  rounds [0-9]+  frames "
+                                    "[0-9]+  [1-9][0-9]* frames/s  errors 0  .*\n  frames/s on "
+                                    "thread 0: [0-9]+, 1: [0-9]+\n")),
+              1u)
+        << out;
+}
+
+// A watcher held up while the threads go on (its write to a terminal that
+// is not read, a busy machine) is no pause: without a continue of the
+// process the time counts as run, and the rates stay those of the frames.
+TEST(StressRun, AWatcherHeldUpWithoutAStopIsNoPause) {
+    Harness h;
+    h.env.progressSeconds = 0.1;
+    h.env.pauseSeconds = 0.3;
+    h.env.continued = [] { return 0u; };
+    h.runFor(1.2);
+    const auto from = Clock::now() + std::chrono::milliseconds(300);
+    bool held = false;
+    const auto stop = h.env.stopRequested;
+    h.env.stopRequested = [&] {
+        if (!held && Clock::now() >= from) {
+            held = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        }
+        return stop();
+    };
+    EXPECT_EQ(StressRun("-stress", h.env), 0);
+    const std::string out = h.out.str();
+    EXPECT_EQ(out.find("paused"), std::string::npos) << out;
+}
+
+// A pause in the last minute is no fall in throughput: the minutes are of
+// time run. A minute is 0.6 s here; the run ends in the pause, so counted
+// in, the pause would leave the last minute almost without frames.
+TEST(StressRun, APauseInTheLastMinuteIsNoThrottling) {
+    Harness h;
+    h.env.timeScale = 0.01;
+    h.env.stopRequested = [] { return false; };
+    Pause pause(h, 1.3, 0.65);
+    EXPECT_EQ(StressRun("-stress3", h.env), 0);  // 1.8 s
+    const std::string out = h.out.str();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(out, m,
+                                  std::regex("\nThroughput ([0-9.]+) frames/s in the first "
+                                             "minute, ([0-9.]+) in the last.\n")))
+        << out;
+    EXPECT_GT(std::stod(m[2]), 0.5 * std::stod(m[1])) << out;
+}
+
+// taskset -a -p on a running run: -stress's thread moved off its processor
+// is named by its number from then on (its frames may run anywhere), and
+// -cycle's thread is bound to its core again. Frames are never counted as
+// a processor's that they did not run on.
+TEST(StressRun, AThreadMovedOffItsProcessorFromOutsideIsNoLongerCountedAsItsOwn) {
+    for (const char* mode : {"-stress", "-cycle"}) {
+        Harness h;
+        h.bind();
+        const std::vector<int> cores = h.env.topology.onePerCore(h.env.processors);
+        if (h.env.processors.size() < 2 || cores.empty()) GTEST_SKIP() << "one processor";
+        const int bound = cores[0];
+        const int other = h.env.processors[0] == bound ? h.env.processors[1] : h.env.processors[0];
+        auto tid = std::make_shared<std::atomic<int>>(0);
+        h.env.tamper = [tid](FrameImage&, int thread, uint64_t round, const BenchFrame&) {
+            if (thread == 0 && round > 0) tid->store(static_cast<int>(gettid()));
+        };
+        std::optional<Clock::time_point> movedAt;
+        h.env.stopRequested = [&] {
+            if (!movedAt && tid->load() != 0) {
+                cpu_set_t set;
+                CPU_ZERO(&set);
+                CPU_SET(other, &set);
+                EXPECT_EQ(sched_setaffinity(tid->load(), sizeof set, &set), 0);
+                movedAt = Clock::now();
+            }
+            return movedAt && Clock::now() - *movedAt > std::chrono::milliseconds(300);
+        };
+        const bool cycle = std::string(mode) == "-cycle";
+        // -cycle stopped on its first core: no pass, but not for the move.
+        EXPECT_EQ(cycle ? CycleRun(mode, h.env) : StressRun(mode, h.env), cycle ? 130 : 0);
+        const std::string err = h.err.str(), out = h.out.str();
+        if (cycle) {
+            EXPECT_EQ(err, "lumek: the thread was moved off " + h.name(bound) +
+                               " from outside (its affinity was changed); it is bound to it "
+                               "again\n");
+            continue;
+        }
+        EXPECT_EQ(err, "lumek: the thread bound to " + h.name(bound) +
+                           " was moved off it from outside (its affinity was changed): from now "
+                           "on it is thread 0, its frames no longer counted as that "
+                           "processor's\n");
+        EXPECT_TRUE(std::regex_search(
+            out, std::regex("\n  thread 0: +[0-9]+ rounds?, .*, moved off processor " +
+                            std::to_string(bound) + " from outside, every frame right\n")))
+            << out;
+    }
 }
 
 TEST(StressRun, OnATerminalOneLineIsRedrawnInPlace) {
@@ -340,6 +547,9 @@ TEST(CycleRun, ItsThreadMovesOverEveryCoreAndTheSummaryHasALineForEach) {
         if (round > 0) worker->store(static_cast<int>(gettid()));
     };
     const auto deadline = Clock::now() + std::chrono::seconds(30);
+    // Stopped once the last core has had its time too: the first pass is
+    // whole, and the stop is the cycle's normal end.
+    std::optional<Clock::time_point> lastReached;
     h.env.stopRequested = [&] {
         const std::map<int, int> threads = test::lastProcessors(getpid());
         const auto it = threads.find(worker->load());
@@ -349,7 +559,9 @@ TEST(CycleRun, ItsThreadMovesOverEveryCoreAndTheSummaryHasALineForEach) {
             else
                 elsewhere.insert(it->second);
         }
-        return seen.size() == cores.size() || Clock::now() > deadline;
+        if (seen.size() == cores.size() && !lastReached) lastReached = Clock::now();
+        return (lastReached && Clock::now() - *lastReached > std::chrono::milliseconds(450)) ||
+               Clock::now() > deadline;
     };
     EXPECT_EQ(CycleRun("-cycle1", h.env), 0);
     EXPECT_EQ(seen.size(), cores.size());
@@ -403,13 +615,19 @@ TEST(CycleRun, ACoreNotReachedBeforeTheStopIsNotTestedRatherThanRight) {
     auto frames = std::make_shared<std::atomic<int>>(0);
     h.env.tamper = [frames](FrameImage&, int, uint64_t, const BenchFrame&) { ++*frames; };
     h.env.stopRequested = [frames] { return *frames >= 3; };
-    EXPECT_EQ(CycleRun("-cycle", h.env), 0);
+    // Not a pass: the summary says what was left undone.
+    EXPECT_EQ(CycleRun("-cycle", h.env), 130);
     const std::string out = h.out.str();
     EXPECT_TRUE(std::regex_search(
         out, std::regex("\n  " + literal(h.name(cores[0])) + ": .*, every frame right\n")))
         << out;
     EXPECT_TRUE(std::regex_search(
         out, std::regex("\n  " + literal(h.name(cores[1])) + ": .* 0 frames, .*, not tested\n")))
+        << out;
+    EXPECT_TRUE(std::regex_search(
+        out, std::regex("\nThe run was stopped before every core had its 60 s once: processor " +
+                        std::to_string(cores[0]) + " had 0:00, and processors? [0-9, ]+ (was|were) "
+                        "not tested, so it is no pass \\(status 130\\).\n$")))
         << out;
 }
 

@@ -3,7 +3,10 @@
 #include "record/record.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,11 +15,14 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <regex>
 #include <sstream>
+#include <thread>
 
 #include "record/y4m.h"
 #include "render/renderer.h"
 #include "support/files.h"
+#include "support/process.h"
 #include "support/sha256.h"
 
 namespace lumek {
@@ -215,6 +221,40 @@ TEST(RecordProgram, AReaderThatIgnoresSigpipeGetsStatusOneAndOneLine) {
     EXPECT_LE(std::count(err.begin(), err.end(), '\n'), 2) << err;
 }
 
+// A reader that does not read leaves the program blocked in a write; a stop
+// must still end it at once (130), and a frame the stop cut short is said.
+TEST(RecordProgram, AStopEndsAWriteThatItsReaderDoesNotTake) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    {
+        test::ChildProcess record(test::lumekArgv({"-record", "-t1"}), {}, dir.path(), fifo,
+                                  dir.file("err"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the pipe is full
+        ASSERT_TRUE(record.running()) << test::readFile(dir.file("err"));
+        record.signal(SIGTERM);
+        EXPECT_EQ(record.waitFor(std::chrono::seconds(2)), 130) << test::readFile(dir.file("err"));
+    }
+    std::string stream;
+    char buffer[65536];
+    for (ssize_t n; (n = read(reader, buffer, sizeof buffer)) > 0;) stream.append(buffer, size_t(n));
+    close(reader);
+    const std::string err = test::readFile(dir.file("err"));
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(err, m, std::regex("Stopped after ([0-9]+) frames \\(show time "
+                                                     "[0-9:]+\\) in [0-9.]+ s(; the reader was "
+                                                     "not reading, so the stream ends with "
+                                                     "([0-9]+) bytes of the next frame \\(a cut "
+                                                     "frame\\))?\\.\n$")))
+        << err;
+    // Whole frames, and only the bytes said of a cut one.
+    const size_t frames = std::stoul(m[1]), cut = m[3].matched ? std::stoul(m[3]) : 0;
+    EXPECT_GT(frames, 0u);
+    EXPECT_EQ(stream.size(), kHeader32.size() + frames * (6 + 3 * 32 * 32) + cut) << err;
+}
+
 TEST(RecordProgram, OnATerminalItExplainsItselfAndEndsWithTwo) {
     int master = -1;
     const std::vector<std::string> argv = test::lumekArgv({"-record"});
@@ -249,8 +289,9 @@ TEST(RecordRun, StopsBetweenFramesWhenAsked) {
     uint32_t elapsed = 0;
     RecordEnvironment env{lib, slots, random, timeline, elapsed};
     std::string stream;
-    env.write = [&stream](const uint8_t* d, size_t n, std::string&) {
+    env.write = [&stream](const uint8_t* d, size_t n, size_t& written, std::string&) {
         stream.append(reinterpret_cast<const char*>(d), n);
+        written = n;
         return true;
     };
     int frames = 0;

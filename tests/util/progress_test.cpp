@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
 
 namespace lumek {
 namespace {
@@ -55,6 +56,45 @@ TEST(ProgressLine, OnANarrowTerminalTheLineIsCutToItsWidth) {
     EXPECT_EQ(out.str(),
               "\r0:01  71 \xC2\xB0"
               "C\r0:02  short\r0:03  \xC2\xB0\xC2\xB0\xC2\xB0\xC2\xB0\xC2\xB0");
+}
+
+// A message (a stall, a wrong frame) on the same terminal never lands on
+// the redrawn line: the line is cleared first and drawn again after it.
+TEST(ProgressLine, AMessageClearsTheRedrawnLineAndItIsDrawnAgainAfter) {
+    std::ostringstream out;
+    progress::Line line(&out, true);
+    line.message(&out, "lumek: before any line\n");
+    line.show("0:01  frames 10");
+    line.message(&out, "lumek: stalled\n");
+    line.finish();
+    EXPECT_EQ(out.str(),
+              "lumek: before any line\n\r0:01  frames 10\r               \rlumek: stalled\n"
+              "\r0:01  frames 10\n");
+
+    std::ostringstream plain, err;
+    progress::Line lines(&plain, false);
+    lines.show("0:10  frames 10");
+    lines.message(&err, "lumek: stalled\n");
+    EXPECT_EQ(plain.str(), "0:10  frames 10\n");
+    EXPECT_EQ(err.str(), "lumek: stalled\n");
+}
+
+// The width is read again before every redraw: after the terminal was made
+// narrower the line is cut to the new width, and the blanks that cover a
+// longer line before never reach past it (they would wrap themselves).
+TEST(ProgressLine, ATerminalMadeNarrowerGetsLinesThatFitIt) {
+    std::ostringstream out;
+    int columns = 30;
+    progress::Line line(&out, true, columns);
+    line.measureWith([&columns] { return columns; });
+    line.show(std::string(40, 'a'));
+    columns = 10;
+    line.show(std::string(40, 'b'));
+    line.show("cc");
+    columns = 0;  // no longer told: the last width stays
+    line.show(std::string(40, 'd'));
+    EXPECT_EQ(out.str(), "\r" + std::string(29, 'a') + "\r" + std::string(9, 'b') + "\rcc" +
+                             std::string(7, ' ') + "\r" + std::string(9, 'd'));
 }
 
 TEST(ProgressLine, ElsewhereEveryTextIsALineOfItsOwn) {

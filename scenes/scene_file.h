@@ -51,7 +51,7 @@ constexpr double kMaxSceneSeconds = 86400.0;
 constexpr int kMaxSceneFps = 1000;
 
 // Files larger than this are refused before they are parsed.
-constexpr uint64_t kMaxSceneFileBytes = 256ull << 20;
+constexpr uint64_t kMaxSceneFileBytes = 64ull << 20;
 
 constexpr const char* kSceneFormatName = "lumek-scene";
 constexpr int kSceneFormatVersion = 1;
@@ -207,6 +207,7 @@ class PosedScene {
 
   private:
     friend void poseScene(const SceneDocument&, double, PosedScene&);
+    // Owned shapes in list order.
     std::vector<std::unique_ptr<Shape>> owned_;
     ShapeList list_;
 };
@@ -229,5 +230,12 @@ int64_t sceneFrameAt(const SceneDocument& document, double seconds);
 // frame's render.
 uint32_t sceneFrameState(uint32_t seed, int64_t frame);
 uint32_t frameMix(uint32_t frame);
+
+// A built-in scene list as a document: its shapes in order, the view's
+// centre and height (axes unrotated), and a title. Throws
+// std::invalid_argument for what a file cannot hold (a colour beyond
+// 0 ... 255).
+SceneDocument sceneFromShapes(const ShapeList& shapes, Vec2 viewCentre, float viewHeight,
+                              const std::string& title);
 
 }  // namespace lumek

@@ -30,9 +30,12 @@ namespace {
 size_t expandedCount(SceneShapeType type, size_t points) {
     switch (type) {
         case SceneShapeType::Disc:
-        case SceneShapeType::Segment: return 1;
-        case SceneShapeType::Polyline: return points == 0 ? 0 : points - 1;
-        case SceneShapeType::Polygon: return points;
+        case SceneShapeType::Segment:
+            return 1;
+        case SceneShapeType::Polyline:
+            return points == 0 ? 0 : points - 1;
+        case SceneShapeType::Polygon:
+            return points;
     }
     return 0;
 }
@@ -189,8 +192,7 @@ Places scanPlaces(const std::string& s) {
         Level& top = stack.back();
         std::string name = s.substr(nameStart + 1, i - nameStart - 2);
         path = memberPath(top.path, name);
-        if (!top.names.insert(name).second && places.duplicate.empty())
-            places.duplicate = path;
+        if (!top.names.insert(name).second && places.duplicate.empty()) places.duplicate = path;
         places.names[path] = {nameStart, i - nameStart};
         skipSpace();
         ++i;  // the colon
@@ -329,7 +331,8 @@ class Reader {
         return it == object.end() ? nullptr : &*it;
     }
 
-    void known(const json& object, const std::string& path, std::initializer_list<const char*> names) {
+    void known(const json& object, const std::string& path,
+               std::initializer_list<const char*> names) {
         for (auto it = object.begin(); it != object.end(); ++it) {
             bool found = false;
             for (const char* n : names) found |= it.key() == n;
@@ -343,8 +346,8 @@ class Reader {
             const std::string member = memberPath(path, it.key());
             const auto place = places_.names.find(member);
             fail(place == places_.names.end() ? at(path) : place->second.offset, label(member),
-                 "unknown field " + quoted(it.key()) + "; the nearest known field is \"" +
-                     nearest + "\"");
+                 "unknown field " + quoted(it.key()) + "; the nearest known field is \"" + nearest +
+                     "\"");
         }
     }
 
@@ -360,9 +363,10 @@ class Reader {
                     const char* what) {
         const std::string range = std::to_string(low) + " to " + std::to_string(high);
         if (!value.is_number_integer())
-            fail(at(path), label(path), std::string("expected ") + what + ", a whole number " + range);
-        const bool negative = value.is_number_integer() && !value.is_number_unsigned() &&
-                              value.get<int64_t>() < 0;
+            fail(at(path), label(path),
+                 std::string("expected ") + what + ", a whole number " + range);
+        const bool negative =
+            value.is_number_integer() && !value.is_number_unsigned() && value.get<int64_t>() < 0;
         if (negative || value.get<uint64_t>() > static_cast<uint64_t>(high) ||
             value.get<int64_t>() < low)
             fail(at(path), label(path),
@@ -434,7 +438,8 @@ class Reader {
             const std::string s = value.get<std::string>();
             SceneColour c;
             bool ok = s.size() == 7 && s[0] == '#';
-            for (size_t k = 1; ok && k < 7; ++k) ok = std::isxdigit(static_cast<unsigned char>(s[k]));
+            for (size_t k = 1; ok && k < 7; ++k)
+                ok = std::isxdigit(static_cast<unsigned char>(s[k]));
             int channels[3] = {0, 0, 0};
             for (int k = 0; ok && k < 3; ++k) {
                 const auto [end, error] =
@@ -443,12 +448,14 @@ class Reader {
             }
             if (!ok)
                 fail(at(path), label(path),
-                     "expected a colour, \"#rrggbb\" (hexadecimal) or [r, g, b], found " + value.dump());
+                     "expected a colour, \"#rrggbb\" (hexadecimal) or [r, g, b], found " +
+                         value.dump());
             c.r = channels[0], c.g = channels[1], c.b = channels[2];
             return c;
         }
         if (!value.is_array() || value.size() != 3)
-            fail(at(path), label(path), "expected a colour, \"#rrggbb\" or [r, g, b] from 0 to 255");
+            fail(at(path), label(path),
+                 "expected a colour, \"#rrggbb\" or [r, g, b] from 0 to 255");
         SceneColour c;
         c.r = static_cast<int32_t>(integer(value[0], path + "[0]", 0, 255, "a colour's red"));
         c.g = static_cast<int32_t>(integer(value[1], path + "[1]", 0, 255, "a colour's green"));
@@ -489,8 +496,8 @@ class Reader {
             const json& k = value[i];
             object(k, keyPath, "a key, {\"time\": seconds, ...}");
             Key key;
-            key.time = seconds(need(k, keyPath, "time", "the key's time in seconds"),
-                               keyPath + ".time");
+            key.time =
+                seconds(need(k, keyPath, "time", "the key's time in seconds"), keyPath + ".time");
             if (!list.empty() && !(key.time > list.back().time))
                 fail(at(keyPath + ".time"), label(keyPath + ".time"),
                      "expected a time after the key before's; keys go in increasing time");
@@ -511,14 +518,17 @@ class Reader {
                               "view.height");
         if (const json* r = optional(value, "rotation")) v.rotation = rotation(*r, "view.rotation");
         if (const json* k = optional(value, "keys"))
-            v.keys = keys<ViewKey>(*k, "view.keys", [this](const json& key, const std::string& p,
-                                                          ViewKey& out) {
-                known(key, p, {"time", "easing", "centre", "height", "rotation"});
-                if (const json* c = optional(key, "centre")) out.centre = point(*c, p + ".centre");
-                if (const json* h = optional(key, "height")) out.height = viewHeight(*h, p + ".height");
-                if (const json* r = optional(key, "rotation")) out.rotation = rotation(*r, p + ".rotation");
-                return out.centre || out.height || out.rotation;
-            });
+            v.keys = keys<ViewKey>(
+                *k, "view.keys", [this](const json& key, const std::string& p, ViewKey& out) {
+                    known(key, p, {"time", "easing", "centre", "height", "rotation"});
+                    if (const json* c = optional(key, "centre"))
+                        out.centre = point(*c, p + ".centre");
+                    if (const json* h = optional(key, "height"))
+                        out.height = viewHeight(*h, p + ".height");
+                    if (const json* r = optional(key, "rotation"))
+                        out.rotation = rotation(*r, p + ".rotation");
+                    return out.centre || out.height || out.rotation;
+                });
         return v;
     }
 
@@ -542,10 +552,11 @@ class Reader {
             shapeId_ = s.id;
         }
         if (value.find("type") == value.end())
-            known(value, path, {"type", "id", "centre", "radius", "start", "end", "points", "colour",
-                                "falloff", "keys"});
-        const json& type = need(value, path, "type",
-                                "\"disc\", \"segment\", \"polyline\" or \"polygon\"");
+            known(value, path,
+                  {"type", "id", "centre", "radius", "start", "end", "points", "colour", "falloff",
+                   "keys"});
+        const json& type =
+            need(value, path, "type", "\"disc\", \"segment\", \"polyline\" or \"polygon\"");
         bool typed = false;
         for (int k = 0; k < 4; ++k)
             if (type.is_string() && type.get<std::string>() == kTypeNames[k]) {
@@ -554,19 +565,22 @@ class Reader {
             }
         if (!typed)
             fail(at(path + ".type"), label(path + ".type"),
-                 "expected \"disc\", \"segment\", \"polyline\" or \"polygon\", found " + type.dump());
+                 "expected \"disc\", \"segment\", \"polyline\" or \"polygon\", found " +
+                     type.dump());
         switch (s.type) {
             case SceneShapeType::Disc:
                 known(value, path, {"type", "id", "centre", "radius", "colour", "falloff", "keys"});
                 s.centre = point(need(value, path, "centre", "the disc's centre, [x, y]"),
                                  path + ".centre");
-                s.radius = radius(need(value, path, "radius", "the disc's radius"), path + ".radius");
+                s.radius =
+                    radius(need(value, path, "radius", "the disc's radius"), path + ".radius");
                 break;
             case SceneShapeType::Segment:
                 known(value, path, {"type", "id", "start", "end", "colour", "falloff", "keys"});
                 s.start = point(need(value, path, "start", "the first end point, [x, y]"),
                                 path + ".start");
-                s.end = point(need(value, path, "end", "the second end point, [x, y]"), path + ".end");
+                s.end =
+                    point(need(value, path, "end", "the second end point, [x, y]"), path + ".end");
                 break;
             case SceneShapeType::Polyline:
             case SceneShapeType::Polygon: {
@@ -577,15 +591,14 @@ class Reader {
                 break;
             }
         }
-        s.colour = colour(need(value, path, "colour", "\"#rrggbb\" or [r, g, b]"), path + ".colour");
+        s.colour =
+            colour(need(value, path, "colour", "\"#rrggbb\" or [r, g, b]"), path + ".colour");
         s.falloff = falloff(need(value, path, "falloff", "the distance falloff, 0 or more"),
                             path + ".falloff");
         if (const json* k = optional(value, "keys"))
-            s.keys = keys<ShapeKey>(*k, path + ".keys", [this, &s](const json& key,
-                                                                   const std::string& p,
-                                                                   ShapeKey& out) {
-                return shapeKey(key, p, s, out);
-            });
+            s.keys = keys<ShapeKey>(*k, path + ".keys",
+                                    [this, &s](const json& key, const std::string& p,
+                                               ShapeKey& out) { return shapeKey(key, p, s, out); });
         return s;
     }
 
@@ -655,8 +668,8 @@ SceneParse parseScene(const std::string& text, const std::string& fileName) {
     result.error.file = fileName;
     if (const auto deep = tooDeep(text)) {
         placeOf(text, *deep, result.error);
-        result.error.message =
-            "not a scene: lists and objects nested more than " + std::to_string(kMaxDepth) + " deep";
+        result.error.message = "not a scene: lists and objects nested more than " +
+                               std::to_string(kMaxDepth) + " deep";
         return result;
     }
     json root;
@@ -800,7 +813,9 @@ std::string writeScene(const SceneDocument& doc) {
                 member(o, "end", point(s.end));
                 break;
             case SceneShapeType::Polyline:
-            case SceneShapeType::Polygon: member(o, "points", pointList(s.points)); break;
+            case SceneShapeType::Polygon:
+                member(o, "points", pointList(s.points));
+                break;
         }
         member(o, "colour", colourText(s.colour));
         member(o, "falloff", number(s.falloff));
@@ -833,11 +848,16 @@ namespace {
 
 double eased(Easing easing, double u) {
     switch (easing) {
-        case Easing::Linear: return u;
-        case Easing::In: return u * u;
-        case Easing::Out: return 1.0 - (1.0 - u) * (1.0 - u);
-        case Easing::InOut: return u * u * (3.0 - 2.0 * u);
-        case Easing::Step: return u < 1.0 ? 0.0 : 1.0;
+        case Easing::Linear:
+            return u;
+        case Easing::In:
+            return u * u;
+        case Easing::Out:
+            return 1.0 - (1.0 - u) * (1.0 - u);
+        case Easing::InOut:
+            return u * u * (3.0 - 2.0 * u);
+        case Easing::Step:
+            return u < 1.0 ? 0.0 : 1.0;
     }
     return u;
 }
@@ -887,7 +907,8 @@ template <typename Key, typename T, typename Field>
 T valueAt(const std::vector<Key>& keys, double seconds, const T& base, Field field) {
     const Key *a, *b;
     double w;
-    if (!between(keys, seconds, [&](const Key& k) { return (k.*field).has_value(); }, a, b, w))
+    if (!between(
+            keys, seconds, [&](const Key& k) { return (k.*field).has_value(); }, a, b, w))
         return base;
     if (w == 0.0) return *(a->*field);
     if (w == 1.0) return *(b->*field);
@@ -935,7 +956,8 @@ void poseScene(const SceneDocument& doc, double seconds, PosedScene& scene) {
     std::vector<ShapeKind> kinds;
     kinds.reserve(doc.expandedShapeCount());
     for (const SceneShape& s : doc.shapes) {
-        const ShapeKind kind = s.type == SceneShapeType::Disc ? ShapeKind::Circle : ShapeKind::Segment;
+        const ShapeKind kind =
+            s.type == SceneShapeType::Disc ? ShapeKind::Circle : ShapeKind::Segment;
         kinds.insert(kinds.end(), expandedCount(s.type, s.points.size()), kind);
     }
     bool same = kinds.size() == scene.owned_.size();
@@ -958,7 +980,8 @@ void poseScene(const SceneDocument& doc, double seconds, PosedScene& scene) {
         const SceneColour c = valueAt(s.keys, seconds, s.colour, &ShapeKey::colour);
         const float falloff = valueAt(s.keys, seconds, s.falloff, &ShapeKey::falloff);
         auto paint = [&](Shape& shape) {
-            shape.setColor(std::clamp(c.r, 0, 255), std::clamp(c.g, 0, 255), std::clamp(c.b, 0, 255));
+            shape.setColor(std::clamp(c.r, 0, 255), std::clamp(c.g, 0, 255),
+                           std::clamp(c.b, 0, 255));
             shape.setFalloff(falloff);
         };
         switch (s.type) {

@@ -67,11 +67,11 @@ constexpr int kDefaultSceneFps = 30;
 // How a key is reached from the key before it (the value before the first
 // key is the first key's, after the last the last key's).
 enum class Easing : uint8_t {
-    Linear,   // "linear" (the default)
-    In,       // "in": u * u
-    Out,      // "out": 1 - (1 - u)^2
-    InOut,    // "in-out": u * u * (3 - 2u)
-    Step,     // "step": holds the earlier key's value until this key's time
+    Linear,  // "linear" (the default)
+    In,      // "in": u * u
+    Out,     // "out": 1 - (1 - u)^2
+    InOut,   // "in-out": u * u * (3 - 2u)
+    Step,    // "step": holds the earlier key's value until this key's time
 };
 
 struct SceneColour {
@@ -83,10 +83,10 @@ struct SceneColour {
 struct ShapeKey {
     double time = 0.0;  // seconds, as written (read as a double)
     Easing easing = Easing::Linear;
-    std::optional<Vec2> centre;                 // disc
-    std::optional<float> radius;                // disc
-    std::optional<Vec2> start, end;             // segment
-    std::optional<std::vector<Vec2>> points;    // polyline, polygon (same count)
+    std::optional<Vec2> centre;               // disc
+    std::optional<float> radius;              // disc
+    std::optional<Vec2> start, end;           // segment
+    std::optional<std::vector<Vec2>> points;  // polyline, polygon (same count)
     std::optional<SceneColour> colour;
     std::optional<float> falloff;
 };
@@ -98,11 +98,11 @@ struct SceneShape {
     std::string id;  // empty when the file gives none
     SceneColour colour;
     float falloff = 0.0f;
-    Vec2 centre;                // disc
-    float radius = 0.0f;        // disc
-    Vec2 start, end;            // segment
-    std::vector<Vec2> points;   // polyline (2 or more), polygon (3 or more)
-    std::vector<ShapeKey> keys; // in increasing time
+    Vec2 centre;                 // disc
+    float radius = 0.0f;         // disc
+    Vec2 start, end;             // segment
+    std::vector<Vec2> points;    // polyline (2 or more), polygon (3 or more)
+    std::vector<ShapeKey> keys;  // in increasing time
 };
 
 struct ViewKey {
@@ -115,8 +115,8 @@ struct ViewKey {
 
 struct SceneView {
     Vec2 centre;
-    float height = 1.0f;     // scene units covered by the picture's height
-    float rotation = 0.0f;   // degrees; 0 puts x to the right and y down
+    float height = 1.0f;    // scene units covered by the picture's height
+    float rotation = 0.0f;  // degrees; 0 puts x to the right and y down
     std::vector<ViewKey> keys;
 };
 

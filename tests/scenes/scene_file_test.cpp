@@ -82,14 +82,15 @@ TEST(SceneFile, CanonicalTextComesBackFromAnyLayout) {
         R"({"shapes":[{"falloff":1.50,"colour":[1,2,255],"radius":2E-1,"centre":[3,4],"type":"disc"}],
             "view":{"height":1.0,"centre":[0,0]},"version":1,"format":"lumek-scene"})";
     const std::string canonical = writeScene(parsed(loose));
-    EXPECT_EQ(canonical,
-              "{\n  \"format\": \"lumek-scene\",\n  \"version\": 1,\n"
-              "  \"view\": {\"centre\": [0, 0], \"height\": 1},\n  \"shapes\": [\n"
-              "    {\"type\": \"disc\", \"centre\": [3, 4], \"radius\": 0.2, \"colour\": \"#0102ff\", "
-              "\"falloff\": 1.5}\n  ]\n}\n");
+    EXPECT_EQ(
+        canonical,
+        "{\n  \"format\": \"lumek-scene\",\n  \"version\": 1,\n"
+        "  \"view\": {\"centre\": [0, 0], \"height\": 1},\n  \"shapes\": [\n"
+        "    {\"type\": \"disc\", \"centre\": [3, 4], \"radius\": 0.2, \"colour\": \"#0102ff\", "
+        "\"falloff\": 1.5}\n  ]\n}\n");
     EXPECT_EQ(writeScene(parsed(canonical)), canonical);
-    EXPECT_EQ(writeScene(parsed(sceneText(""))), sceneText("").replace(
-                                                      sceneText("").find("[\n\n  ]"), 6, "[]"));
+    EXPECT_EQ(writeScene(parsed(sceneText(""))),
+              sceneText("").replace(sceneText("").find("[\n\n  ]"), 6, "[]"));
 }
 
 // Every float a file can hold must read back as the very same float from
@@ -146,32 +147,39 @@ TEST(SceneFile, RefusesBadInputNamingThePlace) {
     const Refusal cases[] = {
         {"not JSON", "{\n  \"format\": \"lumek-scene\",\n  \"version\": 1,,\n}", 3, ",\n}", "",
          "not JSON"},
-        {"another format", "{\"format\": \"lumek-record\", \"version\": 1}", 1, "\"lumek-record\"", "format",
-         "another format"},
+        {"another format", "{\"format\": \"lumek-record\", \"version\": 1}", 1, "\"lumek-record\"",
+         "format", "another format"},
         {"no format", "[1, 2]", 1, "[1, 2]", "", "expected a JSON object"},
         {"newer version", "{\"format\": \"lumek-scene\",\n \"version\": 2}", 2, "2}", "version",
          "newer than this program reads"},
-        {"missing field", sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"colour\": "
-                                    "\"#ffffff\", \"falloff\": 1}"),
+        {"missing field",
+         sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"colour\": "
+                   "\"#ffffff\", \"falloff\": 1}"),
          6, "{\"type\"", "shapes[0]", "missing field \"radius\""},
-        {"unknown field", sceneText(disc + ",\n    {\"type\": \"disc\", \"id\": \"moon\", "
-                                           "\"centre\": [0, 0], \"radus\": 1, \"colour\": "
-                                           "\"#ffffff\", \"falloff\": 1}"),
+        {"unknown field",
+         sceneText(disc + ",\n    {\"type\": \"disc\", \"id\": \"moon\", "
+                          "\"centre\": [0, 0], \"radus\": 1, \"colour\": "
+                          "\"#ffffff\", \"falloff\": 1}"),
          7, "\"radus\"", "shapes[1].radus (id \"moon\")", "nearest known field is \"radius\""},
-        {"wrong type", sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"radius\": "
-                                 "\"big\", \"colour\": \"#ffffff\", \"falloff\": 1}"),
+        {"wrong type",
+         sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"radius\": "
+                   "\"big\", \"colour\": \"#ffffff\", \"falloff\": 1}"),
          6, "\"big\"", "shapes[0].radius", "expected a radius, a number"},
-        {"out of range", sceneText("    {\"type\": \"disc\", \"centre\": [1e300, 0], "
-                                   "\"radius\": 1, \"colour\": \"#ffffff\", \"falloff\": 1}"),
+        {"out of range",
+         sceneText("    {\"type\": \"disc\", \"centre\": [1e300, 0], "
+                   "\"radius\": 1, \"colour\": \"#ffffff\", \"falloff\": 1}"),
          6, "1e300", "shapes[0].centre[0]", "expected a coordinate from -100000 to 100000"},
-        {"colour", sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"radius\": 1, "
-                             "\"colour\": [0, 256, 0], \"falloff\": 1}"),
+        {"colour",
+         sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"radius\": 1, "
+                   "\"colour\": [0, 256, 0], \"falloff\": 1}"),
          6, "256", "shapes[0].colour[1]", "from 0 to 255"},
-        {"hex colour", sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"radius\": 1, "
-                                 "\"colour\": \"#-10000\", \"falloff\": 1}"),
+        {"hex colour",
+         sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"radius\": 1, "
+                   "\"colour\": \"#-10000\", \"falloff\": 1}"),
          6, "\"#-10000\"", "shapes[0].colour", "#rrggbb"},
-        {"falloff", sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"radius\": 1, "
-                              "\"colour\": \"#ffffff\", \"falloff\": -1}"),
+        {"falloff",
+         sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"radius\": 1, "
+                   "\"colour\": \"#ffffff\", \"falloff\": -1}"),
          6, "-1}", "shapes[0].falloff", "expected a falloff from 0"},
         {"size", sceneText(disc, "  \"size\": [16385, 10],\n"), 4, "16385", "size[0]",
          "expected a width from 1 to 16384"},
@@ -185,14 +193,16 @@ TEST(SceneFile, RefusesBadInputNamingThePlace) {
                    "\"#ffffff\", \"falloff\": 1, \"keys\": [{\"time\": 1, \"points\": [[0, 0], "
                    "[1, 1]]}]}"),
          6, "[[0, 0], [1, 1]]", "shapes[0].keys[0].points", "expected 3 points"},
-        {"twice", sceneText(disc, "  \"seed\": 1,\n  \"seed\": 2,\n"), 5, "\"seed\": 2", "seed", "given twice"},
+        {"twice", sceneText(disc, "  \"seed\": 1,\n  \"seed\": 2,\n"), 5, "\"seed\": 2", "seed",
+         "given twice"},
         {"same id",
          sceneText("    {\"type\": \"disc\", \"id\": \"a\", \"centre\": [0, 0], \"radius\": 1, "
                    "\"colour\": \"#ffffff\", \"falloff\": 1},\n    {\"type\": \"segment\", \"id\": "
                    "\"a\", \"start\": [0, 0], \"end\": [1, 1], \"colour\": \"#ffffff\", "
                    "\"falloff\": 1}"),
          7, "\"a\", \"start\"", "shapes[1].id (id \"a\")", "already that of shapes[0]"},
-        {"nesting", std::string(100, '[') + std::string(100, ']'), 1, "[[[[", "", "nested more than"},
+        {"nesting", std::string(100, '[') + std::string(100, ']'), 1, "[[[[", "",
+         "nested more than"},
     };
     for (const Refusal& c : cases) {
         const SceneParse p = parseScene(c.text, "my scene.json");
@@ -202,9 +212,11 @@ TEST(SceneFile, RefusesBadInputNamingThePlace) {
         size_t offset = 0;
         for (int64_t l = 1; l < p.error.line; ++l) offset = c.text.find('\n', offset) + 1;
         offset += static_cast<size_t>(p.error.column - 1);
-        EXPECT_EQ(c.text.substr(offset, std::strlen(c.at)), c.at) << c.what << ": " << p.error.text();
+        EXPECT_EQ(c.text.substr(offset, std::strlen(c.at)), c.at)
+            << c.what << ": " << p.error.text();
         EXPECT_EQ(p.error.path, c.path) << c.what << ": " << p.error.text();
-        EXPECT_NE(p.error.message.find(c.says), std::string::npos) << c.what << ": " << p.error.text();
+        EXPECT_NE(p.error.message.find(c.says), std::string::npos)
+            << c.what << ": " << p.error.text();
         const std::string line = p.error.text();
         EXPECT_EQ(line.find('\n'), std::string::npos) << c.what;
         EXPECT_EQ(line.rfind("my scene.json:", 0), 0u) << c.what;
@@ -279,17 +291,17 @@ TEST(SceneFile, PosesKeysWithTheirEasings) {
     const Shape& shape = *scene.list()[0];
     EXPECT_EQ(shape.red, 128);  // 127.5 rounds up
     EXPECT_EQ(shape.green, 50);
-    EXPECT_EQ(shape.blue, 1);   // 0.5 rounds up
+    EXPECT_EQ(shape.blue, 1);                                        // 0.5 rounds up
     EXPECT_EQ(static_cast<const CircleShape&>(shape).radius, 1.0f);  // no key: the shape's own
 }
 
 TEST(SceneFile, ExpandsOutlinesInOrderAndKeepsTheView) {
     const SceneDocument doc = parsed(sceneText(
         std::string(kDisc) +
-            ",\n    {\"type\": \"polygon\", \"points\": [[0, 0], [1, 0], [1, 1]], \"colour\": "
-            "\"#ffffff\", \"falloff\": 1},\n"
-            "    {\"type\": \"polyline\", \"points\": [[5, 5], [6, 6]], \"colour\": \"#ffffff\", "
-            "\"falloff\": 1}"));
+        ",\n    {\"type\": \"polygon\", \"points\": [[0, 0], [1, 0], [1, 1]], \"colour\": "
+        "\"#ffffff\", \"falloff\": 1},\n"
+        "    {\"type\": \"polyline\", \"points\": [[5, 5], [6, 6]], \"colour\": \"#ffffff\", "
+        "\"falloff\": 1}"));
     PosedScene scene;
     poseScene(doc, 0.0, scene);
     ASSERT_EQ(scene.list().size(), 5u);
@@ -347,7 +359,7 @@ TEST(SceneFile, FramesStartFromTheSeedAndTheirNumberAlone) {
     doc.duration = 2.0;
     doc.fps = 30;
     EXPECT_EQ(doc.frameCount(), 60);
-    EXPECT_EQ(sceneFrameAt(doc, 0.1), 3);  // 0.1 x 30 is 3.0000000000000004
+    EXPECT_EQ(sceneFrameAt(doc, 0.1), 3);   // 0.1 x 30 is 3.0000000000000004
     EXPECT_EQ(sceneFrameAt(doc, 0.7), 21);  // 20.999999999999996
     EXPECT_EQ(sceneFrameAt(doc, sceneFrameTime(doc, 59)), 59);
     SceneDocument still;

@@ -173,10 +173,11 @@ const char* usageText() {
            "                   lumek -record | ffmpeg -i - show.mp4\n"
            "                   lumek -record -t3 | mpv -\n"
            "                   lumek -record > show.y4m\n"
-           "  --scene FILE   a scene file of your own: with -png a PNG picture of it (with\n"
-           "                 -shot the raw file), with -record its animation as a video\n"
-           "                 stream; the picture is named after the file, or --output;\n"
-           "                 with -bench its frames timed and checked (bench.jsonl only)\n"
+           "  --scene FILE   a scene file of your own, shown like the show (looping; any\n"
+           "                 key ends it); with -png a PNG picture of it (with -shot the\n"
+           "                 raw file), named after the file or --output; with -record its\n"
+           "                 animation as a video stream; with -bench its frames timed and\n"
+           "                 checked (bench.jsonl only)\n"
            "  --size WxH     the picture's size, 1 to 16384 each (1000x563): for -shot1..\n"
            "                 -shot8, -record and --scene (with -bench: 128x128 without it)\n"
            "  --time T       with --scene FILE -png: the moment of the animation, seconds\n"
@@ -271,16 +272,13 @@ int runScene(const CommandLine& line, const char* mode) {
         }
     const bool raw = mode == switches::kShot;
     const bool png = switches::asks(text, switches::kPng);
-    if (mode == nullptr && !png) {
-        std::cerr << "lumek: --scene FILE without a mode is not available yet; use -png, -shot, "
-                     "-record or -bench with it\n";
-        return 1;
-    }
     const SceneParse parsed = loadScene(*options.scene);
     if (!parsed) {
         std::cerr << "lumek: " << parsed.error.text() << "\n";
         return 1;
     }
+    // Without a mode: the scene in the show's window, with the show's settings.
+    if (mode == nullptr && !png) return runInteractiveScene(*parsed.document);
     const int processors = os::usableProcessors();
     if (mode == switches::kBench) {
         os::ignoreBrokenPipe();
@@ -326,9 +324,9 @@ int runModes(const CommandLine& line) {
     if (line.options.saveScenes)
         return saveBuiltInScenes(*line.options.saveScenes, std::cout, std::cerr,
                                  os::usableProcessors());
-    if (line.options.scene) return runScene(line, modeSwitch);
     settings = Settings{};
     applyCommandLine(commandLine, settings);
+    if (line.options.scene) return runScene(line, modeSwitch);
     const int processors = os::usableProcessors();
     for (const ModeRow& mode : kModes) {
         const bool asked = switches::asks(commandLine, mode.switchText);

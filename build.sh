@@ -15,7 +15,7 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 run_packages=(g++ make cmake pkg-config libxxhash-dev libstb-dev nlohmann-json3-dev libsdl2-dev
               libgl-dev libglu1-mesa-dev libgl1-mesa-dri)
 test_packages=(googletest libgtest-dev libbenchmark-dev libpng-dev libx11-dev xvfb xdotool
-               imagemagick x11-utils clang-14 libclang-rt-14-dev ffmpeg)
+               imagemagick x11-utils clang-14 libclang-rt-14-dev ffmpeg python3-jsonschema)
 windows_packages=(cmake make libxxhash-dev libstb-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix)
 wine_packages=(wine wine64)
 arm64_packages=(cmake make libxxhash-dev libstb-dev nlohmann-json3-dev g++-aarch64-linux-gnu qemu-user

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/interactive.h"
+#include "app/scene_commands.h"
 #include "app/state.h"
 #include "bench/bench.h"
 #include "bench/stress.h"
@@ -248,6 +249,7 @@ int runModes(const CommandLine& line) {
         std::cerr << "lumek: " << unused << "\n";
         return 1;
     }
+    if (const std::optional<int> status = runSceneCommands(line, os::usableProcessors())) return *status;
     settings = Settings{};
     applyCommandLine(commandLine, settings);
     const int processors = os::usableProcessors();

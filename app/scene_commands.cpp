@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 #include "os/files.h"
@@ -10,6 +11,7 @@
 #include "scenes/library.h"
 #include "scenes/scene_file.h"
 #include "shots/table.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -24,7 +26,9 @@ std::string sceneFileText(const ShapeList& shapes, int list, Vec2 centre, float 
     return writeScene(doc);
 }
 
-std::string shortest(double value) {
+// Numbers as the file writes them: the shortest text that reads back the same.
+template <typename Number>
+std::string shortest(Number value) {
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
@@ -158,6 +162,17 @@ int checkSceneFile(const std::string& file, std::ostream& out, std::ostream& err
     for (size_t i = 0; i < found.size(); ++i)
         out << (i == 0 ? "  problems   " : "             ") << found[i] << "\n";
     return 0;
+}
+
+std::optional<int> runSceneCommands(const CommandLine& line, int processors) {
+    if (line.options.saveScenes)
+        return saveBuiltInScenes(*line.options.saveScenes, std::cout, std::cerr, processors);
+    if (!switches::asks(line.text.c_str(), switches::kCheck)) return std::nullopt;
+    if (!line.options.scene) {
+        std::cerr << "lumek: --check reads a scene file: --scene FILE --check\n";
+        return 1;
+    }
+    return checkSceneFile(*line.options.scene, std::cout, std::cerr);
 }
 
 }  // namespace lumek

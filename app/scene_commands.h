@@ -2,9 +2,12 @@
 // scenes as files, and checking a file.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "app/command_line.h"
 
 namespace lumek {
 
@@ -29,5 +32,10 @@ int saveBuiltInScenes(const std::string& dir, std::ostream& out, std::ostream& e
 // Reads `file` and reports what it holds and what may be a mistake; writes
 // nothing. 0, or 1 (with the reason on `err`) when the file is refused.
 int checkSceneFile(const std::string& file, std::ostream& out, std::ostream& err);
+
+// Runs --save-scenes DIR or --scene FILE --check when the command line asks
+// for one (nothing else runs then) and returns its status; nothing when it
+// asks for neither.
+std::optional<int> runSceneCommands(const CommandLine& line, int processors);
 
 }  // namespace lumek

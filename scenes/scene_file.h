@@ -51,7 +51,7 @@ constexpr double kMaxSceneSeconds = 86400.0;
 constexpr int kMaxSceneFps = 1000;
 
 // Files larger than this are refused before they are parsed.
-constexpr uint64_t kMaxSceneFileBytes = 64ull << 20;
+constexpr uint64_t kMaxSceneFileBytes = 32ull << 20;
 
 constexpr const char* kSceneFormatName = "lumek-scene";
 constexpr int kSceneFormatVersion = 1;

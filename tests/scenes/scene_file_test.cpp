@@ -262,7 +262,7 @@ TEST(SceneFile, LoadsOnlyRegularFilesOfBoundedSize) {
     ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(kMaxSceneFileBytes + 1)), 0);
     const SceneParse large = loadScene(huge);
     ASSERT_FALSE(large);
-    EXPECT_NE(large.error.message.find("more than the 67108864"), std::string::npos);
+    EXPECT_NE(large.error.message.find("more than the 33554432"), std::string::npos);
 }
 
 // ---- Posing ------------------------------------------------------------------

@@ -735,6 +735,22 @@ SceneParse parseScene(const std::string& text, const std::string& fileName) {
         placeOf(text, e.byte == 0 ? 0 : e.byte - 1, result.error);
         result.error.message = syntaxMessage(e.what());
         return result;
+    } catch (const json::out_of_range& e) {
+        // A number beyond a double's range ("1e400"): the parser names its
+        // text, but not where it is; its first appearance is.
+        const std::string what = e.what();
+        const std::string marker = "number overflow parsing '";
+        const size_t at = what.find(marker);
+        std::string number;
+        if (at != std::string::npos) {
+            number = what.substr(at + marker.size());
+            number = number.substr(0, number.find('\''));
+        }
+        const size_t place = number.empty() ? std::string::npos : text.find(number);
+        placeOf(text, place == std::string::npos ? 0 : place, result.error);
+        result.error.message =
+            number.empty() ? "a number too large to read" : "a number too large to read: " + number;
+        return result;
     }
     try {
         Reader reader(text, root);

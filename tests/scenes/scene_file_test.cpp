@@ -181,6 +181,8 @@ TEST(SceneFile, RefusesBadInputNamingThePlace) {
          sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"radius\": 1, "
                    "\"colour\": \"#ffffff\", \"falloff\": -1}"),
          6, "-1}", "shapes[0].falloff", "expected a falloff from 0"},
+        {"beyond a double", sceneText(disc, "  \"seed\": -1e400,\n"), 4, "-1e400", "",
+         "a number too large to read: -1e400"},
         {"size", sceneText(disc, "  \"size\": [16385, 10],\n"), 4, "16385", "size[0]",
          "expected a width from 1 to 16384"},
         {"keys out of order",

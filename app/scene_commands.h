@@ -19,8 +19,7 @@ struct NamedText {
 // The ten built-in scenes as scene files: the eight of the screenshots
 // posed and viewed as their pictures, FarLights and WhiteDisc as the show
 // shows them (at 5:04 and 5:06). Each, at its size with its seed, renders
-// exactly that picture. The screenshots are rendered once on `threads`
-// threads to find their seeds.
+// exactly that picture.
 std::vector<NamedText> builtInSceneFiles(int threads = 1);
 
 // Writes them into `dir` (made when missing), one line on `out` per file

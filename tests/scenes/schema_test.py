@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
-"""The scene format's JSON Schema accepts every example scene and refuses
-broken ones. Usage: schema_test.py SOURCE_DIR [MORE_SCENE_FILES...]"""
+"""The scene format's JSON Schema accepts every example scene and every
+built-in scene the program writes, and refuses broken ones.
+Usage: schema_test.py SOURCE_DIR [LUMEK_EXE]"""
 import copy
 import glob
 import json
 import os
+import subprocess
 import sys
+import tempfile
 
 import jsonschema
 
@@ -17,11 +20,20 @@ def main():
     jsonschema.Draft202012Validator.check_schema(schema)
     validator = jsonschema.Draft202012Validator(schema)
 
-    files = sorted(glob.glob(os.path.join(source, "examples", "*.json"))) + sys.argv[2:]
+    files = sorted(glob.glob(os.path.join(source, "examples", "*.json")))
     failed = 0
     if len(files) < 3:
         print("fewer than three example scenes in", os.path.join(source, "examples"))
         failed += 1
+    saved = tempfile.TemporaryDirectory()
+    if len(sys.argv) > 2:
+        subprocess.run([sys.argv[2], "--save-scenes", saved.name], check=True,
+                       stdout=subprocess.DEVNULL)
+        built_in = sorted(glob.glob(os.path.join(saved.name, "*.json")))
+        if len(built_in) != 10:
+            print(f"--save-scenes wrote {len(built_in)} scenes, not 10")
+            failed += 1
+        files += built_in
     for path in files:
         with open(path) as f:
             scene = json.load(f)

@@ -1092,8 +1092,11 @@ double sceneFrameTime(const SceneDocument& document, int64_t frame) {
 
 int64_t sceneFrameAt(const SceneDocument& document, double seconds) {
     if (!document.animated() || !(seconds > 0.0)) return 0;
-    // The small allowance keeps a time written as frame / fps on its frame.
-    return static_cast<int64_t>(std::floor(seconds * document.framesPerSecond() + 1e-9));
+    // The small allowance keeps a time written as frame / fps on its frame;
+    // times beyond any scene's length stay countable.
+    const double frame = std::floor(seconds * document.framesPerSecond() + 1e-9);
+    const double last = kMaxSceneSeconds * kMaxSceneFps;
+    return static_cast<int64_t>(frame < last ? frame : last);
 }
 
 uint32_t frameMix(uint32_t h) {

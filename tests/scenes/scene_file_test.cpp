@@ -364,6 +364,8 @@ TEST(SceneFile, FramesStartFromTheSeedAndTheirNumberAlone) {
     EXPECT_EQ(sceneFrameAt(doc, 0.1), 3);   // 0.1 x 30 is 3.0000000000000004
     EXPECT_EQ(sceneFrameAt(doc, 0.7), 21);  // 20.999999999999996
     EXPECT_EQ(sceneFrameAt(doc, sceneFrameTime(doc, 59)), 59);
+    EXPECT_EQ(sceneFrameAt(doc, 1e300), 86400 * 1000);  // no overflow
+    EXPECT_EQ(sceneFrameAt(doc, std::nan("")), 0);
     SceneDocument still;
     EXPECT_EQ(still.frameCount(), 1);
     EXPECT_EQ(sceneFrameAt(still, 5.0), 0);

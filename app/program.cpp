@@ -242,8 +242,8 @@ std::string unusedOption(const char* text, const ValueOptions& o, const char* mo
     const std::string named = mode != nullptr ? std::string(" with ") + mode : " with the show";
     if (o.saveScenes && (mode != nullptr || scene || o.size || o.time || o.output || o.frames))
         return "--save-scenes writes the built-in scenes and takes no other mode or option";
-    if (switches::asks(text, switches::kCheck) &&
-        (!scene || mode != nullptr || o.size || o.time || o.output || o.frames))
+    if (switches::asks(text, switches::kCheck) && scene &&
+        (mode != nullptr || o.size || o.time || o.output || o.frames))
         return "--check reads a scene file (--scene FILE --check) and takes no mode or other "
                "option";
     if (scene && (mode == switches::kStress || mode == switches::kCycle))
@@ -261,8 +261,6 @@ std::string unusedOption(const char* text, const ValueOptions& o, const char* mo
 int runScene(const CommandLine& line, const char* mode) {
     const char* text = line.text.c_str();
     const ValueOptions& options = line.options;
-    if (switches::asks(text, switches::kCheck))
-        return checkSceneFile(*options.scene, std::cout, std::cerr);
     for (const char* row : switches::kShotRows)
         if (switches::asks(text, row)) {
             std::cerr << "lumek: with --scene, -shot writes the scene's raw picture and takes no "
@@ -321,9 +319,8 @@ int runModes(const CommandLine& line) {
         std::cerr << "lumek: " << unused << "\n";
         return 1;
     }
-    if (line.options.saveScenes)
-        return saveBuiltInScenes(*line.options.saveScenes, std::cout, std::cerr,
-                                 os::usableProcessors());
+    if (const std::optional<int> status = runSceneCommands(line, os::usableProcessors()))
+        return *status;
     settings = Settings{};
     applyCommandLine(commandLine, settings);
     if (line.options.scene) return runScene(line, modeSwitch);

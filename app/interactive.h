@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "scenes/scene_file.h"
+
 namespace lumek {
 
 // Plays the show until its end, a key press or the window's closing, then
@@ -11,6 +13,11 @@ namespace lumek {
 // switches whose options the command line held ("-bench (for -json)"): the
 // line that says the show cannot play says that they are missing.
 int runInteractive(const std::string& missingMode = "");
+
+// Shows a scene file in the window: its animation looping (a still scene
+// stays), each frame's jitter from the file's state for the frame at that
+// moment, until a key press or the window's closing.
+int runInteractiveScene(const SceneDocument& scene);
 
 // Tests only: called after every frame shown, with the show's clock. The
 // program itself never sets it.

@@ -14,6 +14,10 @@ namespace lumek {
 
 void observeFrames(FrameObserver) {}
 
+// The scene was read here first, so that a faulty file is said before the
+// window's program starts; lumek-show reads it again from the same arguments.
+int runInteractiveScene(const SceneDocument&) { return runInteractive(""); }
+
 // lumek-show reads the same command line and says what is missing.
 int runInteractive(const std::string&) {
     std::string error;

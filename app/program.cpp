@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "app/interactive.h"
+#include "app/scene_commands.h"
 #include "app/state.h"
 #include "bench/bench.h"
+#include "bench/scene_bench.h"
 #include "bench/stress.h"
 #include "os/files.h"
 #include "os/machine.h"
@@ -18,6 +20,7 @@
 #include "record/record.h"
 #include "render/bytes.h"
 #include "render/random.h"
+#include "scenes/scene_file.h"
 #include "shots/shots.h"
 #include "util/switches.h"
 
@@ -25,9 +28,7 @@ namespace lumek {
 
 namespace {
 
-std::optional<int> runBench(const char* commandLine, int processors) {
-    // The machine is read only for a benchmark: other modes have no use for it.
-    if (!switches::asks(commandLine, switches::kBench)) return std::nullopt;
+BenchEnvironment benchEnvironment(int processors) {
     BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
     bench.out = &std::cout;
     bench.err = &std::cerr;
@@ -40,6 +41,14 @@ std::optional<int> runBench(const char* commandLine, int processors) {
             cores.resize(static_cast<size_t>(processors));
         bench.coreProcessors = cores;
     }
+    return bench;
+}
+
+std::optional<int> runBench(const char* commandLine, const ValueOptions& /*options*/,
+                            int processors) {
+    // The machine is read only for a benchmark: other modes have no use for it.
+    if (!switches::asks(commandLine, switches::kBench)) return std::nullopt;
+    BenchEnvironment bench = benchEnvironment(processors);
     return BenchmarkRun(commandLine, bench);
 }
 
@@ -61,25 +70,30 @@ StressEnvironment stressEnvironment(int processors) {
     return stress;
 }
 
-std::optional<int> runStress(const char* commandLine, int processors) {
+std::optional<int> runStress(const char* commandLine, const ValueOptions& /*options*/,
+                             int processors) {
     if (!switches::asks(commandLine, switches::kStress)) return std::nullopt;
     StressEnvironment stress = stressEnvironment(processors);
     return StressRun(commandLine, stress);
 }
 
-std::optional<int> runCycle(const char* commandLine, int processors) {
+std::optional<int> runCycle(const char* commandLine, const ValueOptions& /*options*/,
+                             int processors) {
     if (!switches::asks(commandLine, switches::kCycle)) return std::nullopt;
     StressEnvironment cycle = stressEnvironment(processors);
     return CycleRun(commandLine, cycle);
 }
 
-std::optional<int> runShots(const char* commandLine, int processors) {
+std::optional<int> runShots(const char* commandLine, const ValueOptions& options,
+                             int processors) {
     ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),  std::cout,
                           std::cerr,    processors,  os::stopRequested};
+    shots.size = options.size;
+    shots.output = options.output;
     return ScreenshotRun(commandLine, shots);
 }
 
-std::optional<int> runRecord(const char* commandLine, int processors) {
+RecordEnvironment recordEnvironment(const ValueOptions& options, int processors) {
     RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
     record.threads = processors;
     record.write = [](const uint8_t* data, size_t size, size_t& written, std::string& error) {
@@ -92,6 +106,14 @@ std::optional<int> runRecord(const char* commandLine, int processors) {
     record.progressColumns = os::terminalColumns(stderr);
     record.measureColumns = [] { return os::terminalColumns(stderr); };
     record.stopRequested = os::stopRequested;
+    record.size = options.size;
+    record.frames = options.frames;
+    return record;
+}
+
+std::optional<int> runRecord(const char* commandLine, const ValueOptions& options,
+                             int processors) {
+    RecordEnvironment record = recordEnvironment(options, processors);
     return RecordRun(commandLine, record);
 }
 
@@ -108,7 +130,8 @@ struct ModeRow {
     // at once, as a stream's writer does.
     bool finishesFiles;
     bool binaryOutput;  // standard output carries bytes
-    std::optional<int> (*run)(const char* commandLine, int processors);
+    std::optional<int> (*run)(const char* commandLine, const ValueOptions& /*options*/,
+                              int processors);
 };
 
 constexpr ModeRow kModes[] = {
@@ -155,6 +178,22 @@ const char* usageText() {
            "                   lumek -record | ffmpeg -i - show.mp4\n"
            "                   lumek -record -t3 | mpv -\n"
            "                   lumek -record > show.y4m\n"
+           "  --scene FILE   a scene file of your own, shown like the show (looping; any\n"
+           "                 key ends it); with -png a PNG picture of it (with -shot the\n"
+           "                 raw file), named after the file or --output; with -record its\n"
+           "                 animation as a video stream; with -bench its frames timed and\n"
+           "                 checked (bench.jsonl only)\n"
+           "  --size WxH     the picture's size, 1 to 16384 each (1000x563): for -shot1..\n"
+           "                 -shot8, -record and --scene (with -bench: 128x128 without it)\n"
+           "  --time T       with --scene FILE -png: the moment of the animation, seconds\n"
+           "  --output NAME  the picture's file name, for one -shot row or --scene FILE -png\n"
+           "                 (NAME.raw and NAME.png, a final .png or .raw taken off first)\n"
+           "  --frames A-B   with -record: only frames A to B (from 0), exactly as in the\n"
+           "                 whole run, so that a long video can be made in parts\n"
+           "  --check        with --scene FILE: read it and report what it holds, no file\n"
+           "                 written\n"
+           "  --save-scenes DIR  write the ten built-in scenes into DIR as scene files\n"
+           "                 The values after these options are never read as switches.\n"
            "  --help         print this text\n"
            "  --version      print the version\n"
            "\n"
@@ -216,7 +255,79 @@ std::string missingModes(const char* text) {
     return "the mode switches " + missing[0] + " and " + missing[1] + " are";
 }
 
-int runModes(const char* commandLine) {
+
+// Where the options that take a value are used: one that the run would
+// leave unused is a mistake to say before anything is done. `mode` is the
+// switch of the mode that runs, null for the show.
+std::string unusedOption(const char* text, const ValueOptions& o, const char* mode) {
+    const bool scene = o.scene.has_value();
+    const bool shot = mode == switches::kShot;
+    const bool picture = shot || (scene && mode == nullptr && switches::asks(text, switches::kPng));
+    const bool record = mode == switches::kRecord;
+    const bool bench = mode == switches::kBench;
+    const std::string named = mode != nullptr ? std::string(" with ") + mode : " with the show";
+    if (o.saveScenes && (mode != nullptr || scene || o.size || o.time || o.output || o.frames))
+        return "--save-scenes writes the built-in scenes and takes no other mode or option";
+    if (switches::asks(text, switches::kCheck) && scene &&
+        (mode != nullptr || o.size || o.time || o.output || o.frames))
+        return "--check reads a scene file (--scene FILE --check) and takes no mode or other "
+               "option";
+    if (scene && (mode == switches::kStress || mode == switches::kCycle))
+        return "--scene does nothing" + named;
+    if (o.time && !(scene && picture))
+        return "--time is for a scene's picture (--scene FILE -png)";
+    if (o.frames && !record) return "--frames is for -record";
+    if (o.output && !picture) return "--output is for pictures (-shot1..-shot8, --scene FILE -png)";
+    if (o.size && !(shot || record || picture || (scene && bench)))
+        return "--size does nothing" + named;
+    return "";
+}
+
+// A scene file of the person's own, in the mode the switches ask for.
+int runScene(const CommandLine& line, const char* mode) {
+    const char* text = line.text.c_str();
+    const ValueOptions& options = line.options;
+    for (const char* row : switches::kShotRows)
+        if (switches::asks(text, row)) {
+            std::cerr << "lumek: with --scene, -shot writes the scene's raw picture and takes no "
+                         "row number ("
+                      << row << ")\n";
+            return 1;
+        }
+    const bool raw = mode == switches::kShot;
+    const bool png = switches::asks(text, switches::kPng);
+    const SceneParse parsed = loadScene(*options.scene);
+    if (!parsed) {
+        std::cerr << "lumek: " << parsed.error.text() << "\n";
+        return 1;
+    }
+    // Without a mode: the scene in the show's window, with the show's settings.
+    if (mode == nullptr && !png) return runInteractiveScene(*parsed.document);
+    const int processors = os::usableProcessors();
+    if (mode == switches::kBench) {
+        os::ignoreBrokenPipe();
+        BenchEnvironment bench = benchEnvironment(processors);
+        return SceneBenchmarkRun(*parsed.document, switches::asks(text, switches::kJson),
+                                 options.size, bench);
+    }
+    if (mode == switches::kRecord) {
+        os::useBinaryStdout();
+        os::catchStopRequests();
+        RecordEnvironment record = recordEnvironment(options, processors);
+        const int status = SceneRecordRun(*parsed.document, record);
+        os::stopHandled();
+        return status;
+    }
+    os::ignoreBrokenPipe();
+    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),  std::cout,
+                          std::cerr,    processors,  os::stopRequested};
+    shots.size = options.size;
+    return ScenePictureRun(*parsed.document, pictureBaseName(*options.scene, options.output),
+                           options.time.value_or(0.0), raw, png, shots);
+}
+
+int runModes(const CommandLine& line) {
+    const char* commandLine = line.text.c_str();
     if (switches::asks(commandLine, switches::kHelp)) {
         std::cout << usageText();
         return 0;
@@ -225,15 +336,27 @@ int runModes(const char* commandLine) {
         std::cout << "lumek " LUMEK_VERSION "\n";
         return 0;
     }
+    const char* modeSwitch = nullptr;
+    for (const ModeRow& mode : kModes)
+        if (modeSwitch == nullptr && switches::asks(commandLine, mode.switchText))
+            modeSwitch = mode.switchText;
+    const std::string unused = unusedOption(commandLine, line.options, modeSwitch);
+    if (!unused.empty()) {
+        std::cerr << "lumek: " << unused << "\n";
+        return 1;
+    }
+    if (const std::optional<int> status = runSceneCommands(line, os::usableProcessors()))
+        return *status;
     settings = Settings{};
     applyCommandLine(commandLine, settings);
+    if (line.options.scene) return runScene(line, modeSwitch);
     const int processors = os::usableProcessors();
     for (const ModeRow& mode : kModes) {
         const bool asked = switches::asks(commandLine, mode.switchText);
         if (asked && mode.finishesFiles) os::ignoreBrokenPipe();
         if (asked && mode.binaryOutput) os::useBinaryStdout();
         if (asked && mode.stopsOnRequest) os::catchStopRequests();
-        if (const std::optional<int> status = mode.run(commandLine, processors)) {
+        if (const std::optional<int> status = mode.run(commandLine, line.options, processors)) {
             if (mode.stopsOnRequest) os::stopHandled();
             return *status;
         }
@@ -243,7 +366,14 @@ int runModes(const char* commandLine) {
 
 }  // namespace
 
-int runProgram(const char* commandLine) {
+int runProgram(const char* commandText) { return runProgram(readCommandText(commandText)); }
+
+int runProgram(const CommandLine& commandLine) {
+    // A value that is missing or not one its option takes: nothing is done.
+    if (!commandLine.error.empty()) {
+        std::cerr << "lumek: " << commandLine.error << "\n";
+        return 1;
+    }
     try {
         return runModes(commandLine);
     } catch (const std::bad_alloc& e) {

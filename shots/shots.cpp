@@ -10,6 +10,7 @@
 
 #include "os/files.h"
 #include "os/threads.h"
+#include "render/any_size.h"
 #include "shots/png.h"
 #include "util/switches.h"
 
@@ -200,10 +201,11 @@ namespace {
 
 // The picture files of rows that were asked for but not handed to the
 // writer, as "A.raw, B.raw".
-std::string unwrittenNames(const std::vector<int>& rows, bool png) {
+std::string unwrittenNames(const std::vector<int>& rows, bool png, const ShotEnvironment& env) {
     std::string names;
     for (int row : rows) {
-        const std::string raw = shotRow(row).fileName;
+        const std::string raw =
+            env.output ? rawNameForOutput(*env.output) : std::string(shotRow(row).fileName);
         names += (names.empty() ? "" : ", ") + raw + (png ? ", " + pngNameFor(raw) : "");
     }
     return names;
@@ -254,6 +256,13 @@ bool reportShotWords(const char* text, std::ostream& err) {
     return !words.empty();
 }
 
+std::string rawNameForOutput(const std::string& output) {
+    const size_t n = output.size();
+    if (n > 4 && (output.compare(n - 4, 4, ".png") == 0 || output.compare(n - 4, 4, ".raw") == 0))
+        return output.substr(0, n - 4) + ".raw";
+    return output + ".raw";
+}
+
 std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) {
     if (!switches::asks(commandLine, switches::kShot)) return std::nullopt;
     const bool alsoPng = switches::asks(commandLine, switches::kPng);
@@ -264,6 +273,16 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
     // The rows found still render: a mistyped word beside them should not
     // cost the pictures that were asked for, only the status.
     const bool usageError = reportShotWords(commandLine, env.err);
+    if (env.output && rows.size() > 1) {
+        env.err << "lumek: --output names one picture, but " << rows.size()
+                << " rows were asked for\n";
+        return 1;
+    }
+    const int width = env.size ? env.size->width : kShotWidth;
+    const int height = env.size ? env.size->height : kShotHeight;
+    auto rawName = [&env](int row) {
+        return env.output ? rawNameForOutput(*env.output) : std::string(shotRow(row).fileName);
+    };
 
     auto stopping = [&env] { return env.stopRequested && env.stopRequested(); };
     bool stopped = false;
@@ -272,10 +291,8 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
     bool allWritten = true;
     try {
         buildSceneLibrary(env.library);
-        env.slots.currentImage = std::make_unique<FrameImage>(kShotWidth, kShotHeight, 1.0f);
         // Every usable processor works on each picture.
-        env.slots.currentRenderer =
-            std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, env.threads);
+        AnySizeRenderer picture(env.slots, width, height, 1.0f, env.random, env.threads);
         PictureWriter writer(env, alsoPng ? env.threads : 1);
         try {
             while (!rows.empty()) {
@@ -284,10 +301,11 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
                     break;
                 }
                 const int row = rows.front();
-                renderShot(row, env.library, *env.slots.currentRenderer);
-                FrameImage& image = *env.slots.currentImage;
-                PictureJob job{shotRow(row).fileName, writer.spare(image.byteCount()), alsoPng,
-                               image.getWidth(), image.getHeight()};
+                poseShot(row, env.library);
+                picture.render(env.library[shotRow(row).list], shotView(row));
+                FrameImage& image = picture.frame();
+                PictureJob job{rawName(row), writer.spare(image.byteCount()), alsoPng, width,
+                               height};
                 std::swap(job.rgba, image.pixels);
                 writer.add(std::move(job));
                 rows.erase(rows.begin());
@@ -303,16 +321,75 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
 
     if (memoryShort[0] != '\0')
         env.err << "lumek: " << memoryShort
-                << (rows.empty() ? "" : "; not written: " + unwrittenNames(rows, alsoPng)) << "\n";
+                << (rows.empty() ? "" : "; not written: " + unwrittenNames(rows, alsoPng, env)) << "\n";
     else if (stopped)
         env.err << "lumek: stopped before every picture was written; not written: "
-                << unwrittenNames(rows, alsoPng) << "\n";
+                << unwrittenNames(rows, alsoPng, env) << "\n";
 
     deleteSceneShapes(env.library);
     env.slots.release();
     if (memoryShort[0] != '\0') return 1;
     if (stopped) return kStoppedStatus;
     return allWritten && !usageError ? 0 : 1;
+}
+
+std::string pictureBaseName(const std::string& sceneFile, const std::optional<std::string>& output) {
+    std::string base = output ? *output : sceneFile;
+    if (!output) {
+        // The scene's own name, in the current folder.
+        const size_t slash = base.find_last_of("/\\");
+        if (slash != std::string::npos) base = base.substr(slash + 1);
+    }
+    const size_t n = base.size();
+    for (const char* ending : {".png", ".raw", ".json"}) {
+        const size_t e = std::strlen(ending);
+        if (n > e && base.compare(n - e, e, ending) == 0) return base.substr(0, n - e);
+    }
+    return base;
+}
+
+int ScenePictureRun(const SceneDocument& scene, const std::string& baseName, double seconds,
+                    bool raw, bool png, ShotEnvironment& env) {
+    const int width = env.size ? env.size->width : scene.pictureWidth();
+    const int height = env.size ? env.size->height : scene.pictureHeight();
+    char memoryShort[96] = "";
+    bool allWritten = true;
+    try {
+        std::string rgb;
+        {
+            AnySizeRenderer picture(env.slots, width, height, 1.0f, env.random, env.threads);
+            PosedScene posed;
+            poseScene(scene, seconds, posed);
+            env.random.setState(sceneFrameState(scene.frameSeed(), sceneFrameAt(scene, seconds)));
+            picture.render(posed.list(), {posed.pose.viewCentre, posed.pose.axisX,
+                                          posed.pose.axisY, posed.pose.viewHeight});
+            const size_t count = static_cast<size_t>(width) * height;
+            rgb.assign(count * 3, '\0');
+            rgbFromRgba(picture.pixels(), count, rgb.data());
+            env.slots.release();  // the frame's memory, before the PNG is made
+        }
+        auto write = [&](const std::string& name, const std::string& bytes) {
+            std::string error;
+            if (os::replaceFile(name, bytes, error)) {
+                env.out << name << "  " << bytes.size() << " bytes\n" << std::flush;
+            } else {
+                env.err << "lumek: cannot write " << name << ": " << error << "\n" << std::flush;
+                allWritten = false;
+            }
+        };
+        if (raw) write(baseName + ".raw", rgb);
+        if (png) write(baseName + ".png", encodePngRgb(reinterpret_cast<const uint8_t*>(rgb.data()),
+                                                     width, height));
+    } catch (const std::bad_alloc& e) {
+        std::snprintf(memoryShort, sizeof memoryShort, "%s", memoryText(e));
+    }
+    env.slots.release();
+    if (memoryShort[0] != '\0') {
+        env.err << "lumek: " << memoryShort << "; the picture of " << width << " x " << height
+                << " was not written\n";
+        return 1;
+    }
+    return allWritten ? 0 : 1;
 }
 
 }  // namespace lumek

@@ -13,7 +13,9 @@
 #include "render/renderer.h"
 #include "render/slots.h"
 #include "scenes/library.h"
+#include "scenes/scene_file.h"
 #include "shots/table.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -37,7 +39,17 @@ struct ShotEnvironment {
     // Asked between pictures: true ends the run early (Ctrl+C), after the
     // file being written is complete.
     std::function<bool()> stopRequested = nullptr;
+    // --size: the pictures' size instead of 1024 x 768 (the same view
+    // centre and height, square pixels, the width following the shape).
+    std::optional<switches::PictureSize> size = std::nullopt;
+    // --output: the one picture's name instead of the row's (a final ".raw"
+    // or ".png" is the kind's, the other file gets the other ending).
+    std::optional<std::string> output = std::nullopt;
 };
+
+// The raw file's name for --output NAME: NAME with a final ".png" or ".raw"
+// taken off, then ".raw".
+std::string rawNameForOutput(const std::string& output);
 
 // The status of a run stopped by a request: the shell's code for Ctrl+C.
 constexpr int kStoppedStatus = 130;
@@ -58,9 +70,22 @@ std::vector<ShotWord> shotWords(const char* text);
 bool reportShotWords(const char* text, std::ostream& err);
 
 // Runs the screenshot mode when the text asks for it ("-shot" anywhere) and
-// returns the exit status (0; 1 when a file could not be written or a word
-// holding "-shot" names no picture of its own; 130 when stopped early);
-// nothing when it was not asked for.
+// returns the exit status (0; 1 when a file could not be written, when a
+// word holding "-shot" names no picture of its own, or when --output is
+// given for more than one row, before anything is written; 130 when stopped
+// early); nothing when it was not asked for.
 std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env);
+
+// The base of a scene picture's file names: --output without a final
+// ".png" or ".raw", else the scene file's name without its folder and a
+// final ".json" (the pictures go to the current folder).
+std::string pictureBaseName(const std::string& sceneFile, const std::optional<std::string>& output);
+
+// One picture of a scene at `seconds`, at the file's size or --size: the
+// raw file (BASE.raw) when `raw`, the PNG (BASE.png) when `png`. Its jitter
+// starts from the state the file gives the frame that shows that moment.
+// Returns 0, or 1 when a file could not be written or memory ran out.
+int ScenePictureRun(const SceneDocument& scene, const std::string& baseName, double seconds,
+                    bool raw, bool png, ShotEnvironment& env);
 
 }  // namespace lumek

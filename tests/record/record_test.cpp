@@ -346,8 +346,9 @@ TEST(RecordRun, ARangeAtAnySizeIsThatPartOfTheWholeRun) {
         uint32_t elapsed = 0;
         RecordEnvironment env{lib, slots, random, timeline, elapsed};
         std::string stream;
-        env.write = [&stream](const uint8_t* d, size_t n, std::string&) {
+        env.write = [&stream](const uint8_t* d, size_t n, size_t& written, std::string&) {
             stream.append(reinterpret_cast<const char*>(d), n);
+            written = n;
             return true;
         };
         int asked = 0;

@@ -3,8 +3,8 @@
 // frame and shape tests per line (a line: one pixel's jittered line in one
 // slot that has candidates).
 //
-//   build/perf/lumek_scene_scale --benchmark_filter='SceneScale/1000/' \
-//       --benchmark_repetitions=3 --benchmark_counters_tabular=true
+//   build/perf/lumek_scene_scale --benchmark_filter='SceneScale/1000/'
+//   build/perf/lumek_scene_scale --benchmark_repetitions=3 --benchmark_counters_tabular=true
 //
 // Kinds: 0 random short segments and small discs spread over the view,
 // 1 a maze of walls, 2 a few large discs among many small ones, 3 long

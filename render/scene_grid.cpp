@@ -14,6 +14,7 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // shapes are tested everywhere instead.
 constexpr double kLargest = 1e18;
 constexpr int kMostCellsPerSide = 4096;
+constexpr size_t kMostCells = size_t{1} << 22;
 constexpr float kFarAway = 1000000.0f;
 
 bool finiteAndModest(double v) { return std::fabs(v) <= kLargest; }  // false for NaN too
@@ -107,9 +108,10 @@ void SceneGrid::build(const ShapeList& shapes) {
     cell_ = std::sqrt(width * height / static_cast<double>(placed));
     if (!(cell_ > 0)) cell_ = std::max(width, height) / static_cast<double>(placed);
     cell_ = std::max({cell_, width / kMostCellsPerSide, height / kMostCellsPerSide});
-    // Long shapes fill many cells: coarser cells until the entries stay
-    // within a few per shape.
-    const size_t budget = 8 * placed + 65536;
+    // Long shapes fill many cells: coarser cells while the entries pass 8 a
+    // shape (and 4 Mi in all, 16 MiB).
+    const size_t budget = std::max<size_t>(8 * placed + 65536, size_t{1} << 22);
+    bool refined = false;
     for (;;) {
         nx_ = std::min(kMostCellsPerSide, static_cast<int>(width / cell_) + 1);
         ny_ = std::min(kMostCellsPerSide, static_cast<int>(height / cell_) + 1);
@@ -125,11 +127,21 @@ void SceneGrid::build(const ShapeList& shapes) {
                 ++total;
             });
         }
-        if (total <= budget || (nx_ == 1 && ny_ == 1)) {
-            entries_.resize(total);
-            break;
+        if (total > budget && (nx_ > 1 || ny_ > 1)) {
+            cell_ *= 2;
+            refined = true;  // no way back to finer cells
+            continue;
         }
-        cell_ *= 2;
+        // Long shapes crowd each cell they cross: finer cells while a cell
+        // holds several on average and the entries stay within the budget.
+        const size_t cells = static_cast<size_t>(nx_) * ny_;
+        if (!refined && total > 4 * cells && 4 * total <= budget && cells * 4 <= kMostCells &&
+            nx_ < kMostCellsPerSide / 2 && ny_ < kMostCellsPerSide / 2) {
+            cell_ /= 2;
+            continue;
+        }
+        entries_.resize(total);
+        break;
     }
     for (size_t c = 1; c < cellStart_.size(); ++c) cellStart_[c] += cellStart_[c - 1];
     // Filled back to front, so that each cell lists its shapes in scene
@@ -254,13 +266,21 @@ SceneGrid::LineHits SceneGrid::searchLine(const ShapeList& shapes, const Ray& ra
     // the shapes come in: the nearer hit, or the earlier shape at the same
     // distance; hits at 1,000,000 or beyond do not count; the earliest
     // shape met at 0 (or at no number) outweighs all.
+    // The exact test first: most shapes met along the cells miss the line,
+    // and culling asks only about those that count. Both classes are final,
+    // so the calls need no virtual dispatch.
     auto test = [&](uint32_t i) {
         if (!marks.first(i, mark)) return;
         const Shape& s = *shapes[i];
-        if (!s.mayHit(p, radius, nA, nB)) return;
         float t;
         ++marks.tests;
-        if (!s.intersect(ray, t)) return;
+        if (s.kind() == ShapeKind::Circle) {
+            const auto& c = static_cast<const CircleShape&>(s);
+            if (!c.intersect(ray, t) || !c.mayHit(p, radius, nA, nB)) return;
+        } else {
+            const auto& g = static_cast<const SegmentShape&>(s);
+            if (!g.intersect(ray, t) || !g.mayHit(p, radius, nA, nB)) return;
+        }
         if (t > 0.0f) {
             if (t < positive || (t == positive && h.positive != kNone && i < h.positive)) {
                 positive = t;

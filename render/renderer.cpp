@@ -373,7 +373,7 @@ void RayRenderer::cullRowsByGrid(void* context, int worker) {
             const size_t tile = static_cast<size_t>(ty) * r.tilesX_ + tx;
             uint16_t counts[kSlotCount];
             uint32_t single[kSlotCount];
-            r.grid_.countTile(*f.shapes, r.tileCentres_[tile], f.geometry.tileRadius,
+            r.grid_.countTile(r.tileCentres_[tile], f.geometry.tileRadius,
                               r.slotNormals_, counts, single, marks);
             for (int k = 0; k < kSlotCount; ++k) {
                 r.flatCounts_[tile * kSlotCount + k] = counts[k];
@@ -419,7 +419,7 @@ void RayRenderer::shadeRowsByGrid(void* context, int worker) {
                     continue;
                 }
                 const SceneGrid::LineHits h =
-                    r.grid_.searchLine(shapes, ray, p, radius, r.slotEdges_[k].first,
+                    r.grid_.searchLine(ray, p, radius, r.slotEdges_[k].first,
                                        r.slotEdges_[k].last, marks);
                 if (h.inside != SceneGrid::kNone) {
                     addContribution(*shapes[h.inside], 0.0f, sum);

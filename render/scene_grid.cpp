@@ -19,10 +19,85 @@ constexpr float kFarAway = 1000000.0f;
 
 bool finiteAndModest(double v) { return std::fabs(v) <= kLargest; }  // false for NaN too
 
+bool boxPlaced(double x0, double y0, double x1, double y1) {
+    return finiteAndModest(x0) && finiteAndModest(y0) && finiteAndModest(x1) &&
+           finiteAndModest(y1);
+}
+
 }  // namespace
 
+// The tests of CircleShape and SegmentShape on packed geometry, operation
+// for operation (keep them in step): float inputs, double intermediates.
+namespace {
+
+inline bool discIntersect(float cx, float cy, float radius, float radiusSq, const Ray& ray,
+                          float& t) {
+    const double vx = static_cast<double>(ray.origin.x) - cx;
+    const double vy = static_cast<double>(ray.origin.y) - cy;
+    if (vx * vx + vy * vy <= radiusSq) {
+        t = 0.0f;
+        return true;
+    }
+    const double cross = vx * ray.dir.y - vy * ray.dir.x;
+    if ((cross < 0 ? -cross : cross) > radius) return false;
+    t = static_cast<float>(vx * ray.dir.x + vy * ray.dir.y);
+    return true;
+}
+
+inline bool discMayHit(float cx, float cy, float radius, const Vec2& p, float x, const Vec2& nA,
+                       const Vec2& nB) {
+    const double dx = static_cast<double>(cx) - p.x;
+    const double dy = static_cast<double>(cy) - p.y;
+    const double cA = nA.x * dx + nA.y * dy;
+    const double cB = nB.x * dx + nB.y * dy;
+    if (cA - radius > x && cB - radius > x) return false;
+    if (cA + radius < -x && cB + radius < -x) return false;
+    return true;
+}
+
+inline bool segmentIntersect(float sx, float sy, float ex, float ey, const Ray& ray, float& t) {
+    const double dx = ray.dir.x, dy = ray.dir.y;
+    const double det = dx * ey - static_cast<double>(ex) * dy;
+    if ((det < 0 ? -det : det) < static_cast<double>(0.001f)) return false;
+    const double ax = static_cast<double>(sx) - ray.origin.x;
+    const double ay = static_cast<double>(sy) - ray.origin.y;
+    const double inv = 1.0 / det;
+    const double u = (dy * ax - dx * ay) * inv;
+    if (u >= 1.0 || u <= 0.0) return false;
+    t = static_cast<float>((ay * ex - ax * ey) * inv);
+    return true;
+}
+
+inline bool segmentMayHit(float sx, float sy, float ex, float ey, const Vec2& p, float x,
+                          const Vec2& nA, const Vec2& nB) {
+    const double ax = static_cast<double>(sx) - p.x;
+    const double ay = static_cast<double>(sy) - p.y;
+    const double bx = static_cast<double>(sx) + ex - p.x;
+    const double by = static_cast<double>(sy) + ey - p.y;
+    const double aA = nA.x * ax + nA.y * ay;
+    const double aB = nB.x * ax + nB.y * ay;
+    const double bA = nA.x * bx + nA.y * by;
+    const double bB = nB.x * bx + nB.y * by;
+    if (aA > x && aB > x && bA > x && bB > x) return false;
+    if (aA < -x && aB < -x && bA < -x && bB < -x) return false;
+    return true;
+}
+
+}  // namespace
+
+SceneGrid::Box SceneGrid::boxOf(const Geometry& g) {
+    if (!g.segment) {
+        // A negative radius still has its inside (radius squared).
+        const double r = std::fabs(static_cast<double>(g.c));
+        return {g.a - r, g.b - r, g.a + r, g.b + r};
+    }
+    const double ex = static_cast<double>(g.a) + g.c, ey = static_cast<double>(g.b) + g.d;
+    return {std::min<double>(g.a, ex), std::min<double>(g.b, ey), std::max<double>(g.a, ex),
+            std::max<double>(g.b, ey)};
+}
+
 template <class Visit>
-void SceneGrid::forEachCell(const Shape& shape, const Box& box, Visit visit) const {
+void SceneGrid::forEachCell(const Geometry& shape, const Box& box, Visit visit) const {
     auto column = [this](double x) {
         const double c = std::floor((x - x0_) / cell_);
         return c < 0 ? 0 : c >= nx_ ? nx_ - 1 : static_cast<int>(c);
@@ -33,12 +108,11 @@ void SceneGrid::forEachCell(const Shape& shape, const Box& box, Visit visit) con
     };
     const int ix0 = column(box.x0 - margin_), ix1 = column(box.x1 + margin_);
     const int iy0 = row(box.y0 - margin_), iy1 = row(box.y1 + margin_);
-    if (shape.kind() == ShapeKind::Segment && ix1 - ix0 >= 2 && iy1 - iy0 >= 2) {
+    if (shape.segment && ix1 - ix0 >= 2 && iy1 - iy0 >= 2) {
         // A long slanted segment: column by column, only the rows it
         // crosses there (its bounding box would fill the grid).
-        const auto& s = static_cast<const SegmentShape&>(shape);
-        double ax = s.start.x, ay = s.start.y;
-        double bx = ax + s.dir.x, by = ay + s.dir.y;
+        double ax = shape.a, ay = shape.b;
+        double bx = ax + shape.c, by = ay + shape.d;
         if (ax > bx) {
             std::swap(ax, bx);
             std::swap(ay, by);
@@ -59,28 +133,22 @@ void SceneGrid::forEachCell(const Shape& shape, const Box& box, Visit visit) con
 
 void SceneGrid::build(const ShapeList& shapes) {
     const size_t n = shapes.size();
-    boxes_.resize(n);
+    geometry_.resize(n);
     loose_.clear();
     double gx0 = kInfinity, gy0 = kInfinity, gx1 = -kInfinity, gy1 = -kInfinity;
     size_t placed = 0;
     for (size_t i = 0; i < n; ++i) {
         const Shape& shape = *shapes[i];
-        Box b;
+        Geometry& g = geometry_[i];
         if (shape.kind() == ShapeKind::Circle) {
             const auto& c = static_cast<const CircleShape&>(shape);
-            // A negative radius still has its inside (radius squared).
-            const double r = std::fabs(static_cast<double>(c.radius));
-            b = {c.centre.x - r, c.centre.y - r, c.centre.x + r, c.centre.y + r};
+            g = {c.centre.x, c.centre.y, c.radius, c.radiusSq, 0};
         } else {
             const auto& s = static_cast<const SegmentShape&>(shape);
-            const double ex = static_cast<double>(s.start.x) + s.dir.x;
-            const double ey = static_cast<double>(s.start.y) + s.dir.y;
-            b = {std::min<double>(s.start.x, ex), std::min<double>(s.start.y, ey),
-                 std::max<double>(s.start.x, ex), std::max<double>(s.start.y, ey)};
+            g = {s.start.x, s.start.y, s.dir.x, s.dir.y, 1};
         }
-        boxes_[i] = b;
-        if (!(finiteAndModest(b.x0) && finiteAndModest(b.y0) && finiteAndModest(b.x1) &&
-              finiteAndModest(b.y1))) {
+        const Box b = boxOf(g);
+        if (!boxPlaced(b.x0, b.y0, b.x1, b.y1)) {
             loose_.push_back(static_cast<uint32_t>(i));
             continue;
         }
@@ -108,9 +176,9 @@ void SceneGrid::build(const ShapeList& shapes) {
     cell_ = std::sqrt(width * height / static_cast<double>(placed));
     if (!(cell_ > 0)) cell_ = std::max(width, height) / static_cast<double>(placed);
     cell_ = std::max({cell_, width / kMostCellsPerSide, height / kMostCellsPerSide});
-    // Long shapes fill many cells: coarser cells while the entries pass 8 a
-    // shape (and 4 Mi in all, 16 MiB).
-    const size_t budget = std::max<size_t>(8 * placed + 65536, size_t{1} << 22);
+    // Long shapes fill many cells: coarser cells while the entries pass 16
+    // a shape (and 4 Mi in all, 16 MiB).
+    const size_t budget = std::max<size_t>(16 * placed + 65536, size_t{1} << 22);
     bool refined = false;
     for (;;) {
         nx_ = std::min(kMostCellsPerSide, static_cast<int>(width / cell_) + 1);
@@ -118,11 +186,9 @@ void SceneGrid::build(const ShapeList& shapes) {
         cellStart_.assign(static_cast<size_t>(nx_) * ny_ + 1, 0);
         size_t total = 0;
         for (size_t i = 0; i < n; ++i) {
-            const Box& b = boxes_[i];
-            if (!(finiteAndModest(b.x0) && finiteAndModest(b.y0) && finiteAndModest(b.x1) &&
-                  finiteAndModest(b.y1)))
-                continue;
-            forEachCell(*shapes[i], b, [&](size_t c) {
+            const Box b = boxOf(geometry_[i]);
+            if (!boxPlaced(b.x0, b.y0, b.x1, b.y1)) continue;
+            forEachCell(geometry_[i], b, [&](size_t c) {
                 ++cellStart_[c + 1];
                 ++total;
             });
@@ -147,11 +213,9 @@ void SceneGrid::build(const ShapeList& shapes) {
     // Filled back to front, so that each cell lists its shapes in scene
     // order and cellStart_ ends up where it started.
     for (size_t i = n; i-- > 0;) {
-        const Box& b = boxes_[i];
-        if (!(finiteAndModest(b.x0) && finiteAndModest(b.y0) && finiteAndModest(b.x1) &&
-              finiteAndModest(b.y1)))
-            continue;
-        forEachCell(*shapes[i], b,
+        const Box b = boxOf(geometry_[i]);
+        if (!boxPlaced(b.x0, b.y0, b.x1, b.y1)) continue;
+        forEachCell(geometry_[i], b,
                     [&](size_t c) { entries_[--cellStart_[c + 1]] = static_cast<uint32_t>(i); });
     }
     // Cell c's end, one place on, was moved down to its start: back into
@@ -175,7 +239,7 @@ bool SceneGrid::cellMayMeetSlot(int ix, int iy, Vec2 p, double reach,
     return !(beyond || before);
 }
 
-void SceneGrid::countTile(const ShapeList& shapes, Vec2 p, float radius,
+void SceneGrid::countTile(Vec2 p, float radius,
                           const double (&normals)[4][fast::kSlots],
                           uint16_t (&counts)[fast::kSlots], uint32_t (&single)[fast::kSlots],
                           Marks& marks) const {
@@ -188,7 +252,14 @@ void SceneGrid::countTile(const ShapeList& shapes, Vec2 p, float radius,
     auto consider = [&](uint32_t i) {
         if (!marks.first(i, mark)) return;
         bool hit[fast::kSlots];
-        mayHitEverySlot(cullingGeometry(*shapes[i]), p, radius, normals, hit);
+        const Geometry& g = geometry_[i];
+        fast::FlatShape flat{};
+        flat.a = g.a;
+        flat.b = g.b;
+        flat.c = g.c;
+        flat.d = g.d;
+        flat.segment = static_cast<int32_t>(g.segment);
+        mayHitEverySlot(flat, p, radius, normals, hit);
         for (int k = 0; k < fast::kSlots; ++k)
             if (hit[k] && counts[k] < 2) {
                 if (counts[k] == 0) single[k] = i;
@@ -257,7 +328,7 @@ void SceneGrid::countTile(const ShapeList& shapes, Vec2 p, float radius,
     }
 }
 
-SceneGrid::LineHits SceneGrid::searchLine(const ShapeList& shapes, const Ray& ray, Vec2 p,
+SceneGrid::LineHits SceneGrid::searchLine(const Ray& ray, Vec2 p,
                                           float radius, Vec2 nA, Vec2 nB, Marks& marks) const {
     LineHits h;
     float positive = kFarAway, negative = kFarAway;
@@ -267,19 +338,19 @@ SceneGrid::LineHits SceneGrid::searchLine(const ShapeList& shapes, const Ray& ra
     // distance; hits at 1,000,000 or beyond do not count; the earliest
     // shape met at 0 (or at no number) outweighs all.
     // The exact test first: most shapes met along the cells miss the line,
-    // and culling asks only about those that count. Both classes are final,
-    // so the calls need no virtual dispatch.
+    // and culling asks only about those that count.
     auto test = [&](uint32_t i) {
         if (!marks.first(i, mark)) return;
-        const Shape& s = *shapes[i];
+        const Geometry& g = geometry_[i];
         float t;
         ++marks.tests;
-        if (s.kind() == ShapeKind::Circle) {
-            const auto& c = static_cast<const CircleShape&>(s);
-            if (!c.intersect(ray, t) || !c.mayHit(p, radius, nA, nB)) return;
-        } else {
-            const auto& g = static_cast<const SegmentShape&>(s);
-            if (!g.intersect(ray, t) || !g.mayHit(p, radius, nA, nB)) return;
+        if (!g.segment) {
+            if (!discIntersect(g.a, g.b, g.c, g.d, ray, t) ||
+                !discMayHit(g.a, g.b, g.c, p, radius, nA, nB))
+                return;
+        } else if (!segmentIntersect(g.a, g.b, g.c, g.d, ray, t) ||
+                   !segmentMayHit(g.a, g.b, g.c, g.d, p, radius, nA, nB)) {
+            return;
         }
         if (t > 0.0f) {
             if (t < positive || (t == positive && h.positive != kNone && i < h.positive)) {

@@ -69,17 +69,17 @@ class SceneGrid {
     // then reused.
     void build(const ShapeList& shapes);
 
-    // Counts the shapes that pass mayHit for each of a tile's 16 slots, up
-    // to 2, and for a count of 1 the shape's index. `normals` as
-    // mayHitEverySlot takes them.
-    void countTile(const ShapeList& shapes, Vec2 centre, float radius,
+    // Of the scene last built: counts the shapes that pass mayHit for each
+    // of a tile's 16 slots, up to 2, and for a count of 1 the shape's
+    // index. `normals` as mayHitEverySlot takes them.
+    void countTile(Vec2 centre, float radius,
                    const double (&normals)[4][fast::kSlots], uint16_t (&counts)[fast::kSlots],
                    uint32_t (&single)[fast::kSlots], Marks& marks) const;
 
     // The nearest hits of `ray`'s line among the shapes that pass mayHit
     // for the tile at `centre` and the slot with normals nA and nB.
-    LineHits searchLine(const ShapeList& shapes, const Ray& ray, Vec2 centre, float radius,
-                        Vec2 nA, Vec2 nB, Marks& marks) const;
+    LineHits searchLine(const Ray& ray, Vec2 centre, float radius, Vec2 nA, Vec2 nB,
+                        Marks& marks) const;
 
     int columns() const { return nx_; }
     int rows() const { return ny_; }
@@ -90,12 +90,21 @@ class SceneGrid {
     struct Box {
         double x0, y0, x1, y1;
     };
+    // Each shape's geometry, in scene order, packed: the searches read these
+    // rather than the shapes, wherever those lie in memory.
+    struct Geometry {
+        float a, b, c, d;  // disc: centre x, centre y, radius, radius squared;
+                           // segment: start x, start y, direction x, direction y
+        uint32_t segment;
+    };
+    static Box boxOf(const Geometry& g);
+
     template <class Visit>
-    void forEachCell(const Shape& shape, const Box& box, Visit visit) const;
+    void forEachCell(const Geometry& g, const Box& box, Visit visit) const;
     bool cellMayMeetSlot(int ix, int iy, Vec2 centre, double reach, const double (&n)[4][fast::kSlots],
                          int slot) const;
 
-    std::vector<Box> boxes_;
+    std::vector<Geometry> geometry_;
     std::vector<uint32_t> cellStart_;  // cell c holds entries_[cellStart_[c] ... cellStart_[c + 1])
     std::vector<uint32_t> entries_;
     std::vector<uint32_t> loose_;  // shapes in no cell: tested everywhere

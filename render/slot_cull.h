@@ -43,25 +43,4 @@ inline void mayHitEverySlot(const fast::FlatShape& s, Vec2 p, float x,
     }
 }
 
-// A shape's geometry as mayHitEverySlot takes it (colours are left out).
-inline fast::FlatShape cullingGeometry(const Shape& s) {
-    fast::FlatShape flat{};
-    if (s.kind() == ShapeKind::Circle) {
-        const auto& c = static_cast<const CircleShape&>(s);
-        flat.a = c.centre.x;
-        flat.b = c.centre.y;
-        flat.c = c.radius;
-        flat.d = c.radiusSq;
-        flat.segment = 0;
-    } else {
-        const auto& seg = static_cast<const SegmentShape&>(s);
-        flat.a = seg.start.x;
-        flat.b = seg.start.y;
-        flat.c = seg.dir.x;
-        flat.d = seg.dir.y;
-        flat.segment = 1;
-    }
-    return flat;
-}
-
 }  // namespace lumek

@@ -90,8 +90,9 @@ class RayRenderer {
         return shapes > std::min<size_t>(gridAbove_, 65535);
     }
     const SceneGrid& grid() const { return grid_; }
-    // Of the last frame through the cells: its lines (pixels times their
-    // slots with candidates) and the shape tests they made.
+    // Of the last fast frame: its lines (pixels times their slots with
+    // candidates), and, when it went through the cells, the shape tests
+    // those lines made.
     uint64_t lastLines() const { return lastLines_; }
     uint64_t lastLineTests() const;
 

@@ -178,7 +178,9 @@ void SceneGrid::build(const ShapeList& shapes) {
     cell_ = std::max({cell_, width / kMostCellsPerSide, height / kMostCellsPerSide});
     // Long shapes fill many cells: coarser cells while the entries pass 16
     // a shape (and 4 Mi in all, 16 MiB).
-    const size_t budget = std::max<size_t>(16 * placed + 65536, size_t{1} << 22);
+    // Entries are counted in 32 bits.
+    const size_t budget =
+        std::min<size_t>(std::max<size_t>(16 * placed + 65536, size_t{1} << 22), 0xffffffffu);
     bool refined = false;
     for (;;) {
         nx_ = std::min(kMostCellsPerSide, static_cast<int>(width / cell_) + 1);

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "render/slot_cull.h"
 #include "render/targets.h"
 
 namespace lumek {
@@ -114,6 +115,9 @@ RayRenderer::RayRenderer(FrameImage* image, RandomStream& random, int threads)
         rowScratch_[w].oy = rowScratch_[w].ox + image->getWidth();
     }
     frame_ = std::make_unique<FastFrame>();
+    singles_.resize(flatCounts_.size());
+    tileCentres_.resize(static_cast<size_t>(tilesX_) * tilesY_);
+    marks_.resize(static_cast<size_t>(pool_.size()));
 }
 
 RayRenderer::~RayRenderer() = default;
@@ -164,46 +168,6 @@ struct RayRenderer::FastFrame {
     std::atomic<int> nextRow{0};
 };
 
-namespace {
-
-// Shape::mayHit of one shape for all sixteen slots of a tile at p, with the
-// same operations as CircleShape::mayHit and SegmentShape::mayHit (keep
-// them in step), written slot by slot over arrays so that the compiler
-// tests the slots side by side.
-inline void mayHitEverySlot(const fast::FlatShape& s, Vec2 p, float x,
-                            const double (&n)[4][kSlotCount], bool (&hit)[kSlotCount]) {
-    const double above = x;
-    const double below = -x;
-    if (!s.segment) {
-        const double dx = s.a - p.x;
-        const double dy = s.b - p.y;
-        const double radius = s.c;
-        for (int k = 0; k < kSlotCount; ++k) {
-            const double cA = n[0][k] * dx + n[1][k] * dy;
-            const double cB = n[2][k] * dx + n[3][k] * dy;
-            const bool beyond = (cA - radius > above) & (cB - radius > above);
-            const bool before = (cA + radius < below) & (cB + radius < below);
-            hit[k] = !(beyond | before);
-        }
-    } else {
-        const double ax = s.a - p.x;
-        const double ay = s.b - p.y;
-        const double bx = s.a + s.c - p.x;
-        const double by = s.b + s.d - p.y;
-        for (int k = 0; k < kSlotCount; ++k) {
-            const double aA = n[0][k] * ax + n[1][k] * ay;
-            const double aB = n[2][k] * ax + n[3][k] * ay;
-            const double bA = n[0][k] * bx + n[1][k] * by;
-            const double bB = n[2][k] * bx + n[3][k] * by;
-            const bool beyond = (aA > above) & (aB > above) & (bA > above) & (bB > above);
-            const bool before = (aA < below) & (aB < below) & (bA < below) & (bB < below);
-            hit[k] = !(beyond | before);
-        }
-    }
-}
-
-}  // namespace
-
 void RayRenderer::cullRows(void* context, int) {
     FastFrame& f = *static_cast<FastFrame*>(context);
     RayRenderer& r = *f.renderer;
@@ -236,7 +200,10 @@ void RayRenderer::cullRows(void* context, int) {
 }
 
 void RayRenderer::prepareFor(size_t shapes) {
-    if (shapes > std::numeric_limits<uint16_t>::max()) return;  // rendered the straightforward way
+    if (usesGrid(shapes)) {
+        for (SceneGrid::Marks& m : marks_) m.fit(shapes);
+        return;
+    }
     if (flatShapes_.size() < shapes) flatShapes_.resize(shapes);
     const size_t need = flatCounts_.size() * std::max<size_t>(shapes, 1);
     flatLists_.atLeast(need * sizeof(uint16_t));
@@ -310,19 +277,17 @@ void RayRenderer::render(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX,
 
 void RayRenderer::renderRows(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
                              float viewHeight, int firstRow, int endRow) {
-    if (shapes.size() > std::numeric_limits<uint16_t>::max()) {
-        // Every row: the straightforward render has no bands, and its
-        // bytes are the same.
-        renderReference(shapes, viewCentre, axisX, axisY, viewHeight);
-        return;
-    }
     const int width = image_->getWidth();
     const int height = image_->getHeight();
     const FrameGeometry g = frameGeometry(width, height, image_->getAspect(), tileSize_, viewCentre,
                                           axisX, axisY, viewHeight);
     lastTileRadius_ = g.tileRadius;
 
-    cullFast(shapes, g);
+    const bool byGrid = usesGrid(shapes.size());
+    if (byGrid)
+        cullByGrid(shapes, g);
+    else
+        cullFast(shapes, g);
 
     // Every pixel of a tile row draws once per non-empty list of its tile,
     // plus once: so each row's first draw is known before any is made. All
@@ -341,6 +306,7 @@ void RayRenderer::renderRows(const ShapeList& shapes, Vec2& viewCentre, Vec2& ax
         draws += perRow;
     }
     rowFirstDraw_[height] = draws;
+    lastLines_ = draws - static_cast<uint64_t>(width) * height;
 
     viewCentre = finishFrame(g, axisX, axisY, rowOrigins_.data());
 
@@ -360,8 +326,118 @@ void RayRenderer::renderRows(const ShapeList& shapes, Vec2& viewCentre, Vec2& ax
     f.startState = random_->state();
     f.endRow = std::clamp(endRow, 0, height);
     f.nextRow.store(std::clamp(firstRow, 0, f.endRow), std::memory_order_relaxed);
-    pool_.run(&RayRenderer::shadeRows, &f);
+    pool_.run(byGrid ? &RayRenderer::shadeRowsByGrid : &RayRenderer::shadeRows, &f);
     random_->advance(draws);
+}
+
+uint64_t RayRenderer::lastLineTests() const {
+    uint64_t tests = 0;
+    for (const SceneGrid::Marks& m : marks_) tests += m.tests;
+    return tests;
+}
+
+void RayRenderer::cullByGrid(const ShapeList& shapes, const FrameGeometry& g) {
+    for (SceneGrid::Marks& m : marks_) m.tests = 0;
+    FastFrame& f = *frame_;
+    f.renderer = this;
+    f.shapes = &shapes;
+    f.geometry = g;
+    prepareFor(shapes.size());
+    grid_.build(shapes);
+    // Tile centres as the straightforward culling steps them.
+    const double stepUx = static_cast<double>(tileSize_) * g.u.x;
+    const double stepUy = static_cast<double>(tileSize_) * g.u.y;
+    const double stepVx = static_cast<double>(tileSize_) * g.v.x;
+    const double stepVy = static_cast<double>(tileSize_) * g.v.y;
+    Vec2 rowStart = g.firstTileCentre;
+    for (int ty = 0; ty < tilesY_; ++ty) {
+        Vec2 p = rowStart;
+        for (int tx = 0; tx < tilesX_; ++tx) {
+            tileCentres_[static_cast<size_t>(ty) * tilesX_ + tx] = p;
+            p.x = static_cast<float>(p.x + stepUx);
+            p.y = static_cast<float>(p.y + stepUy);
+        }
+        rowStart.x = static_cast<float>(rowStart.x + stepVx);
+        rowStart.y = static_cast<float>(rowStart.y + stepVy);
+    }
+    f.nextRow.store(0, std::memory_order_relaxed);
+    pool_.run(&RayRenderer::cullRowsByGrid, &f);
+}
+
+void RayRenderer::cullRowsByGrid(void* context, int worker) {
+    FastFrame& f = *static_cast<FastFrame*>(context);
+    RayRenderer& r = *f.renderer;
+    SceneGrid::Marks& marks = r.marks_[static_cast<size_t>(worker)];
+    for (int ty; (ty = f.nextRow.fetch_add(1, std::memory_order_relaxed)) < r.tilesY_;) {
+        for (int tx = 0; tx < r.tilesX_; ++tx) {
+            const size_t tile = static_cast<size_t>(ty) * r.tilesX_ + tx;
+            uint16_t counts[kSlotCount];
+            uint32_t single[kSlotCount];
+            r.grid_.countTile(r.tileCentres_[tile], f.geometry.tileRadius,
+                              r.slotNormals_, counts, single, marks);
+            for (int k = 0; k < kSlotCount; ++k) {
+                r.flatCounts_[tile * kSlotCount + k] = counts[k];
+                r.singles_[tile * kSlotCount + k] = single[k];
+            }
+        }
+    }
+}
+
+// The straightforward pixel pass, a row at a time, with each line's
+// candidates found through the cells.
+void RayRenderer::shadeRowsByGrid(void* context, int worker) {
+    FastFrame& f = *static_cast<FastFrame*>(context);
+    RayRenderer& r = *f.renderer;
+    const ShapeList& shapes = *f.shapes;
+    SceneGrid::Marks& marks = r.marks_[static_cast<size_t>(worker)];
+    const int width = r.image_->getWidth();
+    const float radius = f.geometry.tileRadius;
+    const Vec2 u = f.geometry.u;
+    for (int y; (y = f.nextRow.fetch_add(1, std::memory_order_relaxed)) < f.endRow;) {
+        RandomStream random;
+        random.setState(RandomStream::stepsOf(r.rowFirstDraw_[y]).apply(f.startState));
+        uint8_t* out = r.image_->pixels.get() + static_cast<size_t>(y) * width * 4;
+        Ray ray;
+        ray.origin = r.rowOrigins_[y];
+        for (int x = 0; x < width; ++x, out += 4) {
+            PixelSums sum;
+            const size_t tile = static_cast<size_t>(y >> r.tileShift_) * r.tilesX_ +
+                                static_cast<size_t>(x >> r.tileShift_);
+            const Vec2 p = r.tileCentres_[tile];
+            for (int k = 0; k < kSlotCount; ++k) {
+                const size_t list = tile * kSlotCount + k;
+                const uint16_t n = r.flatCounts_[list];
+                if (n == 0) continue;
+                const int j = kSlotWidth * k + (random.next() & (kSlotWidth - 1));
+                ray.dir = {r.sinTable_[j], r.cosTable_[j]};
+                if (n == 1) {
+                    // A single candidate has no distance limit.
+                    const Shape& only = *shapes[r.singles_[list]];
+                    float t;
+                    ++marks.tests;
+                    if (only.intersect(ray, t)) addContribution(only, std::fabs(t), sum);
+                    continue;
+                }
+                const SceneGrid::LineHits h =
+                    r.grid_.searchLine(ray, p, radius, r.slotEdges_[k].first,
+                                       r.slotEdges_[k].last, marks);
+                if (h.inside != SceneGrid::kNone) {
+                    addContribution(*shapes[h.inside], 0.0f, sum);
+                    continue;
+                }
+                if (h.positive != SceneGrid::kNone)
+                    addContribution(*shapes[h.positive], h.positiveDistance, sum);
+                if (h.negative != SceneGrid::kNone)
+                    addContribution(*shapes[h.negative], h.negativeDistance, sum);
+            }
+            out[0] = channelByte(sum.r);
+            out[1] = channelByte(sum.g);
+            out[2] = channelByte(sum.b);
+            random.next();  // one draw per pixel is discarded
+            ray.origin.x += u.x;
+            ray.origin.y += u.y;
+        }
+    }
 }
 
 void RayRenderer::cull(const ShapeList& shapes, const FrameGeometry& g) {

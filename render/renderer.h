@@ -7,6 +7,7 @@
 // pass then tests each line only against its list.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "render/fast_kernel.h"
 #include "render/image.h"
 #include "render/random.h"
+#include "render/scene_grid.h"
 #include "render/shapes.h"
 #include "render/worker_pool.h"
 
@@ -76,6 +78,24 @@ class RayRenderer {
     // now, so that rendering them later allocates nothing.
     void prepareFor(size_t shapes);
 
+    // Scenes of more than this many shapes are sorted into cells instead of
+    // listed per tile and slot (the lists hold 16-bit indices, so never more
+    // than 65,535). The lists cost about 2 ms a shape at 1024 x 768 on one
+    // thread, the cells 2 to 5 s a frame whatever the count: measured with
+    // lumek_scene_scale (SceneScaleWay). Tests and benchmarks move it; the
+    // pictures do not change.
+    static constexpr size_t kGridAbove = 2048;
+    void useGridAbove(size_t shapes) { gridAbove_ = shapes; }
+    bool usesGrid(size_t shapes) const {
+        return shapes > std::min<size_t>(gridAbove_, 65535);
+    }
+    const SceneGrid& grid() const { return grid_; }
+    // Of the last fast frame: its lines (pixels times their slots with
+    // candidates), and, when it went through the cells, the shape tests
+    // those lines made.
+    uint64_t lastLines() const { return lastLines_; }
+    uint64_t lastLineTests() const;
+
     // The straightforward render, one pixel after another on this thread.
     void renderReference(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
                          float viewHeight);
@@ -87,6 +107,9 @@ class RayRenderer {
 
     // Pass 1 of the fast render alone, spread over the workers.
     void cullFast(const ShapeList& shapes, const FrameGeometry& geometry);
+    // The same for large scenes: the cells, then how many shapes pass per
+    // tile and slot.
+    void cullByGrid(const ShapeList& shapes, const FrameGeometry& geometry);
 
     // Chooses the fast pixel pass's instruction set (tests and benchmarks;
     // the default is the widest the processor runs).
@@ -112,6 +135,8 @@ class RayRenderer {
     struct FastFrame;
     static void cullRows(void* frame, int worker);
     static void shadeRows(void* frame, int worker);
+    static void cullRowsByGrid(void* frame, int worker);
+    static void shadeRowsByGrid(void* frame, int worker);
     Vec2 finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY, Vec2* rowOrigins = nullptr);
     ShapeList* candidateLists();
     uint16_t* flatLists() const { return reinterpret_cast<uint16_t*>(flatLists_.get()); }
@@ -147,6 +172,15 @@ class RayRenderer {
     std::vector<float> scratch_;  // two rows of floats per worker
     std::vector<fast::RowScratch> rowScratch_;
     std::unique_ptr<FastFrame> frame_;
+
+    // Large scenes: the cells, and per tile and slot how many shapes pass
+    // (0, 1, 2 for two or more) and the one that does when one does.
+    size_t gridAbove_ = kGridAbove;
+    SceneGrid grid_;
+    std::vector<uint32_t> singles_;
+    std::vector<Vec2> tileCentres_;
+    std::vector<SceneGrid::Marks> marks_;  // one per worker
+    uint64_t lastLines_ = 0;
 };
 
 // A pixel's sums: up to 32 contributions of 32 bits each, exact in 64.

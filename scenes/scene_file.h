@@ -28,9 +28,9 @@ namespace lumek {
 // ---- Limits --------------------------------------------------------------
 
 // The most segments and discs a scene may expand to (polylines and polygons
-// count one per segment). The renderer's candidate lists index shapes in 16
-// bits; raise this one constant when they take more.
-constexpr size_t kMaxSceneShapes = 65535;
+// count one per segment). The renderer takes more; this bounds the memory a
+// file can make the reader and the renderer hold.
+constexpr size_t kMaxSceneShapes = 1000000;
 
 // Picture sizes, in pixels, for each edge.
 constexpr int32_t kMinPictureEdge = 1;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "render/renderer.h"
@@ -98,6 +99,47 @@ Case decode(const uint8_t* data, size_t size) {
         c.shapes.pushBack(shape.get());
         c.owned.push_back(std::move(shape));
     }
+    // Now and then a crowd: hundreds to thousands of shapes drawn from a
+    // generator the input seeds, around the view, many of them copies of
+    // one another (hits at the same distance).
+    const uint8_t crowd = in.byte();
+    if (crowd >= 192) {
+        std::mt19937 gen(in.word());
+        const float spread = 0.05f + static_cast<float>(in.byte()) / 16.0f;
+        const int extra = 100 + static_cast<int>(in.word() % 1900);
+        std::uniform_real_distribution<float> pos(-spread, spread), unit(0.0f, 1.0f);
+        std::uniform_int_distribution<int> channel(0, 255);
+        const float cx = c.centre.x, cy = c.centre.y;
+        for (int i = 0; i < extra; ++i) {
+            std::unique_ptr<Shape> shape;
+            const float x = cx + pos(gen), y = cy + pos(gen), size = spread * 0.1f * unit(gen);
+            if (i > 0 && unit(gen) < 0.1f) {
+                // A copy of an earlier shape, in another colour.
+                const Shape& other = *c.shapes[gen() % c.shapes.size()];
+                if (other.kind() == ShapeKind::Circle) {
+                    auto s = std::make_unique<CircleShape>(static_cast<const CircleShape&>(other));
+                    shape = std::move(s);
+                } else {
+                    auto s =
+                        std::make_unique<SegmentShape>(static_cast<const SegmentShape&>(other));
+                    shape = std::move(s);
+                }
+            } else if (unit(gen) < 0.3f) {
+                auto s = std::make_unique<CircleShape>();
+                s->setCircle(size, x, y);
+                shape = std::move(s);
+            } else {
+                auto s = std::make_unique<SegmentShape>();
+                s->setStart(x, y);
+                s->setEnd(x + size * (unit(gen) - 0.5f) * 4, y + size * (unit(gen) - 0.5f) * 4);
+                shape = std::move(s);
+            }
+            shape->setColor(channel(gen), channel(gen), channel(gen));
+            shape->setFalloff(unit(gen) * 4);
+            c.shapes.pushBack(shape.get());
+            c.owned.push_back(std::move(shape));
+        }
+    }
     return c;
 }
 
@@ -115,19 +157,24 @@ bool renderersAgree(const uint8_t* data, size_t size, std::string& why) {
     Vec2 rc = c.centre, rx = c.axisX, ry = c.axisY;
     reference.renderReference(c.shapes, rc, rx, ry, c.viewHeight);
 
+    // Each row shader on one thread and three, through the per-tile lists
+    // (up to their size) and through the cells.
     for (const fast::RowShaderTarget& t : fast::supportedRowShaders())
-        for (int threads : {1, 3}) {
+        for (int run = 0; run < 4; ++run) {
+            const int threads = run % 2 ? 3 : 1;
+            const bool cells = run >= 2;
             FrameImage image(c.width, c.height, c.aspect);
             RandomStream random;
             random.setState(c.state);
             RayRenderer renderer(&image, random, threads);
             renderer.useRowShader(t.shade);
+            renderer.useGridAbove(cells ? 0 : 65535);
             Vec2 fc = c.centre, fx = c.axisX, fy = c.axisY;
             renderer.render(c.shapes, fc, fx, fy, c.viewHeight);
             const std::string who = std::string(t.name) + " on " + std::to_string(threads) +
-                                    " threads, " + std::to_string(c.width) + " x " +
-                                    std::to_string(c.height) + ", " +
-                                    std::to_string(c.shapes.size()) + " shapes";
+                                    " threads" + (cells ? " through cells, " : ", ") +
+                                    std::to_string(c.width) + " x " + std::to_string(c.height) +
+                                    ", " + std::to_string(c.shapes.size()) + " shapes";
             if (random.state() != refRandom.state()) {
                 why = who + ": the generator's state differs";
                 return false;

@@ -229,7 +229,7 @@ TEST(SceneFile, RefusesMoreShapesThanTheLimit) {
     // One polygon of kMaxSceneShapes sides is the most; a segment more is not.
     std::string points;
     for (size_t i = 0; i < kMaxSceneShapes; ++i)
-        points += (i ? ", [" : "[") + std::to_string(i) + ", 0]";
+        points += (i ? ", [" : "[") + std::to_string(i % 1000) + ", " + std::to_string(i / 1000) + "]";
     const std::string polygon = "    {\"type\": \"polygon\", \"points\": [" + points +
                                 "], \"colour\": \"#ffffff\", \"falloff\": 1}";
     EXPECT_TRUE(parseScene(sceneText(polygon), "big.json"));
@@ -237,7 +237,8 @@ TEST(SceneFile, RefusesMoreShapesThanTheLimit) {
     ASSERT_FALSE(p);
     EXPECT_EQ(p.error.path, "shapes[1]");
     EXPECT_EQ(p.error.line, 7);
-    EXPECT_NE(p.error.message.find("more than 65535 shapes"), std::string::npos);
+    EXPECT_NE(p.error.message.find("more than " + std::to_string(kMaxSceneShapes) + " shapes"),
+              std::string::npos);
 }
 
 TEST(SceneFile, LoadsOnlyRegularFilesOfBoundedSize) {

@@ -1,0 +1,225 @@
+// Large scenes go through cells instead of per-tile lists: against the
+// straightforward render they must give the same bytes and leave the
+// generator in the same state, on every row shader and thread count, also
+// where hits tie, shapes coincide, touch the pixels or lie far away.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "render/renderer.h"
+#include "render/targets.h"
+
+namespace lumek {
+namespace {
+
+struct Scene {
+    ShapeList list;
+    std::vector<std::unique_ptr<Shape>> owned;
+    void disc(float r, float x, float y, int red, int green, int blue, float f) {
+        auto s = std::make_unique<CircleShape>();
+        s->setCircle(r, x, y);
+        s->setColor(red, green, blue);
+        s->setFalloff(f);
+        list.pushBack(s.get());
+        owned.push_back(std::move(s));
+    }
+    void segment(float x0, float y0, float x1, float y1, int red, int green, int blue, float f) {
+        auto s = std::make_unique<SegmentShape>();
+        s->setStart(x0, y0);
+        s->setEnd(x1, y1);
+        s->setColor(red, green, blue);
+        s->setFalloff(f);
+        list.pushBack(s.get());
+        owned.push_back(std::move(s));
+    }
+};
+
+struct View {
+    Vec2 centre{0, 0}, axisX{1, 0}, axisY{0, 1};
+    float height = 2.0f;
+};
+
+View turned(float angle, Vec2 centre, float height) {
+    View v;
+    v.centre = centre;
+    v.axisX = {std::cos(angle), std::sin(angle)};
+    v.axisY = {-std::sin(angle), std::cos(angle)};
+    v.height = height;
+    return v;
+}
+
+// The straightforward render against the cells on every row shader, one
+// thread and three; also against today's per-tile lists where the scene
+// is small enough for them. Returns false after the first difference.
+void expectCellsAgree(const Scene& scene, const View& view, int width, int height,
+                      uint32_t startState, const std::string& what) {
+    FrameImage expected(width, height, 1.0f);
+    RandomStream refRandom;
+    refRandom.setState(startState);
+    RayRenderer reference(&expected, refRandom, 1);
+    Vec2 rc = view.centre, rx = view.axisX, ry = view.axisY;
+    reference.renderReference(scene.list, rc, rx, ry, view.height);
+
+    for (const fast::RowShaderTarget& t : fast::supportedRowShaders())
+        for (int threads : {1, 3}) {
+            FrameImage image(width, height, 1.0f);
+            std::memset(image.pixels.get(), 0x77, image.byteCount());
+            RandomStream random;
+            random.setState(startState);
+            RayRenderer renderer(&image, random, threads);
+            renderer.useRowShader(t.shade);
+            renderer.useGridAbove(0);
+            ASSERT_TRUE(renderer.usesGrid(scene.list.size()) || scene.list.empty());
+            Vec2 c = view.centre, x = view.axisX, y = view.axisY;
+            renderer.render(scene.list, c, x, y, view.height);
+            const std::string who = what + ", " + t.name + " on " + std::to_string(threads);
+            ASSERT_EQ(random.state(), refRandom.state()) << who;
+            EXPECT_EQ(c, rc) << who;
+            EXPECT_EQ(x, rx) << who;
+            EXPECT_EQ(y, ry) << who;
+            for (size_t i = 0; i < image.byteCount(); i += 4) {
+                ASSERT_EQ(std::memcmp(image.pixels.get() + i, expected.pixels.get() + i, 3), 0)
+                    << who << ": pixel " << i / 4 % width << "," << i / 4 / width;
+                ASSERT_EQ(image.pixels[i + 3], 0x77) << who << ": the fourth byte is left alone";
+            }
+        }
+}
+
+TEST(LargeScene, ThousandsOfShortSegmentsAndDiscs) {
+    std::mt19937 gen(2024);
+    std::uniform_real_distribution<float> pos(-1.6f, 1.6f), unit(0.0f, 1.0f);
+    std::uniform_int_distribution<int> colour(0, 255);
+    Scene scene;
+    for (int i = 0; i < 3000; ++i) {
+        const float x = pos(gen), y = pos(gen);
+        if (i % 4 == 0)
+            scene.disc(0.002f + 0.02f * unit(gen), x, y, colour(gen), colour(gen), colour(gen),
+                       unit(gen) * 8);
+        else
+            scene.segment(x, y, x + 0.1f * (unit(gen) - 0.5f), y + 0.1f * (unit(gen) - 0.5f),
+                          colour(gen), colour(gen), colour(gen), unit(gen) * 8);
+    }
+    expectCellsAgree(scene, View{}, 64, 48, 7, "short segments");
+    expectCellsAgree(scene, turned(0.7f, {0.3f, -0.2f}, 0.8f), 48, 32, 99, "turned close-up");
+    // Most of the scene outside the view, and a view of nothing at all.
+    expectCellsAgree(scene, turned(2.1f, {1.5f, 1.5f}, 0.3f), 32, 32, 5, "the corner");
+    expectCellsAgree(scene, View{{40, -30}, {1, 0}, {0, 1}, 1.0f}, 32, 16, 3, "far from it");
+}
+
+TEST(LargeScene, AMazeOfWallsAndLongSegmentsCrossingTheView) {
+    Scene maze;
+    std::mt19937 gen(77);
+    std::uniform_int_distribution<int> coin(0, 1);
+    const int cells = 24;
+    const float size = 3.0f / cells;
+    for (int i = 0; i <= cells; ++i)
+        for (int j = 0; j < cells; ++j) {
+            const float a = -1.5f + i * size, b = -1.5f + j * size;
+            // Walls share their end points, and some lie on top of others.
+            if (coin(gen)) maze.segment(a, b, a, b + size, 200, 180, 90, 3.0f);
+            if (coin(gen)) maze.segment(b, a, b + size, a, 90, 180, 200, 3.0f);
+            if (i == j) maze.segment(a, b, a, b + size, 250, 20, 20, 1.0f);
+        }
+    expectCellsAgree(maze, View{}, 64, 64, 11, "maze");
+    expectCellsAgree(maze, turned(0.31f, {0.1f, 0.05f}, 1.1f), 48, 48, 12, "turned maze");
+
+    Scene crossing;
+    std::uniform_real_distribution<float> angle(0.0f, 6.2831853f), offset(-1.0f, 1.0f);
+    for (int i = 0; i < 1500; ++i) {
+        const float a = angle(gen), o = offset(gen);
+        const float nx = std::cos(a), ny = std::sin(a);
+        crossing.segment(o * nx - 3 * ny, o * ny + 3 * nx, o * nx + 3 * ny, o * ny - 3 * nx,
+                         i % 256, 255 - i % 256, 128, 0.5f);
+    }
+    expectCellsAgree(crossing, View{}, 48, 48, 13, "long segments");
+}
+
+// Shapes at exactly the same distance (copies, mirrored copies, walls in a
+// regular pattern), shapes the pixels lie on or in, degenerate shapes and
+// shapes a million units away.
+TEST(LargeScene, TiesTouchingDegenerateAndFarShapes) {
+    Scene scene;
+    // Regular rows of walls: many lines meet two at the same distance.
+    for (int i = -20; i <= 20; ++i) {
+        const float x = i * 0.0625f;
+        scene.segment(x, -1.0f, x, 1.0f, 100 + i, 50, 200 - i, 2.0f);
+        scene.segment(x, 1.0f, x, -1.0f, 10, 250, 10, 2.0f);  // the same wall, reversed
+        scene.segment(-1.0f, x, 1.0f, x, 30, 30, 230, 4.0f);
+    }
+    // Coincident discs, one containing many pixels; discs inside discs.
+    for (int copy = 0; copy < 3; ++copy) {
+        scene.disc(0.3f, 0.25f, 0.25f, 200 - 50 * copy, 10, 50 * copy, 1.0f);
+        scene.disc(0.05f, -0.5f, 0.4f, 90, 90, 90, 0.0f);
+    }
+    scene.disc(0.01f, 0.25f, 0.25f, 255, 255, 0, 0.0f);
+    scene.disc(-0.2f, -0.3f, -0.3f, 40, 40, 250, 1.0f);  // negative radius
+    // Zero-length segments, one on a pixel row.
+    for (int i = 0; i < 30; ++i) scene.segment(i * 0.03f, -0.5f, i * 0.03f, -0.5f, 255, 0, 0, 1.0f);
+    // Far away and beyond 1,000,000: counted only when alone in a list.
+    scene.segment(1.2e6f, -3e9f, 1.2e6f, 3e9f, 250, 250, 0, 1e-7f);
+    scene.segment(-0.8e6f, -3e9f, -0.8e6f, 3e9f, 0, 250, 250, 1e-7f);
+    scene.disc(1e5f, 5e6f, 5e6f, 250, 0, 250, 0.0f);
+    scene.disc(1.0f, 1e30f, 0.0f, 250, 0, 250, 0.0f);
+    scene.disc(0.5f, std::nanf(""), 0.0f, 1, 2, 3, 1.0f);
+    scene.segment(-INFINITY, 0.1f, 0.5f, 0.1f, 7, 8, 9, 1.0f);
+    ASSERT_GT(scene.list.size(), 100u);
+    expectCellsAgree(scene, View{}, 64, 64, 21, "ties");
+    // Pixels on the walls themselves: a view whose pixels fall on the grid
+    // of walls (64 pixels over 2 units put every fourth on a wall).
+    expectCellsAgree(scene, View{{0.015625f, 0.015625f}, {1, 0}, {0, 1}, 2.0f}, 64, 64, 22,
+                     "pixels on the walls");
+    expectCellsAgree(scene, turned(1.5707964f, {0, 0}, 3.0f), 32, 32, 23, "a quarter turn");
+}
+
+TEST(LargeScene, SmallScenesThroughCellsMatchToo) {
+    // A handful of shapes: lists of 0, 1 and 2 candidates everywhere.
+    Scene few;
+    few.disc(0.2f, 0.0f, 0.0f, 240, 240, 240, 2.0f);
+    few.segment(-0.9f, -0.5f, 0.8f, 0.6f, 200, 100, 50, 1.0f);
+    few.segment(0.5f, -0.9f, 0.55f, 0.9f, 50, 100, 200, 1.0f);
+    expectCellsAgree(few, View{}, 32, 32, 1, "three shapes");
+    expectCellsAgree(few, turned(0.4f, {0.9f, 0.9f}, 0.5f), 32, 32, 2, "three shapes, edge");
+    Scene none;
+    expectCellsAgree(none, View{}, 16, 16, 3, "no shapes");
+}
+
+// Beyond the old 16-bit shape index: 70,000 shapes, most outside a small
+// picture (the straightforward render stays affordable), some inside.
+TEST(LargeScene, BeyondSixtyFiveThousandShapes) {
+    Scene scene;
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<float> wide(-200.0f, 200.0f), near(-1.0f, 1.0f),
+        unit(0.0f, 1.0f);
+    for (int i = 0; i < 70000; ++i) {
+        const bool inView = i % 100 == 0;
+        const float x = inView ? near(gen) : wide(gen), y = inView ? near(gen) : wide(gen);
+        if (i % 3 == 0)
+            scene.disc(0.01f + 0.05f * unit(gen), x, y, 255, i % 256, 40, 2.0f);
+        else
+            scene.segment(x, y, x + 0.2f * (unit(gen) - 0.5f), y + 0.2f * (unit(gen) - 0.5f),
+                          i % 256, 200, 255 - i % 256, 2.0f);
+    }
+    // The default threshold takes this scene to the cells by itself.
+    FrameImage expected(32, 32, 1.0f), image(32, 32, 1.0f);
+    RandomStream refRandom, random;
+    RayRenderer reference(&expected, refRandom, 1), renderer(&image, random, 2);
+    ASSERT_TRUE(renderer.usesGrid(scene.list.size()));
+    for (int frame = 0; frame < 2; ++frame) {
+        Vec2 rc{0.1f, 0}, rx{1, 0}, ry{0, 1}, c = rc, x = rx, y = ry;
+        reference.renderReference(scene.list, rc, rx, ry, 2.5f);
+        renderer.render(scene.list, c, x, y, 2.5f);
+        ASSERT_EQ(random.state(), refRandom.state()) << "frame " << frame;
+        for (size_t i = 0; i < image.byteCount(); i += 4)
+            ASSERT_EQ(std::memcmp(image.pixels.get() + i, expected.pixels.get() + i, 3), 0)
+                << "frame " << frame << ", pixel " << i / 4;
+    }
+    EXPECT_GT(renderer.grid().columns() * renderer.grid().rows(), 1000);
+}
+
+}  // namespace
+}  // namespace lumek

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/interactive.h"
+#include "app/results.h"
 #include "app/state.h"
 #include "bench/bench.h"
 #include "bench/stress.h"
@@ -31,6 +32,7 @@ std::optional<int> runBench(const char* commandLine, int processors) {
     bench.threads = processors;
     bench.version = LUMEK_VERSION;
     bench.machine = os::describeMachine();
+    bench.label = os::hostName();
     if (bench.machine.threadsPerCore > 1) {
         std::vector<int> cores = os::systemTopology().onePerCore(os::affinityProcessors());
         if (static_cast<int>(cores.size()) > processors)
@@ -141,6 +143,17 @@ const char* usageText() {
            "                   lumek -record | ffmpeg -i - show.mp4\n"
            "                   lumek -record -t3 | mpv -\n"
            "                   lumek -record > show.y4m\n"
+           "  --label TEXT   with -bench: the machine's name in the record, tables and\n"
+           "                 charts (default: the host name)\n"
+           "  --results [FILE...]  print the runs in bench.jsonl files (default: the one\n"
+           "                 here) as a table: label, processor, threads, row shader,\n"
+           "                 benchmark version, both scores with their spread, time;\n"
+           "                 grouped by workload and benchmark version, best first\n"
+           "  --csv          with --results: as CSV\n"
+           "  --markdown     with --results: as Markdown\n"
+           "  --report [FILE...]  write those runs as one HTML page of charts (each\n"
+           "                 machine's scores and runs over time, the latest run's\n"
+           "                 rounds) to report.html, or to the file --output names\n"
            "  --help         print this text\n"
            "  --version      print the version\n"
            "\n"
@@ -152,9 +165,10 @@ const char* usageText() {
            "  -r1..-r5       screen 320x240, 400x300, 640x480 (default), 800x600, 1024x768\n"
            "\n"
            "Exit status: 0 when all went well; 1 when a file, standard output or the video\n"
-           "stream could not be written, memory ran out, the window could not be opened, a\n"
-           "-bench, -stress or -cycle thread could not be started, -cycle could not bind its\n"
-           "thread, or the number after -stress or -cycle is none they take (-stress0);\n"
+           "stream could not be written, a file of --results or --report could not be read,\n"
+           "memory ran out, the window could not be opened, a -bench, -stress or -cycle\n"
+           "thread could not be started, -cycle could not bind its thread, or the number\n"
+           "after -stress or -cycle is none they take (-stress0);\n"
            "2 when -bench, -stress or -cycle found a wrong frame, or -record was asked to\n"
            "write into a terminal; 3 when no frame was wrong but a -stress or -cycle thread\n"
            "stalled (finished no frame for 10 seconds); 130 when Ctrl+C, SIGTERM or SIGHUP\n"
@@ -175,9 +189,9 @@ const char* usageText() {
            "  two runs' spread (2.1 %); all threads -0.3 %, within the two runs' spread (2.6 %).\n"
            "\n"
            "Example: lumek -bench -json | python3 -m json.tool\n"
-           "  the record: format, program, time, workload, machine, entry, check,\n"
-           "  oneThread (every round in ns, median, MAD, spread, noisy), allThreads,\n"
-           "  physicalCores\n";
+           "  the record: format, benchmarkVersion, label, program, time, workload,\n"
+           "  machine, entry, check, oneThread (every round in ns, median, MAD, spread,\n"
+           "  noisy), allThreads, physicalCores\n";
 }
 
 namespace {
@@ -191,6 +205,11 @@ int runModes(const char* commandLine) {
         std::cout << "lumek " LUMEK_VERSION "\n";
         return 0;
     }
+    // Earlier results are shown before any mode is looked for: the words
+    // after "--results" are file names, which may hold a mode's switch.
+    if (const std::optional<int> status =
+            ResultsRun(commandLine, std::nullopt, std::cout, std::cerr))
+        return *status;
     settings = Settings{};
     applyCommandLine(commandLine, settings);
     const int processors = os::usableProcessors();

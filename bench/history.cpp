@@ -10,11 +10,12 @@ namespace lumek {
 
 namespace {
 
-// The same work on the same machine, measured alike: a run with wrong
+// The same work on the same machine, measured alike and by the same
+// measure (benchmark version): a run with wrong
 // frames has no valid figures, and an all-threads figure on fewer threads
 // (some could not be started) measured something else.
 bool comparable(const PastResult& past, const BenchResult& now) {
-    return past.workloadId == hashHex(now.workloadId) &&
+    return past.benchmarkVersion == kBenchmarkVersion && past.workloadId == hashHex(now.workloadId) &&
            past.cpuModel == now.machine.processor.model &&
            past.logicalUsable == now.machine.logicalUsable && past.rowShader == now.rowShader &&
            past.wrongFrames == 0 && past.allThreads == now.allThreads.threads;
@@ -38,6 +39,11 @@ std::string change(const char* label, double before, double after, double spread
 
 }  // namespace
 
+History readRecords(const std::string& path) {
+    // A result of no machine (no usable processor) is comparable with none.
+    return readHistory(path, BenchResult{});
+}
+
 History readHistory(const std::string& path, const BenchResult& now) {
     History history;
     std::ifstream in(path, std::ios::binary);
@@ -54,6 +60,7 @@ History readHistory(const std::string& path, const BenchResult& now) {
             history.skippedLines.push_back(number);
             continue;
         }
+        history.records.push_back(past);
         if (comparable(past, now)) history.lastComparable = past;
     }
     return history;

@@ -12,15 +12,21 @@
 namespace lumek {
 
 struct History {
-    // The last earlier record of the same workload on the same machine:
-    // processor model, usable processor count and row shader alike.
+    // The last earlier record of the same workload and benchmark version on
+    // the same machine: processor model, usable processor count and row
+    // shader alike.
     std::optional<PastResult> lastComparable;
+    std::vector<PastResult> records;  // every record read, in the file's order
     std::vector<size_t> skippedLines;  // numbered from 1: not records this program reads
     bool unterminated = false;         // the file does not end with a line end
 };
 
 // Reads the file at `path` (none is an empty history).
 History readHistory(const std::string& path, const BenchResult& now);
+
+// Every record of the file at `path`, for tables and plots (none is
+// compared with anything).
+History readRecords(const std::string& path);
 
 // "Compared with the run of 2026-12-08T12:30:05Z: one thread +2.3 %, more
 // than the two runs' spread (1.1 %); all threads -0.4 %, within the two

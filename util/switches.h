@@ -23,6 +23,12 @@ inline constexpr const char* kRecord = "-record";
 inline constexpr const char* kJson = "-json";  // -bench: the result record on stdout
 inline constexpr const char* kPng = "-png";    // -shot: a PNG beside each raw file
 
+// Earlier benchmark results: a table on stdout, or a page of charts.
+inline constexpr const char* kResults = "--results";
+inline constexpr const char* kReport = "--report";
+inline constexpr const char* kCsv = "--csv";            // --results: as CSV
+inline constexpr const char* kMarkdown = "--markdown";  // --results: as Markdown
+
 inline constexpr const char* kHelp = "--help";
 inline constexpr const char* kVersion = "--version";
 

@@ -244,9 +244,9 @@ double median(std::vector<double> values) {
 // The rounds' times in milliseconds, counted in about the square root of
 // their number of equal bins.
 std::string histogram(const PastResult& run, Palette& palette) {
-    const double left = 60, right = 30, top = 30, bottom = 44, height = 260;
     std::vector<double> ms;
     for (const double ns : run.oneThreadRoundsNs) ms.push_back(ns / 1e6);
+    const double left = 60, right = 30, top = 30, bottom = 44, height = ms.empty() ? 60 : 260;
     const std::string name = machineName(run);
     std::string svg =
         svgOpen("histogram", height, "The one-thread rounds of " + name + "'s latest run");
@@ -255,7 +255,7 @@ std::string histogram(const PastResult& run, Palette& palette) {
                       " (ms per round)",
                   "start", "heading");
     if (ms.empty()) {
-        svg += textAt(kWidth / 2, height / 2, "This record holds no rounds.", "middle", "name");
+        svg += textAt(left, 44, "This record holds no rounds.", "start", "name");
         return svg + "</svg>\n";
     }
     const auto [low, high] = std::minmax_element(ms.begin(), ms.end());
@@ -304,7 +304,7 @@ std::string table(const ResultGroup& group) {
                 scoreText(run.oneThreadRating) + "</td><td class=\"n\">" +
                 spreadText(run.oneThreadSpread) + "</td><td class=\"n\">" +
                 scoreText(run.allThreadsRating) + "</td><td class=\"n\">" +
-                spreadText(run.allThreadsSpread) + "</td><td>" + escaped(run.utc) +
+                spreadText(run.allThreadsSpread) + "</td><td class=\"t\">" + escaped(run.utc) +
                 "</td></tr>\n";
     return html + "</tbody></table>\n";
 }
@@ -324,7 +324,7 @@ constexpr const char* kStyle = R"(<style>
   --s4: #e69f00; --s5: #56b4e9; --s6: #7f6a00; --s7: #666666; }
   * { print-color-adjust: exact; -webkit-print-color-adjust: exact; } section { break-inside: avoid; } }
 body { background: var(--bg); color: var(--text); font: 15px/1.45 system-ui, sans-serif;
-  margin: 2em auto; max-width: 760px; padding: 0 1em; }
+  margin: 2em auto; max-width: 880px; padding: 0 1em; }
 h1 { font-size: 1.5em; } h2 { font-size: 1.2em; margin-top: 2em; }
 .muted { color: var(--muted); }
 svg.chart { display: block; max-width: 100%; height: auto; margin: 1em 0;
@@ -344,7 +344,8 @@ svg .point.s0, svg .point.s1, svg .point.s2, svg .point.s3, svg .point.s4, svg .
 svg .point.s6, svg .point.s7 { stroke: var(--bg); }
 table { border-collapse: collapse; font-size: 13px; width: 100%; }
 th, td { border-bottom: 1px solid var(--grid); padding: 3px 6px; text-align: left; }
-td.n { text-align: right; font-variant-numeric: tabular-nums; }
+td.n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+td.t { white-space: nowrap; }
 </style>
 )";
 
@@ -354,7 +355,9 @@ std::string resultsHtml(const ResultSet& results, const std::vector<std::string>
     std::string html =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-        "<title>Lumek results</title>\n";
+        "<title>Lumek results</title>\n"
+        // An empty icon of its own: a browser asks no server for one.
+        "<link rel=\"icon\" href=\"data:,\">\n";
     html += kStyle;
     html += "</head>\n<body>\n<h1>Lumek results</h1>\n<p class=\"muted\">From ";
     for (size_t i = 0; i < sources.size(); ++i)

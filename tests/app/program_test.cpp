@@ -162,5 +162,55 @@ TEST(Program, AFileThatCannotBeWrittenIsReportedAndTheOthersStillWritten) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("Boxes.raw")));
 }
 
+// Three fake machines' bench.jsonl files, as the words after --results.
+std::string threeMachineFiles() {
+    std::string files;
+    for (const char* name : {"alpha.jsonl", "beta.jsonl", "gamma.jsonl"}) {
+        std::string path = LUMEK_RESULTS_DIR "/";
+        path += name;
+        files += ' ';
+        files += test::shellQuote(path);
+    }
+    return files;
+}
+
+TEST(Program, ResultsOfThreeMachinesAsCsvAndAsAPage) {
+    TempDir dir;
+    const ProcessResult csv = lumek(std::string("--results --csv").append(threeMachineFiles()), dir);
+    EXPECT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out, test::readFile(LUMEK_RESULTS_DIR "/expected.csv"));
+    EXPECT_NE(csv.err.find("beta.jsonl: skipped 1 line that is not a result"), std::string::npos)
+        << csv.err;
+    EXPECT_NE(csv.err.find("left out 1 run that found wrong frames"), std::string::npos)
+        << csv.err;
+    EXPECT_TRUE(dir.entries().empty());
+
+    const ProcessResult page = lumek(std::string("--report").append(threeMachineFiles()), dir);
+    EXPECT_EQ(page.status, 0) << page.err;
+    EXPECT_EQ(page.out, "Wrote report.html: 7 runs from 3 files.\n");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"report.html"});
+    EXPECT_EQ(test::readFile(dir.file("report.html")).rfind("<!DOCTYPE html>", 0), 0u);
+}
+
+TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
+    TempDir dir;
+    // A name holding a mode's switch is still a file here: no benchmark runs.
+    test::writeFile(dir.file("old-bench.jsonl"),
+                    test::readFile(LUMEK_RESULTS_DIR "/alpha.jsonl"));
+    const ProcessResult r = lumek("--results old-bench.jsonl", dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("benchmark version 2"), std::string::npos) << r.out;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"old-bench.jsonl"});
+
+    const ProcessResult missing = lumek("--results old-bench.jsonl gone.jsonl --markdown", dir);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "lumek: cannot read gone.jsonl\n");
+    EXPECT_NE(missing.out.find("| alpha |"), std::string::npos) << "the files there are shown";
+
+    const ProcessResult none = lumek("--results", dir);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "lumek: cannot read bench.jsonl (lumek -bench writes it)\n");
+}
+
 }  // namespace
 }  // namespace lumek

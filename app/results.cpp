@@ -29,8 +29,8 @@ std::vector<std::string> resultFiles(const std::string& text) {
         const std::string word = text.substr(begin, at - begin);
         if (word.empty()) continue;
         bool isSwitch = false;
-        for (const char* s : {switches::kResults, switches::kReport, switches::kCsv,
-                              switches::kMarkdown})
+        for (const char* s :
+             {switches::kResults, switches::kReport, switches::kCsv, switches::kMarkdown})
             isSwitch = isSwitch || word.find(s) != std::string::npos;
         if (!isSwitch) files.push_back(word);
     }
@@ -89,7 +89,9 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
         if (status == 0) err << "lumek: no benchmark results to show\n";
         return status;
     }
-    out << (csv ? resultsCsv(results) : markdown ? resultsMarkdown(results) : resultsTable(results))
+    out << (csv        ? resultsCsv(results)
+            : markdown ? resultsMarkdown(results)
+                       : resultsTable(results))
         << std::flush;
     return status;
 }

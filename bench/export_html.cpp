@@ -14,12 +14,23 @@ std::string escaped(const std::string& text) {
     std::string out;
     for (const char c : printableText(text)) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -69,7 +80,7 @@ double niceStep(double range) {
 
 // Each machine keeps its colour in every chart of the page.
 class Palette {
-public:
+  public:
     // The class that gives the machine its colour: "s0" ... "s7".
     std::string seriesOf(const std::string& machine) {
         std::string series = "s";
@@ -85,7 +96,7 @@ public:
         return index;
     }
 
-private:
+  private:
     std::map<std::string, int> series_;
 };
 
@@ -210,8 +221,8 @@ std::string timeChart(const ResultGroup& group, Palette& palette) {
             if (t == first) earliest = run;
             if (t == last) latest = run;
         }
-    svg += textAt(xOf(first), height - bottom + 18, day(earliest), last > first ? "start" : "middle",
-                  "tick");
+    svg += textAt(xOf(first), height - bottom + 18, day(earliest),
+                  last > first ? "start" : "middle", "tick");
     if (last > first) svg += textAt(xOf(last), height - bottom + 18, day(latest), "end", "tick");
     double legendX = left;
     for (auto& [name, points] : byMachine) {
@@ -250,10 +261,10 @@ std::string histogram(const PastResult& run, Palette& palette) {
     const std::string name = machineName(run);
     std::string svg =
         svgOpen("histogram", height, "The one-thread rounds of " + name + "'s latest run");
-    svg += textAt(left, 18,
-                  "Rounds of the latest run, one thread: " + name + ", " + run.utc +
-                      " (ms per round)",
-                  "start", "heading");
+    svg +=
+        textAt(left, 18,
+               "Rounds of the latest run, one thread: " + name + ", " + run.utc + " (ms per round)",
+               "start", "heading");
     if (ms.empty()) {
         svg += textAt(left, 44, "This record holds no rounds.", "start", "name");
         return svg + "</svg>\n";
@@ -284,10 +295,10 @@ std::string histogram(const PastResult& run, Palette& palette) {
     const int decimals = *high - *low < 0.1 ? 3 : 2;
     svg += textAt(left, top + plotHeight + 18, figure(*low, decimals), "start", "tick");
     svg += textAt(kWidth - right, top + plotHeight + 18, figure(*high, decimals), "end", "tick");
-    svg += textAt(left + plotWidth / 2, top + plotHeight + 34,
-                  std::to_string(ms.size()) + " rounds, median " +
-                      figure(median(ms), decimals) + " ms",
-                  "middle", "tick");
+    svg += textAt(
+        left + plotWidth / 2, top + plotHeight + 34,
+        std::to_string(ms.size()) + " rounds, median " + figure(median(ms), decimals) + " ms",
+        "middle", "tick");
     return svg + "</svg>\n";
 }
 
@@ -368,15 +379,15 @@ std::string resultsHtml(const ResultSet& results, const std::vector<std::string>
     if (results.wrongLeftOut > 0)
         html += " (" + std::to_string(results.wrongLeftOut) +
                 " more found wrong frames and have no scores)";
-    html += ". Scores in Tq7-Marks, higher is better; a bar's whisker is its run's spread. "
-            "Runs of different workloads or benchmark versions measured different things "
-            "and are shown apart.</p>\n";
+    html +=
+        ". Scores in Tq7-Marks, higher is better; a bar's whisker is its run's spread. "
+        "Runs of different workloads or benchmark versions measured different things "
+        "and are shown apart.</p>\n";
     if (results.groups.empty()) html += "<p>No benchmark results.</p>\n";
     Palette palette;
     for (const ResultGroup& group : results.groups) {
         html += "<section class=\"group\">\n<h2>Workload <code>" + escaped(group.workloadId) +
-                "</code>, benchmark version " + std::to_string(group.benchmarkVersion) +
-                "</h2>\n";
+                "</code>, benchmark version " + std::to_string(group.benchmarkVersion) + "</h2>\n";
         const std::vector<const PastResult*> latest = latestOfEach(group);
         html += barChart(latest, false, palette);
         html += barChart(latest, true, palette);

@@ -23,8 +23,9 @@ std::string resultsMarkdown(const ResultSet& results) {
         if (!out.empty()) out += "\n";
         out += "### Workload " + cell(group.workloadId) + ", benchmark version " +
                std::to_string(group.benchmarkVersion) + "\n\n";
-        out += "| Label | Processor | Threads | Row shader | Version | 1 thread | ± | All threads "
-               "| ± | Time (UTC) |\n";
+        out +=
+            "| Label | Processor | Threads | Row shader | Version | 1 thread | ± | All threads "
+            "| ± | Time (UTC) |\n";
         out += "|:---|:---|---:|:---|---:|---:|---:|---:|---:|:---|\n";
         for (const PastResult& run : group.runs)
             out += "| " + cell(machineName(run)) + " | " + cell(run.cpuModel) + " | " +

@@ -23,14 +23,13 @@ Row cells(const PastResult& run) {
 }
 
 // Numbers line up on the right, words on the left.
-constexpr bool kRightAligned[] = {false, false, true, false, true,
-                                  true,  true,  true, true,  false};
+constexpr bool kRightAligned[] = {false, false, true, false, true, true, true, true, true, false};
 
 }  // namespace
 
 std::string resultsTable(const ResultSet& results) {
-    const Row heading = {"Label",   "Processor", "Threads", "Row shader", "Version",
-                         "1 thread", "",         "All threads", "",       "Time (UTC)"};
+    const Row heading = {"Label",    "Processor", "Threads",     "Row shader", "Version",
+                         "1 thread", "",          "All threads", "",           "Time (UTC)"};
     std::string out;
     for (const ResultGroup& group : results.groups) {
         std::vector<Row> rows = {heading};

@@ -176,7 +176,8 @@ std::string threeMachineFiles() {
 
 TEST(Program, ResultsOfThreeMachinesAsCsvAndAsAPage) {
     TempDir dir;
-    const ProcessResult csv = lumek(std::string("--results --csv").append(threeMachineFiles()), dir);
+    const ProcessResult csv =
+        lumek(std::string("--results --csv").append(threeMachineFiles()), dir);
     EXPECT_EQ(csv.status, 0) << csv.err;
     EXPECT_EQ(csv.out, test::readFile(LUMEK_RESULTS_DIR "/expected.csv"));
     EXPECT_NE(csv.err.find("beta.jsonl: skipped 1 line that is not a result"), std::string::npos)

@@ -1,6 +1,8 @@
 // Earlier results gathered from several machines' files: grouped by what
 // they measured, sorted by score, and shown as text, CSV, Markdown and an
 // HTML page. The three files are three fake machines' histories.
+#include "bench/results.h"
+
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -12,7 +14,6 @@
 #include "bench/export_markdown.h"
 #include "bench/export_table.h"
 #include "bench/history.h"
-#include "bench/results.h"
 #include "support/files.h"
 
 namespace lumek {
@@ -67,9 +68,8 @@ TEST(Results, AVersionThatIsNoCountMakesTheLineForeign) {
     ASSERT_TRUE(readPastResult(good, past));
     EXPECT_EQ(past.label, "alpha");
     for (const char* bad : {"0", "-1", "1.5", "\"2\"", "null"}) {
-        const std::string line =
-            std::regex_replace(good, std::regex("\"benchmarkVersion\":1"),
-                               std::string("\"benchmarkVersion\":") + bad);
+        const std::string line = std::regex_replace(good, std::regex("\"benchmarkVersion\":1"),
+                                                    std::string("\"benchmarkVersion\":") + bad);
         EXPECT_FALSE(readPastResult(line, past)) << bad;
     }
 }

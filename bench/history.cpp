@@ -11,8 +11,9 @@ namespace lumek {
 namespace {
 
 // The same work on the same machine, measured alike and by the same
-// measure (benchmark version): a run with wrong frames has no valid figures, and an all-threads figure on fewer threads
-// (some could not be started) measured something else.
+// measure (benchmark version): a run with wrong frames has no valid
+// figures, and an all-threads figure on fewer threads (some could not be
+// started) measured something else.
 bool comparable(const PastResult& past, const BenchResult& now) {
     return past.benchmarkVersion == kBenchmarkVersion &&
            past.workloadId == hashHex(now.workloadId) &&

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -14,6 +17,43 @@ struct Settings {
     bool linearFiltering = true;
     int32_t colourBits = 32;
 };
+
+// The values of the options that take one (util/switches.h), checked.
+struct ValueOptions {
+    std::optional<std::string> scene;       // --scene FILE
+    std::optional<switches::PictureSize> size;        // --size WxH
+    std::optional<double> time;             // --time T, seconds
+    std::optional<std::string> output;      // --output NAME
+    std::optional<switches::FrameRange> frames;       // --frames A-B
+    std::optional<std::string> saveScenes;  // --save-scenes DIR
+    std::optional<std::string> label;       // --label TEXT
+
+    bool any() const {
+        return scene || size || time || output || frames || saveScenes || label;
+    }
+};
+
+// The command line with the options that take a value taken out: `text` is
+// what is left for the switches; `error` (one line, without the program's
+// name) is set when an option's value is missing or malformed, or an
+// option is given twice.
+struct CommandLine {
+    std::string text;
+    ValueOptions options;
+    std::string error;
+};
+
+// From an argument vector (the arguments after the program's path): an
+// argument that is exactly an option takes the next argument whole, blanks
+// and all, as its value ("--size=WxH" in one argument works too); the
+// others are joined by single blanks.
+CommandLine readArguments(int argc, const char* const* argv);
+
+// From one text (Windows hands the program one; also the tests): an option
+// is a word of its own, its value the next word, which may be quoted
+// ("C:\My Scenes\a.json"; the quotes are not part of the value). Both
+// are replaced by one blank in the text left for the switches.
+CommandLine readCommandText(const std::string& text);
 
 // Applies every setting switch found anywhere in `text` (plain, case-
 // sensitive substring search, fixed table order, each row at most once).

@@ -1,6 +1,8 @@
 // Start-up. Windows hands over the whole command line: the program's own
 // name is skipped, so a switch inside its path is never seen. Elsewhere the
-// text is the arguments after the program's path.
+// text is the arguments after the program's path. The options that take a
+// value are taken out first, from the arguments where there are any (a value
+// may then hold blanks).
 #include <cstdio>
 #include <string>
 
@@ -20,9 +22,8 @@ int main(int argc, char** argv) {
     lumek::os::watchStandardOutput();
     lumek::programArguments = argv;
     std::string text;
-    if (lumek::os::wholeCommandLine(text))
-        text = lumek::skipProgramName(text.c_str());
-    else
-        text = lumek::joinArguments(argc, argv);
-    return lumek::os::finishStandardOutput(lumek::runProgram(text.c_str()));
+    const lumek::CommandLine line = lumek::os::wholeCommandLine(text)
+                                        ? lumek::readCommandText(lumek::skipProgramName(text.c_str()))
+                                        : lumek::readArguments(argc, argv);
+    return lumek::os::finishStandardOutput(lumek::runProgram(line));
 }

@@ -23,7 +23,8 @@ namespace lumek {
 
 namespace {
 
-std::optional<int> runBench(const char* commandLine, int processors) {
+std::optional<int> runBench(const char* commandLine, const ValueOptions& options,
+                             int processors) {
     // The machine is read only for a benchmark: other modes have no use for it.
     if (!switches::asks(commandLine, switches::kBench)) return std::nullopt;
     BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
@@ -32,7 +33,7 @@ std::optional<int> runBench(const char* commandLine, int processors) {
     bench.threads = processors;
     bench.version = LUMEK_VERSION;
     bench.machine = os::describeMachine();
-    bench.label = os::hostName();
+    bench.label = options.label ? *options.label : os::hostName();
     if (bench.machine.threadsPerCore > 1) {
         std::vector<int> cores = os::systemTopology().onePerCore(os::affinityProcessors());
         if (static_cast<int>(cores.size()) > processors)
@@ -58,25 +59,31 @@ StressEnvironment stressEnvironment(int processors) {
     return stress;
 }
 
-std::optional<int> runStress(const char* commandLine, int processors) {
+std::optional<int> runStress(const char* commandLine, const ValueOptions& /*options*/,
+                             int processors) {
     if (!switches::asks(commandLine, switches::kStress)) return std::nullopt;
     StressEnvironment stress = stressEnvironment(processors);
     return StressRun(commandLine, stress);
 }
 
-std::optional<int> runCycle(const char* commandLine, int processors) {
+std::optional<int> runCycle(const char* commandLine, const ValueOptions& /*options*/,
+                             int processors) {
     if (!switches::asks(commandLine, switches::kCycle)) return std::nullopt;
     StressEnvironment cycle = stressEnvironment(processors);
     return CycleRun(commandLine, cycle);
 }
 
-std::optional<int> runShots(const char* commandLine, int processors) {
+std::optional<int> runShots(const char* commandLine, const ValueOptions& options,
+                             int processors) {
     ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),  std::cout,
                           std::cerr,    processors,  os::stopRequested};
+    shots.size = options.size;
+    shots.output = options.output;
     return ScreenshotRun(commandLine, shots);
 }
 
-std::optional<int> runRecord(const char* commandLine, int processors) {
+std::optional<int> runRecord(const char* commandLine, const ValueOptions& options,
+                             int processors) {
     RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
     record.threads = processors;
     record.write = os::writeToStandardOutput;
@@ -85,6 +92,8 @@ std::optional<int> runRecord(const char* commandLine, int processors) {
     record.progressIsTerminal = os::isTerminal(stderr);
     record.progressColumns = os::terminalColumns(stderr);
     record.stopRequested = os::stopRequested;
+    record.size = options.size;
+    record.frames = options.frames;
     return RecordRun(commandLine, record);
 }
 
@@ -101,7 +110,8 @@ struct ModeRow {
     // at once, as a stream's writer does.
     bool finishesFiles;
     bool binaryOutput;  // standard output carries bytes
-    std::optional<int> (*run)(const char* commandLine, int processors);
+    std::optional<int> (*run)(const char* commandLine, const ValueOptions& /*options*/,
+                              int processors);
 };
 
 constexpr ModeRow kModes[] = {
@@ -143,8 +153,22 @@ const char* usageText() {
            "                   lumek -record | ffmpeg -i - show.mp4\n"
            "                   lumek -record -t3 | mpv -\n"
            "                   lumek -record > show.y4m\n"
+           "  --scene FILE   a scene file of your own: with -png a PNG picture of it (with\n"
+           "                 -shot the raw file), with -record its animation as a video\n"
+           "                 stream; the picture is named after the file, or --output\n"
+           "  --size WxH     the picture's size, 1 to 16384 each (1000x563): for -shot1..\n"
+           "                 -shot8, -record and --scene\n"
+           "  --time T       with --scene FILE -png: the moment of the animation, seconds\n"
+           "  --output NAME  the picture's file name, for one -shot row or --scene FILE -png\n"
+           "                 (NAME.raw and NAME.png, a final .png or .raw taken off first)\n"
+           "  --frames A-B   with -record: only frames A to B (from 0), exactly as in the\n"
+           "                 whole run, so that a long video can be made in parts\n"
            "  --label TEXT   with -bench: the machine's name in the record, tables and\n"
            "                 charts (default: the host name)\n"
+           "  --check        with --scene FILE: read it and report what it holds, no file\n"
+           "                 written\n"
+           "  --save-scenes DIR  write the ten built-in scenes into DIR as scene files\n"
+           "                 The values after these options are never read as switches.\n"
            "  --results [FILE...]  print the runs in bench.jsonl files (default: the one\n"
            "                 here) as a table: label, processor, threads, row shader,\n"
            "                 benchmark version, both scores with their spread, time;\n"
@@ -196,7 +220,48 @@ const char* usageText() {
 
 namespace {
 
-int runModes(const char* commandLine) {
+// Where the options that take a value are used: one that the run would
+// leave unused is a mistake to say before anything is done. `mode` is the
+// switch of the mode that runs, null for the show.
+std::string unusedOption(const char* text, const ValueOptions& o, const char* mode) {
+    const bool scene = o.scene.has_value();
+    const bool shot = mode == switches::kShot;
+    const bool picture = shot || (scene && mode == nullptr && switches::asks(text, switches::kPng));
+    const bool record = mode == switches::kRecord;
+    const bool bench = mode == switches::kBench;
+    const std::string named = mode != nullptr ? std::string(" with ") + mode : " with the show";
+    if (o.saveScenes && (mode != nullptr || scene || o.size || o.time || o.output || o.frames))
+        return "--save-scenes writes the built-in scenes and takes no other mode or option";
+    if (scene && (mode == switches::kStress || mode == switches::kCycle))
+        return "--scene does nothing" + named;
+    if (o.time && !(scene && picture))
+        return "--time is for a scene's picture (--scene FILE -png)";
+    if (o.frames && !record) return "--frames is for -record";
+    if (o.label && !bench) return "--label is for -bench";
+    if (o.output && !picture)
+        return "--output is for pictures (-shot1..-shot8, --scene FILE -png) and --report";
+    if (o.size && !(shot || record || picture || (scene && bench)))
+        return "--size does nothing" + named;
+    return "";
+}
+
+// "--results" and "--report", which take only "--output" (the page's).
+std::optional<int> runResults(const char* text, const ValueOptions& options) {
+    const bool report = switches::asks(text, switches::kReport);
+    if (!report && !switches::asks(text, switches::kResults)) return std::nullopt;
+    ValueOptions others = options;
+    if (report) others.output.reset();
+    if (others.any()) {
+        std::cerr << "lumek: " << (report ? "--report takes no option but --output"
+                                          : "--results takes no option that needs a value")
+                  << "\n";
+        return 1;
+    }
+    return ResultsRun(text, options.output, std::cout, std::cerr);
+}
+
+int runModes(const CommandLine& line) {
+    const char* commandLine = line.text.c_str();
     if (switches::asks(commandLine, switches::kHelp)) {
         std::cout << usageText();
         return 0;
@@ -207,9 +272,17 @@ int runModes(const char* commandLine) {
     }
     // Earlier results are shown before any mode is looked for: the words
     // after "--results" are file names, which may hold a mode's switch.
-    if (const std::optional<int> status =
-            ResultsRun(commandLine, std::nullopt, std::cout, std::cerr))
+    if (const std::optional<int> status = runResults(commandLine, line.options))
         return *status;
+    const char* modeSwitch = nullptr;
+    for (const ModeRow& mode : kModes)
+        if (modeSwitch == nullptr && switches::asks(commandLine, mode.switchText))
+            modeSwitch = mode.switchText;
+    const std::string unused = unusedOption(commandLine, line.options, modeSwitch);
+    if (!unused.empty()) {
+        std::cerr << "lumek: " << unused << "\n";
+        return 1;
+    }
     settings = Settings{};
     applyCommandLine(commandLine, settings);
     const int processors = os::usableProcessors();
@@ -218,7 +291,7 @@ int runModes(const char* commandLine) {
         if (asked && mode.finishesFiles) os::ignoreBrokenPipe();
         if (asked && mode.binaryOutput) os::useBinaryStdout();
         if (asked && mode.stopsOnRequest) os::catchStopRequests();
-        if (const std::optional<int> status = mode.run(commandLine, processors)) {
+        if (const std::optional<int> status = mode.run(commandLine, line.options, processors)) {
             if (mode.stopsOnRequest) os::stopHandled();
             return *status;
         }
@@ -228,7 +301,14 @@ int runModes(const char* commandLine) {
 
 }  // namespace
 
-int runProgram(const char* commandLine) {
+int runProgram(const char* commandText) { return runProgram(readCommandText(commandText)); }
+
+int runProgram(const CommandLine& commandLine) {
+    // A value that is missing or not one its option takes: nothing is done.
+    if (!commandLine.error.empty()) {
+        std::cerr << "lumek: " << commandLine.error << "\n";
+        return 1;
+    }
     try {
         return runModes(commandLine);
     } catch (const std::bad_alloc& e) {

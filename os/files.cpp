@@ -176,4 +176,74 @@ std::optional<long long> readNumber(const std::string& path) {
     return value;
 }
 
+ReadResult readRegularFile(const std::string& path, uint64_t maxBytes, std::string& bytes,
+                           std::string& error) {
+    bytes.clear();
+#ifdef _WIN32
+    const int fd = ::_open(path.c_str(), _O_RDONLY | _O_BINARY);
+#else
+    // Without O_NONBLOCK opening a FIFO would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+#endif
+    if (fd < 0) {
+        const bool missing = errno == ENOENT;
+        error = missing ? "no such file" : std::strerror(errno);
+        return missing ? ReadResult::Missing : ReadResult::Failed;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { LUMEK_CLOSE(fd); }
+    } closer{fd};
+#ifdef _WIN32
+    struct _stat64 info;
+    const bool stated = ::_fstat64(fd, &info) == 0;
+    const bool regular = stated && (info.st_mode & _S_IFMT) == _S_IFREG;
+#else
+    struct stat info;
+    const bool stated = ::fstat(fd, &info) == 0;
+    const bool regular = stated && S_ISREG(info.st_mode);
+#endif
+    if (!stated) {
+        error = std::strerror(errno);
+        return ReadResult::Failed;
+    }
+    if (!regular) {
+        error = "not a regular file";
+        return ReadResult::NotRegular;
+    }
+    auto tooLarge = [&](uint64_t size) {
+        error = "the file is " + std::to_string(size) + " bytes, more than the " +
+                std::to_string(maxBytes) + " it may hold";
+        return ReadResult::TooLarge;
+    };
+    if (static_cast<uint64_t>(info.st_size) > maxBytes) return tooLarge(info.st_size);
+    bytes.resize(static_cast<size_t>(info.st_size));
+    size_t filled = 0;
+    char chunk[65536];
+    for (;;) {
+        // Reads past the size stat gave, in case the file grew since.
+#ifdef _WIN32
+        const int n = ::_read(fd, chunk, sizeof chunk);
+#else
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+#endif
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = std::strerror(errno);
+            bytes.clear();
+            return ReadResult::Failed;
+        }
+        if (n == 0) break;
+        if (filled + static_cast<uint64_t>(n) > maxBytes) {
+            bytes.clear();
+            return tooLarge(filled + static_cast<uint64_t>(n));
+        }
+        if (bytes.size() < filled + n) bytes.resize(filled + n);
+        std::memcpy(bytes.data() + filled, chunk, static_cast<size_t>(n));
+        filled += static_cast<size_t>(n);
+    }
+    bytes.resize(filled);
+    return ReadResult::Read;
+}
+
 }  // namespace lumek::os

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -43,5 +44,14 @@ std::string readFirstLine(const std::string& path);
 // The whole number a small text file starts with; nothing when the file
 // cannot be read or starts with none.
 std::optional<long long> readNumber(const std::string& path);
+
+enum class ReadResult { Read, Missing, NotRegular, TooLarge, Failed };
+
+// Reads the whole regular file at `path` into `bytes`. Anything else (a
+// directory, a FIFO, a device) is refused without waiting on it, and so is
+// a file of more than `maxBytes`, before it is read. On failure `error`
+// says why, in words for a person.
+ReadResult readRegularFile(const std::string& path, uint64_t maxBytes, std::string& bytes,
+                           std::string& error);
 
 }  // namespace lumek::os

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "record/y4m.h"
+#include "render/any_size.h"
 #include "render/renderer.h"
 #include "util/progress.h"
 #include "util/switches.h"
@@ -18,18 +19,23 @@ namespace {
 // last, the next call (at 312,016 ms) ends the show.
 constexpr uint64_t kShowFrames = 312000ull * kRecordFramesPerSecond / 1000 + 1;
 
-std::string progressLine(uint64_t frames, uint32_t showMs, double seconds) {
+// The show's view: its width over its height.
+constexpr float kShowAspect = 1.333f;
+
+std::string progressLine(uint64_t frames, uint64_t total, uint32_t showMs, double seconds) {
     const double rate = seconds > 0 ? static_cast<double>(frames) / seconds : 0;
-    const double left = rate > 0 ? static_cast<double>(kShowFrames - frames) / rate : 0;
+    const double left = rate > 0 ? static_cast<double>(total - frames) / rate : 0;
     char text[160];
     std::snprintf(text, sizeof text, "%3d %%  %llu frames  show time %s  %.0f frames/s  %s left",
-                  static_cast<int>((frames * 1000 / kShowFrames + 5) / 10),
+                  static_cast<int>((frames * 1000 / total + 5) / 10),
                   static_cast<unsigned long long>(frames), progress::clock(showMs / 1000.0).c_str(),
                   rate, progress::clock(left).c_str());
     return text;
 }
 
 }  // namespace
+
+const uint64_t kRecordShowFrames = kShowFrames;
 
 const char* recordUsage() {
     return "lumek -record writes the whole show as a video stream (YUV4MPEG2) to standard\n"
@@ -52,14 +58,24 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
         return 2;
     }
 
+    const uint64_t first = env.frames ? env.frames->first : 0;
+    const uint64_t last = env.frames ? env.frames->last : kShowFrames - 1;
+    if (last >= kShowFrames) {
+        if (progress)
+            *progress << "lumek: the show has " << kShowFrames << " frames, 0-" << kShowFrames - 1
+                      << "; --frames asks for " << first << "-" << last << "\n"
+                      << std::flush;
+        return 1;
+    }
+    const uint64_t total = last - first + 1;
+
     const int size = recordSize(commandLine);
+    const int width = env.size ? env.size->width : size;
+    const int height = env.size ? env.size->height : size;
     buildSceneLibrary(env.library);
-    env.slots.currentImage = std::make_unique<FrameImage>(size, size, 1.333f);
-    env.slots.currentRenderer =
-        std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, env.threads);
-    RayRenderer& renderer = *env.slots.currentRenderer;
-    renderer.prepareFor(largestScene(env.library));
-    const FrameImage& image = *env.slots.currentImage;
+    // The show's view is 1.333 times as wide as high, whatever the pixels.
+    AnySizeRenderer picture(env.slots, width, height, kShowAspect, env.random, env.threads);
+    picture.renderer().prepareFor(largestScene(env.library));
 
     const auto start = std::chrono::steady_clock::now();
     auto seconds = [&start] {
@@ -67,15 +83,15 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
     };
     int status = 0;
     std::string error;
-    const std::string header = y4mHeader(size);
+    const std::string header = y4mHeader(width, height, kShowAspect);
     std::vector<uint8_t> frame;
     uint64_t written = 0;
     uint32_t lastMs = 0;
     double nextRedraw = 0;
-    uint64_t nextTenth = kShowFrames / 10;
+    uint64_t nextTenth = total / 10;
     if (!env.write(reinterpret_cast<const uint8_t*>(header.data()), header.size(), error))
         status = 1;
-    for (uint64_t n = 0; status == 0; ++n) {
+    for (uint64_t n = 0; status == 0 && n <= last; ++n) {
         if (env.stopRequested && env.stopRequested()) {
             status = 130;
             break;
@@ -87,8 +103,15 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
         if (!stepTimeline(env.timeline, env.library, env.elapsedMs, viewCentre, axisX, axisY,
                           viewHeight))
             break;
-        renderer.render(*env.timeline.currentShapes, viewCentre, axisX, axisY, viewHeight);
-        y4mFrame(image, frame);
+        const PictureView view{viewCentre, axisX, axisY, viewHeight};
+        // The frames before the range are passed over: their pixels are not
+        // needed, but the generator must draw for them what they draw.
+        if (n < first) {
+            picture.skip(*env.timeline.currentShapes, view);
+            continue;
+        }
+        picture.render(*env.timeline.currentShapes, view);
+        y4mFrame(picture.pixels(), width, height, frame);
         if (!env.write(frame.data(), frame.size(), error)) {
             status = 1;
             break;
@@ -101,10 +124,10 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
         if (env.progressIsTerminal) {
             if (seconds() < nextRedraw) continue;
             nextRedraw = seconds() + 0.5;
-            line.show(progressLine(written, lastMs, seconds()));
+            line.show(progressLine(written, total, lastMs, seconds()));
         } else if (written == nextTenth) {
-            nextTenth += kShowFrames / 10;
-            line.show(progressLine(written, lastMs, seconds()));
+            nextTenth += total / 10;
+            line.show(progressLine(written, total, lastMs, seconds()));
         }
     }
 

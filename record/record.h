@@ -13,6 +13,7 @@
 #include "render/slots.h"
 #include "scenes/library.h"
 #include "scenes/timeline.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -43,12 +44,23 @@ struct RecordEnvironment {
     bool progressIsTerminal = false;  // one line redrawn in place
     int progressColumns = 0;          // the terminal's width, 0 when not known
     std::function<bool()> stopRequested = nullptr;
+    // --size: the picture's size instead of the square render size (the
+    // show's view keeps its 4:3 shape; the stream says the pixels' aspect).
+    std::optional<switches::PictureSize> size = std::nullopt;
+    // --frames: only these frames of the whole run are written, exactly as
+    // the whole run makes them.
+    std::optional<switches::FrameRange> frames = std::nullopt;
 };
+
+// Frames of the whole show.
+extern const uint64_t kRecordShowFrames;
 
 // Runs the record mode when the text asks for it ("-record" anywhere) and
 // returns the exit status: 0 once the whole show is written, 1 when the
 // output failed (the reader went away), 2 when standard output is a
-// terminal, 130 when stopped by Ctrl+C. Nothing when it was not asked for.
+// terminal, 130 when stopped by Ctrl+C; 1, before anything is written,
+// when --frames asks for frames the show does not have. Nothing when it was
+// not asked for.
 std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env);
 
 // How to use the mode, for a terminal.

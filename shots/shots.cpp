@@ -10,6 +10,7 @@
 
 #include "os/files.h"
 #include "os/threads.h"
+#include "render/any_size.h"
 #include "shots/png.h"
 #include "util/switches.h"
 
@@ -200,16 +201,24 @@ namespace {
 
 // The picture files of rows that were asked for but not handed to the
 // writer, as "A.raw, B.raw".
-std::string unwrittenNames(const std::vector<int>& rows, bool png) {
+std::string unwrittenNames(const std::vector<int>& rows, bool png, const ShotEnvironment& env) {
     std::string names;
     for (int row : rows) {
-        const std::string raw = shotRow(row).fileName;
+        const std::string raw =
+            env.output ? rawNameForOutput(*env.output) : std::string(shotRow(row).fileName);
         names += (names.empty() ? "" : ", ") + raw + (png ? ", " + pngNameFor(raw) : "");
     }
     return names;
 }
 
 }  // namespace
+
+std::string rawNameForOutput(const std::string& output) {
+    const size_t n = output.size();
+    if (n > 4 && (output.compare(n - 4, 4, ".png") == 0 || output.compare(n - 4, 4, ".raw") == 0))
+        return output.substr(0, n - 4) + ".raw";
+    return output + ".raw";
+}
 
 std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) {
     if (!switches::asks(commandLine, switches::kShot)) return std::nullopt;
@@ -224,6 +233,16 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
             env.err << " " << shotRow(row).switchText << " (" << shotRow(row).fileName << ")";
         env.err << "\n";
     }
+    if (env.output && rows.size() > 1) {
+        env.err << "lumek: --output names one picture, but " << rows.size()
+                << " rows were asked for\n";
+        return 1;
+    }
+    const int width = env.size ? env.size->width : kShotWidth;
+    const int height = env.size ? env.size->height : kShotHeight;
+    auto rawName = [&env](int row) {
+        return env.output ? rawNameForOutput(*env.output) : std::string(shotRow(row).fileName);
+    };
 
     auto stopping = [&env] { return env.stopRequested && env.stopRequested(); };
     bool stopped = false;
@@ -232,10 +251,8 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
     bool allWritten = true;
     try {
         buildSceneLibrary(env.library);
-        env.slots.currentImage = std::make_unique<FrameImage>(kShotWidth, kShotHeight, 1.0f);
         // Every usable processor works on each picture.
-        env.slots.currentRenderer =
-            std::make_unique<RayRenderer>(env.slots.currentImage.get(), env.random, env.threads);
+        AnySizeRenderer picture(env.slots, width, height, 1.0f, env.random, env.threads);
         PictureWriter writer(env, alsoPng ? env.threads : 1);
         try {
             while (!rows.empty()) {
@@ -244,10 +261,11 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
                     break;
                 }
                 const int row = rows.front();
-                renderShot(row, env.library, *env.slots.currentRenderer);
-                FrameImage& image = *env.slots.currentImage;
-                PictureJob job{shotRow(row).fileName, writer.spare(image.byteCount()), alsoPng,
-                               image.getWidth(), image.getHeight()};
+                poseShot(row, env.library);
+                picture.render(env.library[shotRow(row).list], shotView(row));
+                FrameImage& image = picture.frame();
+                PictureJob job{rawName(row), writer.spare(image.byteCount()), alsoPng, width,
+                               height};
                 std::swap(job.rgba, image.pixels);
                 writer.add(std::move(job));
                 rows.erase(rows.begin());
@@ -263,10 +281,10 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
 
     if (memoryShort[0] != '\0')
         env.err << "lumek: " << memoryShort
-                << (rows.empty() ? "" : "; not written: " + unwrittenNames(rows, alsoPng)) << "\n";
+                << (rows.empty() ? "" : "; not written: " + unwrittenNames(rows, alsoPng, env)) << "\n";
     else if (stopped)
         env.err << "lumek: stopped before every picture was written; not written: "
-                << unwrittenNames(rows, alsoPng) << "\n";
+                << unwrittenNames(rows, alsoPng, env) << "\n";
 
     deleteSceneShapes(env.library);
     env.slots.release();

@@ -13,6 +13,7 @@
 #include "render/slots.h"
 #include "scenes/library.h"
 #include "shots/table.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -36,14 +37,25 @@ struct ShotEnvironment {
     // Asked between pictures: true ends the run early (Ctrl+C), after the
     // file being written is complete.
     std::function<bool()> stopRequested = nullptr;
+    // --size: the pictures' size instead of 1024 x 768 (the same view
+    // centre and height, square pixels, the width following the shape).
+    std::optional<switches::PictureSize> size = std::nullopt;
+    // --output: the one picture's name instead of the row's (a final ".raw"
+    // or ".png" is the kind's, the other file gets the other ending).
+    std::optional<std::string> output = std::nullopt;
 };
+
+// The raw file's name for --output NAME: NAME with a final ".png" or ".raw"
+// taken off, then ".raw".
+std::string rawNameForOutput(const std::string& output);
 
 // The status of a run stopped by a request: the shell's code for Ctrl+C.
 constexpr int kStoppedStatus = 130;
 
 // Runs the screenshot mode when the text asks for it ("-shot" anywhere) and
-// returns the exit status (0; 1 when a file could not be written; 130 when
-// stopped early); nothing when it was not asked for.
+// returns the exit status (0; 1 when a file could not be written, or when
+// --output is given for more than one row, before anything is written; 130
+// when stopped early); nothing when it was not asked for.
 std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env);
 
 }  // namespace lumek

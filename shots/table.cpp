@@ -62,6 +62,11 @@ void poseShot(int row, SceneLibrary& library) {
     if (shot.pose != nullptr) shot.pose(library);
 }
 
+PictureView shotView(int row) {
+    const ShotRow& shot = shotRow(row);
+    return PictureView{shot.viewCentre, {1.0f, 0.0f}, {0.0f, 1.0f}, shot.viewHeight};
+}
+
 void renderShot(int row, SceneLibrary& library, RayRenderer& renderer) {
     const ShotRow& shot = shotRow(row);
     poseShot(row, library);

@@ -2,6 +2,7 @@
 // benchmark and the web page: scene list, pose, view centre, view height.
 #pragma once
 
+#include "render/any_size.h"
 #include "render/renderer.h"
 #include "scenes/library.h"
 
@@ -25,6 +26,9 @@ const ShotRow& shotRow(int row);
 
 // Moves the row's shapes into its pose (most rows have none).
 void poseShot(int row, SceneLibrary& library);
+
+// The row's view, for a picture of any size.
+PictureView shotView(int row);
 
 // Applies the row's pose and renders its list into the renderer's image.
 void renderShot(int row, SceneLibrary& library, RayRenderer& renderer);

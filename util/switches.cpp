@@ -55,6 +55,8 @@ const std::vector<std::string>& everySwitch() {
               kMarkdown, kHelp, kVersion})
             out.push_back(s);
         for (const char* s : kShotRows) out.push_back(s);
+        out.push_back(kCheck);
+        for (const char* s : kValueOptions) out.push_back(s);
         return out;
     }();
     return all;

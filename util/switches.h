@@ -6,6 +6,7 @@
 // design); everySwitch() lets a test check that.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,32 @@ inline constexpr const char* kResults = "--results";
 inline constexpr const char* kReport = "--report";
 inline constexpr const char* kCsv = "--csv";            // --results: as CSV
 inline constexpr const char* kMarkdown = "--markdown";  // --results: as Markdown
+
+// Options followed by a value (the next word): the option and its value
+// are taken out of the text before any switch is looked for, so a value
+// such as a file name "xmas-shot1-i.json" never counts as switches.
+inline constexpr const char* kScene = "--scene";              // a scene file
+inline constexpr const char* kSize = "--size";                // WxH, 1 to 16384 each
+inline constexpr const char* kTime = "--time";                // seconds into the animation
+inline constexpr const char* kOutput = "--output";            // the picture's file name
+inline constexpr const char* kFrames = "--frames";            // A-B, a range of video frames
+inline constexpr const char* kSaveScenes = "--save-scenes";   // a folder
+inline constexpr const char* kLabel = "--label";              // -bench: the machine's name
+inline constexpr const char* kValueOptions[7] = {kScene,  kSize,   kTime,       kOutput,
+                                                 kFrames, kSaveScenes, kLabel};
+
+// The values of --size and --frames.
+struct PictureSize {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+struct FrameRange {  // both ends included, counted from 0
+    uint32_t first = 0;
+    uint32_t last = 0;
+};
+
+// A scene file's report, without writing anything.
+inline constexpr const char* kCheck = "--check";
 
 inline constexpr const char* kHelp = "--help";
 inline constexpr const char* kVersion = "--version";
@@ -61,7 +88,7 @@ std::optional<int> numberAfter(const char* text, const char* switchText);
 bool hasNumberAfter(const char* text, const char* switchText);
 
 // Every switch: the settings, the modes, their options, the rows of
-// "-shot" and the informational ones.
+// "-shot", the informational ones and the options that take a value.
 const std::vector<std::string>& everySwitch();
 
 }  // namespace lumek::switches

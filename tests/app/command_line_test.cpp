@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace lumek {
 namespace {
@@ -122,6 +123,110 @@ TEST(ProgramName, ArgumentVectorsJoinWithSingleBlanksWithoutThePath) {
     const char* argv[] = {"/opt/-t5/lumek", "-t3", "-r4", "x y"};
     EXPECT_EQ(joinArguments(4, argv), "-t3 -r4 x y");
     EXPECT_EQ(joinArguments(1, argv), "");
+}
+
+}  // namespace
+}  // namespace lumek
+
+namespace lumek {
+namespace {
+
+CommandLine fromArguments(std::vector<const char*> args) {
+    args.insert(args.begin(), "/usr/bin/lumek");
+    return readArguments(static_cast<int>(args.size()), args.data());
+}
+
+TEST(ValueOptions, AValueIsTakenOutBeforeTheSwitchesAreLookedFor) {
+    // A file name made of switches stays a file name.
+    const CommandLine a = fromArguments({"--scene", "xmas-shot1-i.json", "-png"});
+    EXPECT_TRUE(a.error.empty()) << a.error;
+    EXPECT_EQ(a.text, "-png");
+    EXPECT_EQ(a.options.scene, "xmas-shot1-i.json");
+    Settings s;
+    applyCommandLine(a.text.c_str(), s);
+    EXPECT_TRUE(s.linearFiltering);
+
+    const CommandLine t = readCommandText("-t3 --scene xmas-shot1-i.json -png --output b-t5.png");
+    EXPECT_TRUE(t.error.empty()) << t.error;
+    EXPECT_EQ(t.options.scene, "xmas-shot1-i.json");
+    EXPECT_EQ(t.options.output, "b-t5.png");
+    EXPECT_EQ(t.text.find("-shot1"), std::string::npos) << t.text;
+    EXPECT_EQ(t.text.find("-t5"), std::string::npos) << t.text;
+    EXPECT_NE(t.text.find("-t3"), std::string::npos) << t.text;
+    EXPECT_NE(t.text.find("-png"), std::string::npos) << t.text;
+}
+
+TEST(ValueOptions, ValuesMayHoldBlanksInAnArgumentOrInQuotes) {
+    const CommandLine a = fromArguments({"-png", "--scene", "my scenes/a -bench.json"});
+    EXPECT_EQ(a.options.scene, "my scenes/a -bench.json");
+    EXPECT_EQ(a.text, "-png");
+    const CommandLine t = readCommandText("-png --scene \"C:\\My -bench\\a.json\" -t2");
+    EXPECT_EQ(t.options.scene, "C:\\My -bench\\a.json");
+    EXPECT_EQ(t.text.find("-bench"), std::string::npos) << t.text;
+    EXPECT_NE(t.text.find("-t2"), std::string::npos) << t.text;
+    // The joined form, in an argument and in a text.
+    EXPECT_EQ(fromArguments({"--size=40x30"}).options.size->width, 40);
+    EXPECT_EQ(readCommandText("--output=\"a b.png\"").options.output, "a b.png");
+}
+
+TEST(ValueOptions, TheValuesAreCheckedAndRead) {
+    const CommandLine ok =
+        fromArguments({"--size", "1000x563", "--time", "2.5", "--frames", "100-119"});
+    ASSERT_TRUE(ok.error.empty()) << ok.error;
+    EXPECT_EQ(ok.options.size->width, 1000);
+    EXPECT_EQ(ok.options.size->height, 563);
+    EXPECT_EQ(*ok.options.time, 2.5);
+    EXPECT_EQ(ok.options.frames->first, 100u);
+    EXPECT_EQ(ok.options.frames->last, 119u);
+    EXPECT_EQ(ok.text, "");
+    EXPECT_EQ(fromArguments({"--size", "16384x1"}).options.size->width, 16384);
+    EXPECT_EQ(fromArguments({"--frames", "0-0"}).options.frames->last, 0u);
+    EXPECT_EQ(*fromArguments({"--time", "0"}).options.time, 0.0);
+
+    // Each mistake is one line naming the option and what it takes.
+    for (std::vector<const char*> bad :
+         {std::vector<const char*>{"--size"}, {"--size", "0x10"}, {"--size", "16385x10"},
+          {"--size", "10"}, {"--size", "10x10x"}, {"--size", "-10x10"}, {"--size", " 10x10"},
+          {"--time", "-1"}, {"--time", "nan"}, {"--time", "inf"}, {"--time", "1e3"},
+          {"--time", "2."}, {"--time", ".5"}, {"--frames", "5-4"}, {"--frames", "5"},
+          {"--frames", "1-1000000000"}, {"--frames", "-3"}, {"--scene"}, {"--output", ""},
+          {"--scene", "--size", "10x10"}, {"--save-scenes"}, {"--size", "1x1", "--size", "2x2"},
+          {"--scene", "a", "--scene", "b"}}) {
+        const CommandLine line = fromArguments(bad);
+        EXPECT_FALSE(line.error.empty()) << bad[0];
+        EXPECT_EQ(line.error.find('\n'), std::string::npos) << line.error;
+        EXPECT_EQ(line.error.rfind(bad[0], 0), 0u) << line.error;
+    }
+    EXPECT_EQ(fromArguments({"--size", "0x10"}).error,
+              "--size needs a size such as 1920x1080 (1 to 16384 each), not \"0x10\"");
+    EXPECT_FALSE(readCommandText("-png --scene").error.empty());
+}
+
+TEST(ValueOptions, OnlyWholeWordsAreOptions) {
+    const CommandLine line = readCommandText("x--scene a --scenes b");
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_FALSE(line.options.scene.has_value());
+    EXPECT_EQ(line.text, "x--scene a --scenes b");
+}
+
+// A label goes into records, terminal tables and web pages: printable
+// UTF-8 of at most 100 bytes, and a refused one is not echoed.
+TEST(ValueOptions, ALabelIsPrintableTextTakenOutOfTheLine) {
+    const CommandLine a = fromArguments({"-bench", "--label", "B\xc3\xbcro -shot1 \"big\", box"});
+    ASSERT_TRUE(a.error.empty()) << a.error;
+    EXPECT_EQ(a.options.label, "B\xc3\xbcro -shot1 \"big\", box");
+    EXPECT_EQ(a.text, "-bench");
+    EXPECT_EQ(fromArguments({"--label", std::string(100, 'x').c_str()}).options.label->size(),
+              100u);
+    const std::string tooLong(101, 'x');
+    for (const char* bad : {"\x1b[2J", "a\nb", "tab\there", "\x7f", tooLong.c_str(), "\xff",
+                            "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc2\x85",
+                            "cut \xe2\x82"}) {
+        const CommandLine line = fromArguments({"-bench", "--label", bad});
+        EXPECT_EQ(line.error, "--label needs printable text (UTF-8) of at most 100 bytes") << bad;
+    }
+    EXPECT_EQ(fromArguments({"--label", "a", "--label", "b"}).error, "--label is given twice");
+    EXPECT_EQ(fromArguments({"-bench", "--label"}).error, "--label needs a name for the machine");
 }
 
 }  // namespace

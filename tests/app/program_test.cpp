@@ -74,6 +74,35 @@ TEST(Program, NoSwitchIsFoundInsideAnother) {
         }
 }
 
+// A value that is missing or malformed, or an option the mode would leave
+// unused: one line on stderr, status 1, nothing written.
+TEST(Program, AMistakenOptionIsOneLineAndDoesNothing) {
+    for (const char* args :
+         {"-shot1 --size 10", "-shot1 --size", "-shot1 --frames 1-2", "-shot1 --time 2",
+          "-record --output a.png", "-stress1 --size 64x64", "-shot1 --output a --output b"}) {
+        TempDir dir;
+        const ProcessResult r = lumek(args, dir);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_TRUE(r.out.empty()) << args;
+        EXPECT_EQ(r.err.rfind("lumek: --", 0), 0u) << args << ": " << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
+        EXPECT_TRUE(dir.entries().empty()) << args;
+    }
+}
+
+// A value made of switches is only a value: the name asks for no picture
+// and no setting, in an argument of its own or joined with "=".
+TEST(Program, AFileNameHoldingSwitchesRunsOnlyWhatTheSwitchesAsk) {
+    for (const char* args : {"-shot3 --output xmas-shot1-i-bench.png --size 40x30",
+                             "--output=xmas-shot1-i-bench --size=40x30 -shot3"}) {
+        TempDir dir;
+        const ProcessResult r = lumek(args, dir);
+        EXPECT_EQ(r.status, 0) << args << ": " << r.err;
+        EXPECT_EQ(r.out, "xmas-shot1-i-bench.raw  3600 bytes\n") << args;
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"xmas-shot1-i-bench.raw"}) << args;
+    }
+}
+
 TEST(Program, TableOrderDecidesWhichPictureComesFirst) {
     TempDir dir;
     const ProcessResult r = lumek("-shot8 -shot1", dir);
@@ -207,6 +236,19 @@ TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "lumek: cannot read gone.jsonl\n");
     EXPECT_NE(missing.out.find("| alpha |"), std::string::npos) << "the files there are shown";
+
+    // The options that take a value: only the page's file name.
+    const ProcessResult page = lumek("--report old-bench.jsonl --output 'my -bench page.html'", dir);
+    EXPECT_EQ(page.status, 0) << page.err;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"my -bench page.html", "old-bench.jsonl"}));
+    for (const char* args : {"--results old-bench.jsonl --output x.html",
+                             "--report old-bench.jsonl --label x", "--label box"}) {
+        const ProcessResult refused = lumek(args, dir);
+        EXPECT_EQ(refused.status, 1) << args;
+        EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << refused.err;
+        EXPECT_EQ(dir.entries().size(), 2u) << args;
+    }
+    EXPECT_EQ(lumek("--label box", dir).err, "lumek: --label is for -bench\n");
 
     const ProcessResult none = lumek("--results", dir);
     EXPECT_EQ(none.status, 1);

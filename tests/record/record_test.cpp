@@ -126,6 +126,35 @@ TEST_F(RecordStream, IsTheWholeShowAsAValidStreamWithPinnedBytes) {
         << result->err;
 }
 
+// A range of frames is exactly that part of the whole run, however far in
+// (the frames before it are passed over, not rendered).
+TEST_F(RecordStream, ARangeOfFramesIsThatPartOfTheWholeRun) {
+    ASSERT_EQ(result->status, 0) << result->err;
+    const std::string whole = test::readFile(dir->file("show.y4m"));
+    const size_t frame = 6 + 3 * 32 * 32;
+    for (const auto& [first, last] : {std::pair{100, 119}, {0, 0}, {9000, 9003}, {18715, 18720}}) {
+        const std::string range = std::to_string(first) + "-" + std::to_string(last);
+        const ProcessResult r = test::runCommand(
+            test::lumekCommand() + " -record -t1 --frames " + range + " > part.y4m", dir->path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string part = test::readFile(dir->file("part.y4m"));
+        const size_t count = static_cast<size_t>(last - first + 1);
+        ASSERT_EQ(part.size(), kHeader32.size() + count * frame) << range;
+        EXPECT_EQ(part.compare(0, kHeader32.size(), kHeader32), 0) << range;
+        EXPECT_EQ(part.substr(kHeader32.size()),
+                  whole.substr(kHeader32.size() + first * frame, count * frame))
+            << range;
+        EXPECT_NE(r.err.find("Recorded " + std::to_string(count) + " frames"), std::string::npos)
+            << r.err;
+    }
+    // Past the show's end: said, and nothing written.
+    const ProcessResult past = test::runCommand(
+        test::lumekCommand() + " -record -t1 --frames 18720-18721 > past.y4m", dir->path());
+    EXPECT_EQ(past.status, 1);
+    EXPECT_EQ(past.err, "lumek: the show has 18721 frames, 0-18720; --frames asks for 18720-18721\n");
+    EXPECT_TRUE(test::readFile(dir->file("past.y4m")).empty());
+}
+
 TEST_F(RecordStream, FfmpegDecodesAllOfItWithoutAnError) {
     const ProcessResult probe = test::runCommand(
         "ffprobe -v error -count_frames -show_entries "
@@ -263,6 +292,47 @@ TEST(RecordRun, StopsBetweenFramesWhenAsked) {
               "Stopped after 10 frames (show time 0:00) in " + progress.str().substr(44));
     EXPECT_TRUE(lib[kXMas].empty());
     EXPECT_EQ(slots.currentRenderer, nullptr);
+}
+
+// At a size that is no multiple of the tile edge the same holds: frames
+// 100-119 alone equal those of a run from the start.
+TEST(RecordRun, ARangeAtAnySizeIsThatPartOfTheWholeRun) {
+    auto run = [](std::optional<switches::FrameRange> frames, int stopAfter) {
+        SceneLibrary lib;
+        RenderSlots slots;
+        RandomStream random;
+        TimelineState timeline;
+        uint32_t elapsed = 0;
+        RecordEnvironment env{lib, slots, random, timeline, elapsed};
+        std::string stream;
+        env.write = [&stream](const uint8_t* d, size_t n, std::string&) {
+            stream.append(reinterpret_cast<const char*>(d), n);
+            return true;
+        };
+        int asked = 0;
+        env.stopRequested = [&asked, stopAfter] { return asked++ == stopAfter; };
+        env.size = switches::PictureSize{40, 27};
+        env.frames = frames;
+        env.threads = 2;
+        RecordRun("-record", env);
+        return stream;
+    };
+    const std::string header = "YUV4MPEG2 W40 H27 F60:1 Ip A35991:40000 C444 XCOLORRANGE=FULL\n";
+    const size_t frame = 6 + 3 * 40 * 27;
+    const std::string whole = run(std::nullopt, 120);
+    const std::string part = run(switches::FrameRange{100, 119}, -1);
+    ASSERT_EQ(whole.size(), header.size() + 120 * frame);
+    ASSERT_EQ(part.size(), header.size() + 20 * frame);
+    EXPECT_EQ(part.substr(0, header.size()), header);
+    EXPECT_EQ(part.substr(header.size()), whole.substr(header.size() + 100 * frame));
+}
+
+TEST(Y4m, TheHeaderSaysThePixelsAspectForAnySize) {
+    EXPECT_EQ(y4mHeader(512, 512, 1.333f), y4mHeader(512));
+    EXPECT_EQ(y4mHeader(1024, 768, 1.333f, 30),
+              "YUV4MPEG2 W1024 H768 F30:1 Ip A3999:4000 C444 XCOLORRANGE=FULL\n");
+    EXPECT_EQ(y4mHeader(1, 3, 1.0f, 24000, 1001),
+              "YUV4MPEG2 W1 H3 F24000:1001 Ip A3:1 C444 XCOLORRANGE=FULL\n");
 }
 
 }  // namespace

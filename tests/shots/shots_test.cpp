@@ -202,3 +202,58 @@ TEST(ScreenshotRun, GoldenPictures) {
 
 }  // namespace
 }  // namespace lumek
+
+namespace lumek {
+namespace {
+
+// A size that is no multiple of the tile edge: padded, cropped, and the same
+// bytes on every build. Looked at when pinned: the red lettering lit by the
+// white disc at the top left, its shadow to the lower right, no seam at the
+// right or bottom edge.
+constexpr const char* kXMas1000x563Sha256 =
+    "f2027f81892b822c24b567facd1c7ba9ba4e7f1247890bbf0964e7f60b0b9450";
+
+TEST(ScreenshotRun, AnySizeHasItsGoldenPictureAndOutputNamesIt) {
+    TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    SceneLibrary lib;
+    RenderSlots slots;
+    RandomStream rng;
+    std::ostringstream out, err;
+    ShotEnvironment env{lib, slots, rng, out, err, 2};
+    env.size = switches::PictureSize{1000, 563};
+    // A name made of switches is only a name.
+    env.output = "xmas-shot1-t5.png";
+    EXPECT_EQ(ScreenshotRun("-shot8 -png", env), 0);
+    EXPECT_TRUE(err.str().empty()) << err.str();
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"xmas-shot1-t5.png", "xmas-shot1-t5.raw"}));
+    const std::string raw = readFile(dir.file("xmas-shot1-t5.raw"));
+    ASSERT_EQ(raw.size(), 1000u * 563 * 3);
+    EXPECT_EQ(test::sha256Hex(raw), kXMas1000x563Sha256);
+    const test::PngPixels png = test::decodePng(readFile(dir.file("xmas-shot1-t5.png")));
+    EXPECT_EQ(png.width, 1000);
+    EXPECT_EQ(png.height, 563);
+    EXPECT_TRUE(png.rgb == raw);
+    EXPECT_EQ(slots.currentImage, nullptr);
+}
+
+TEST(ScreenshotRun, OutputNamesOnePictureOnly) {
+    TempDir dir;
+    test::ScopedWorkingDir cwd(dir.path());
+    SceneLibrary lib;
+    RenderSlots slots;
+    RandomStream rng;
+    std::ostringstream out, err;
+    ShotEnvironment env{lib, slots, rng, out, err};
+    env.output = "a";
+    EXPECT_EQ(ScreenshotRun("-shot1 -shot2", env), 1);
+    EXPECT_EQ(err.str(), "lumek: --output names one picture, but 2 rows were asked for\n");
+    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_EQ(rawNameForOutput("a.png"), "a.raw");
+    EXPECT_EQ(rawNameForOutput("a.raw"), "a.raw");
+    EXPECT_EQ(rawNameForOutput("a.b"), "a.b.raw");
+    EXPECT_EQ(rawNameForOutput(".png"), ".png.raw");
+}
+
+}  // namespace
+}  // namespace lumek

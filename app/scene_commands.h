@@ -1,0 +1,33 @@
+// The commands about scene files that render nothing: writing the built-in
+// scenes as files, and checking a file.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace lumek {
+
+struct NamedText {
+    std::string name;  // "Lumeklogo.json"
+    std::string text;
+};
+
+// The ten built-in scenes as scene files: the eight of the screenshots
+// posed and viewed as their pictures, FarLights and WhiteDisc as the show
+// shows them (at 5:04 and 5:06). Each, at its size with its seed, renders
+// exactly that picture. The screenshots are rendered once on `threads`
+// threads to find their seeds.
+std::vector<NamedText> builtInSceneFiles(int threads = 1);
+
+// Writes them into `dir` (made when missing), one line on `out` per file
+// written, one on `err` per file that could not be; 0, or 1 when one could
+// not be written.
+int saveBuiltInScenes(const std::string& dir, std::ostream& out, std::ostream& err,
+                      int threads = 1);
+
+// Reads `file` and reports what it holds and what may be a mistake; writes
+// nothing. 0, or 1 (with the reason on `err`) when the file is refused.
+int checkSceneFile(const std::string& file, std::ostream& out, std::ostream& err);
+
+}  // namespace lumek

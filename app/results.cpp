@@ -24,9 +24,15 @@ std::vector<std::string> resultFiles(const std::string& text) {
     size_t at = 0;
     while (at < text.size()) {
         while (at < text.size() && isBlank(text[at])) ++at;
-        const size_t begin = at;
-        while (at < text.size() && !isBlank(text[at])) ++at;
-        const std::string word = text.substr(begin, at - begin);
+        // A quoted part may hold blanks ("C:\My Results\bench.jsonl").
+        std::string word;
+        bool quoted = false;
+        for (; at < text.size() && (quoted || !isBlank(text[at])); ++at) {
+            if (text[at] == '"')
+                quoted = !quoted;
+            else
+                word += text[at];
+        }
         if (word.empty()) continue;
         bool isSwitch = false;
         for (const char* s :

@@ -11,8 +11,8 @@
 namespace lumek {
 
 // The files the text names after the switches are taken out: every word
-// that holds none of "--results", "--report", "--csv", "--markdown".
-// "bench.jsonl" when it names none.
+// (a quoted part may hold blanks) that holds none of "--results",
+// "--report", "--csv", "--markdown"; "bench.jsonl" when it names none.
 std::vector<std::string> resultFiles(const std::string& text);
 
 // Runs "--results" or "--report" when the text asks for one and returns the

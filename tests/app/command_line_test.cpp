@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/results.h"
 
 #include <gtest/gtest.h>
 
@@ -227,6 +228,17 @@ TEST(ValueOptions, ALabelIsPrintableTextTakenOutOfTheLine) {
     }
     EXPECT_EQ(fromArguments({"--label", "a", "--label", "b"}).error, "--label is given twice");
     EXPECT_EQ(fromArguments({"-bench", "--label"}).error, "--label needs a name for the machine");
+}
+
+// The words after --results and --report: files, whatever switches they
+// hold, but the switches of those modes themselves.
+TEST(ResultFiles, EveryWordButTheResultsSwitchesIsAFile) {
+    using Files = std::vector<std::string>;
+    EXPECT_EQ(resultFiles("--results --csv a.jsonl old-bench.jsonl -i"),
+              (Files{"a.jsonl", "old-bench.jsonl", "-i"}));
+    EXPECT_EQ(resultFiles("--report"), Files{"bench.jsonl"});
+    EXPECT_EQ(resultFiles("\t--markdown  \"C:\\My Results\\b.jsonl\" --results"),
+              Files{"C:\\My Results\\b.jsonl"});
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "app/results.h"
 
-#include <fstream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include "bench/export_csv.h"
 #include "bench/export_html.h"
@@ -16,6 +19,16 @@ namespace lumek {
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Why the file cannot be read, or "".
+std::string unreadable(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return "it is a folder";
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::strerror(errno);
+    std::fclose(file);
+    return "";
+}
 
 }  // namespace
 
@@ -59,10 +72,11 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
     const std::vector<std::string> files = resultFiles(text);
     std::vector<PastResult> records;
     for (const std::string& file : files) {
-        // The reader takes a missing file for an empty history; here it is
-        // a mistake to say.
-        if (!std::ifstream(file, std::ios::binary)) {
-            err << "lumek: cannot read " << printableText(file)
+        // The reader takes a missing file for an empty history, and a
+        // folder reads as one; here both are a mistake to say.
+        const std::string reason = unreadable(file);
+        if (!reason.empty()) {
+            err << "lumek: cannot read " << printableText(file) << ": " << reason
                 << (file == "bench.jsonl" ? " (lumek -bench writes it)\n" : "\n");
             status = 1;
             continue;

@@ -234,7 +234,11 @@ TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
 
     const ProcessResult missing = lumek("--results old-bench.jsonl gone.jsonl --markdown", dir);
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "lumek: cannot read gone.jsonl\n");
+    EXPECT_EQ(missing.err, "lumek: cannot read gone.jsonl: No such file or directory\n");
+    std::filesystem::create_directory(dir.file("folder.jsonl"));
+    EXPECT_EQ(lumek("--results folder.jsonl", dir).err,
+              "lumek: cannot read folder.jsonl: it is a folder\n");
+    std::filesystem::remove(dir.file("folder.jsonl"));
     EXPECT_NE(missing.out.find("| alpha |"), std::string::npos) << "the files there are shown";
 
     // The options that take a value: only the page's file name.
@@ -252,7 +256,9 @@ TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
 
     const ProcessResult none = lumek("--results", dir);
     EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.err, "lumek: cannot read bench.jsonl (lumek -bench writes it)\n");
+    EXPECT_EQ(none.err,
+              "lumek: cannot read bench.jsonl: No such file or directory (lumek -bench writes "
+              "it)\n");
 }
 
 }  // namespace

@@ -78,6 +78,16 @@ double niceStep(double range) {
     return 10 * power;
 }
 
+// A name cut to `most` characters (UTF-8), with an ellipsis when cut: the
+// charts leave a name that much room; the full name is in the tooltip.
+std::string shortName(const std::string& name, size_t most) {
+    if (textWidth(name) <= most) return name;
+    size_t characters = 0, at = 0;
+    for (; at < name.size(); ++at)
+        if ((static_cast<unsigned char>(name[at]) & 0xC0) != 0x80 && ++characters == most) break;
+    return name.substr(0, at) + "\xe2\x80\xa6";
+}
+
 // Each machine keeps its colour in every chart of the page.
 class Palette {
   public:
@@ -165,7 +175,7 @@ std::string barChart(const std::vector<const PastResult*>& runs, bool allThreads
         const double spread = allThreads ? r->allThreadsSpread : r->oneThreadSpread;
         const std::string name = machineName(*r);
         const std::string series = palette.seriesOf(name);
-        svg += textAt(left - 8, y + row / 2 + 4, name, "end", "name");
+        svg += textAt(left - 8, y + row / 2 + 4, shortName(name, 28), "end", "name");
         svg += "<rect class=\"bar " + series + "\" data-machine=\"" + escaped(name) + "\" x=\"" +
                at(left) + "\" y=\"" + at(y + 4) + "\" width=\"" + at(score * scale) +
                "\" height=\"" + at(row - 8) + "\"><title>" + escaped(name) + ": " +
@@ -185,7 +195,7 @@ std::string barChart(const std::vector<const PastResult*>& runs, bool allThreads
 // One point per run at its time and one-thread score, each machine's runs
 // joined in time order.
 std::string timeChart(const ResultGroup& group, Palette& palette) {
-    const double left = 70, right = 30, top = 30, bottom = 60, height = 300;
+    const double left = 70, right = 30, top = 30, plotHeight = 210, legendRow = 18;
     std::map<std::string, std::vector<std::pair<double, const PastResult*>>> byMachine;
     double first = INFINITY, last = -INFINITY, largest = 0;
     for (const PastResult& run : group.runs) {
@@ -196,12 +206,26 @@ std::string timeChart(const ResultGroup& group, Palette& palette) {
         last = std::max(last, t);
         largest = std::max(largest, run.oneThreadRating);
     }
+    // The legend: each machine's colour and name, in as many rows as the
+    // names need (about 7 pixels a character).
+    std::vector<std::pair<double, double>> keys;  // each name's place below the plot
+    double keyX = left, keyRow = 0;
+    for (const auto& [name, points] : byMachine) {
+        const double width = 24 + 7.0 * static_cast<double>(textWidth(shortName(name, 40)));
+        if (keyX > left && keyX + width > kWidth - right) {
+            keyX = left;
+            keyRow += 1;
+        }
+        keys.push_back({keyX, keyRow});
+        keyX += width;
+    }
+    const double bottom = 60 + legendRow * keyRow;
+    const double height = top + plotHeight + bottom;
     std::string svg = svgOpen("runs", height, "Each machine's one-thread score over time");
     svg += textAt(left, 18, "One thread over time", "start", "heading");
     if (byMachine.empty()) return svg + "</svg>\n";
     const double step = niceStep(largest);
     const double top_value = std::ceil(largest / step) * step;
-    const double plotHeight = height - top - bottom;
     const double plotWidth = kWidth - left - right;
     const auto yOf = [&](double v) { return top + plotHeight * (1 - v / top_value); };
     // A single moment is drawn in the middle.
@@ -224,7 +248,7 @@ std::string timeChart(const ResultGroup& group, Palette& palette) {
     svg += textAt(xOf(first), height - bottom + 18, day(earliest),
                   last > first ? "start" : "middle", "tick");
     if (last > first) svg += textAt(xOf(last), height - bottom + 18, day(latest), "end", "tick");
-    double legendX = left;
+    size_t key = 0;
     for (auto& [name, points] : byMachine) {
         std::stable_sort(points.begin(), points.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -238,10 +262,11 @@ std::string timeChart(const ResultGroup& group, Palette& palette) {
                    "\" cx=\"" + at(xOf(t)) + "\" cy=\"" + at(yOf(run->oneThreadRating)) +
                    "\" r=\"4\"><title>" + escaped(name) + ", " + escaped(run->utc) + ": " +
                    scoreText(run->oneThreadRating) + "</title></circle>\n";
-        svg += "<rect class=\"key " + series + "\" x=\"" + at(legendX) + "\" y=\"" +
-               at(height - 22) + "\" width=\"10\" height=\"10\"/>\n";
-        svg += textAt(legendX + 14, height - 13, name, "start", "name");
-        legendX += 24 + 7.0 * static_cast<double>(textWidth(name));
+        const auto [keyLeft, row] = keys[key++];
+        const double keyTop = top + plotHeight + 38 + legendRow * row;
+        svg += "<rect class=\"key " + series + "\" x=\"" + at(keyLeft) + "\" y=\"" + at(keyTop) +
+               "\" width=\"10\" height=\"10\"/>\n";
+        svg += textAt(keyLeft + 14, keyTop + 9, shortName(name, 40), "start", "name");
     }
     return svg + "</svg>\n";
 }
@@ -261,10 +286,10 @@ std::string histogram(const PastResult& run, Palette& palette) {
     const std::string name = machineName(run);
     std::string svg =
         svgOpen("histogram", height, "The one-thread rounds of " + name + "'s latest run");
-    svg +=
-        textAt(left, 18,
-               "Rounds of the latest run, one thread: " + name + ", " + run.utc + " (ms per round)",
-               "start", "heading");
+    svg += textAt(left, 18,
+                  "Rounds of the latest run, one thread: " + shortName(name, 40) + ", " + run.utc +
+                      " (ms per round)",
+                  "start", "heading");
     if (ms.empty()) {
         svg += textAt(left, 44, "This record holds no rounds.", "start", "name");
         return svg + "</svg>\n";

@@ -71,6 +71,7 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
     int status = 0;
     const std::vector<std::string> files = resultFiles(text);
     std::vector<PastResult> records;
+    std::vector<std::string> read;  // the files that could be read
     for (const std::string& file : files) {
         // The reader takes a missing file for an empty history, and a
         // folder reads as one; here both are a mistake to say.
@@ -81,6 +82,7 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
             status = 1;
             continue;
         }
+        read.push_back(file);
         History history = readRecords(file);
         if (!history.skippedLines.empty())
             err << printableText(skippedLinesNote(file, history.skippedLines)) << "\n";
@@ -95,14 +97,14 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
     if (report) {
         const std::string path = output.value_or("report.html");
         std::string error;
-        if (!os::replaceFile(path, resultsHtml(results, files), error)) {
+        if (!os::replaceFile(path, resultsHtml(results, read), error)) {
             err << "lumek: cannot write " << printableText(path) << ": " << error << "\n";
             return 1;
         }
         size_t runs = 0;
         for (const ResultGroup& group : results.groups) runs += group.runs.size();
         out << "Wrote " << printableText(path) << ": " << runs << (runs == 1 ? " run" : " runs")
-            << " from " << files.size() << (files.size() == 1 ? " file.\n" : " files.\n");
+            << " from " << read.size() << (read.size() == 1 ? " file.\n" : " files.\n");
         return status;
     }
     if (results.groups.empty() && !csv) {

@@ -259,6 +259,12 @@ TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
     EXPECT_EQ(none.err,
               "lumek: cannot read bench.jsonl: No such file or directory (lumek -bench writes "
               "it)\n");
+
+    // The page of the files that could be read is still written.
+    const ProcessResult partly = lumek("--report old-bench.jsonl gone.jsonl --output part", dir);
+    EXPECT_EQ(partly.status, 1);
+    EXPECT_EQ(partly.out, "Wrote part: 4 runs from 1 file.\n");
+    EXPECT_EQ(partly.err, "lumek: cannot read gone.jsonl: No such file or directory\n");
 }
 
 }  // namespace

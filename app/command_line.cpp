@@ -86,6 +86,36 @@ std::optional<switches::FrameRange> parseFrames(const std::string& value) {
     return switches::FrameRange{*a, *b};
 }
 
+// A label goes into records, tables and web pages: printable UTF-8 of a
+// length a table can show.
+constexpr size_t kLongestLabel = 100;
+
+bool isLabel(const std::string& text) {
+    if (text.size() > kLongestLabel) return false;
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7f) return false;
+        // The sequence's length from its first byte; overlong forms,
+        // surrogates and values above U+10FFFF are not UTF-8.
+        size_t length = byte < 0x80 ? 1 : byte >= 0xC2 && byte <= 0xDF ? 2
+                                      : byte >= 0xE0 && byte <= 0xEF ? 3
+                                      : byte >= 0xF0 && byte <= 0xF4 ? 4
+                                                                     : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        uint32_t code = length == 1 ? byte : byte & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+            (length == 4 && (code < 0x10000 || code > 0x10FFFF)) || (code >= 0x80 && code < 0xA0))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 // The option `word` names (exactly, or as "--option=value"), with the value
 // that follows its "=".
 const char* optionNamed(const std::string& word, std::optional<std::string>& joinedValue) {
@@ -123,6 +153,7 @@ bool takeValue(const char* option, const std::optional<std::string>& value,
         if (name == switches::kFrames) return fail("a range of frames such as 100-119");
         if (name == switches::kSaveScenes) return fail("a folder");
         if (name == switches::kOutput) return fail("a file name");
+        if (name == switches::kLabel) return fail("a name for the machine");
         return fail("a scene file");
     }
     auto twice = [&] {
@@ -146,6 +177,15 @@ bool takeValue(const char* option, const std::optional<std::string>& value,
         if (options.time) return twice();
         options.time = parseTime(*value);
         if (!options.time) return fail("a time in seconds such as 2.5 (0 or more)");
+    } else if (name == switches::kLabel) {
+        if (options.label) return twice();
+        if (!isLabel(*value)) {
+            // Not repeated: it may hold what a terminal should not be sent.
+            error = name + " needs printable text (UTF-8) of at most " +
+                    std::to_string(kLongestLabel) + " bytes";
+            return false;
+        }
+        options.label = *value;
     } else if (name == switches::kFrames) {
         if (options.frames) return twice();
         options.frames = parseFrames(*value);

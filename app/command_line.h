@@ -26,9 +26,10 @@ struct ValueOptions {
     std::optional<std::string> output;      // --output NAME
     std::optional<switches::FrameRange> frames;       // --frames A-B
     std::optional<std::string> saveScenes;  // --save-scenes DIR
+    std::optional<std::string> label;       // --label TEXT
 
     bool any() const {
-        return scene || size || time || output || frames || saveScenes;
+        return scene || size || time || output || frames || saveScenes || label;
     }
 };
 

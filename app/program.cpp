@@ -7,6 +7,7 @@
 
 #include "app/interactive.h"
 #include "app/scene_commands.h"
+#include "app/results.h"
 #include "app/state.h"
 #include "bench/bench.h"
 #include "bench/scene_bench.h"
@@ -28,13 +29,14 @@ namespace lumek {
 
 namespace {
 
-BenchEnvironment benchEnvironment(int processors) {
+BenchEnvironment benchEnvironment(const ValueOptions& options, int processors) {
     BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
     bench.out = &std::cout;
     bench.err = &std::cerr;
     bench.threads = processors;
     bench.version = LUMEK_VERSION;
     bench.machine = os::describeMachine();
+    bench.label = options.label ? *options.label : os::hostName();
     if (bench.machine.threadsPerCore > 1) {
         std::vector<int> cores = os::systemTopology().onePerCore(os::affinityProcessors());
         if (static_cast<int>(cores.size()) > processors)
@@ -44,11 +46,11 @@ BenchEnvironment benchEnvironment(int processors) {
     return bench;
 }
 
-std::optional<int> runBench(const char* commandLine, const ValueOptions& /*options*/,
+std::optional<int> runBench(const char* commandLine, const ValueOptions& options,
                             int processors) {
     // The machine is read only for a benchmark: other modes have no use for it.
     if (!switches::asks(commandLine, switches::kBench)) return std::nullopt;
-    BenchEnvironment bench = benchEnvironment(processors);
+    BenchEnvironment bench = benchEnvironment(options, processors);
     return BenchmarkRun(commandLine, bench);
 }
 
@@ -190,10 +192,21 @@ const char* usageText() {
            "                 (NAME.raw and NAME.png, a final .png or .raw taken off first)\n"
            "  --frames A-B   with -record: only frames A to B (from 0), exactly as in the\n"
            "                 whole run, so that a long video can be made in parts\n"
+           "  --label TEXT   with -bench: the machine's name in the record, tables and\n"
+           "                 charts (default: the host name)\n"
            "  --check        with --scene FILE: read it and report what it holds, no file\n"
            "                 written\n"
            "  --save-scenes DIR  write the ten built-in scenes into DIR as scene files\n"
            "                 The values after these options are never read as switches.\n"
+           "  --results [FILE...]  print the runs in bench.jsonl files (default: the one\n"
+           "                 here) as a table: label, processor, threads, row shader,\n"
+           "                 benchmark version, both scores with their spread, time;\n"
+           "                 grouped by workload and benchmark version, best first\n"
+           "  --csv          with --results: as CSV\n"
+           "  --markdown     with --results: as Markdown\n"
+           "  --report [FILE...]  write those runs as one HTML page of charts (each\n"
+           "                 machine's scores and runs over time, the latest run's\n"
+           "                 rounds) to report.html, or to the file --output names\n"
            "  --help         print this text\n"
            "  --version      print the version\n"
            "\n"
@@ -205,11 +218,12 @@ const char* usageText() {
            "  -r1..-r5       screen 320x240, 400x300, 640x480 (default), 800x600, 1024x768\n"
            "\n"
            "Exit status: 0 when all went well; 1 when a file, standard output or the video\n"
-           "stream could not be written, memory ran out, the window could not be opened, a\n"
-           "-bench, -stress or -cycle thread could not be started, -cycle could not bind its\n"
-           "thread, the number after -stress or -cycle is none they take (-stress0), or a\n"
-           "word with -shot is none of -shot1..-shot8 (-shot, -shot9, -shot10; a picture\n"
-           "switch inside it, as -shot1 in -shot10, is still written);\n"
+           "stream could not be written, a file of --results or --report could not be read,\n"
+           "memory ran out, the window could not be opened, a -bench, -stress or -cycle\n"
+           "thread could not be started, -cycle could not bind its thread, the number after\n"
+           "-stress or -cycle is none they take (-stress0), or a word with -shot is none of\n"
+           "-shot1..-shot8 (-shot, -shot9, -shot10; a picture switch inside it, as -shot1\n"
+           "in -shot10, is still written);\n"
            "2 when -bench, -stress or -cycle found a wrong frame, or -record was asked to\n"
            "write into a terminal; 3 when no frame was wrong but a -stress or -cycle thread\n"
            "stalled (finished no frame for 10 seconds); 130 when Ctrl+C, SIGTERM or SIGHUP\n"
@@ -233,9 +247,9 @@ const char* usageText() {
            "  (2.6 %).\n"
            "\n"
            "Example: lumek -bench -json | python3 -m json.tool\n"
-           "  the record: format, program, time, workload, machine, entry, check,\n"
-           "  oneThread (every round in ns, median, MAD, spread, noisy), allThreads,\n"
-           "  physicalCores\n";
+           "  the record: format, benchmarkVersion, label, program, time, workload,\n"
+           "  machine, entry, check, oneThread (every round in ns, median, MAD, spread,\n"
+           "  noisy), allThreads, physicalCores\n";
 }
 
 namespace {
@@ -277,7 +291,9 @@ std::string unusedOption(const char* text, const ValueOptions& o, const char* mo
     if (o.time && !(scene && picture))
         return "--time is for a scene's picture (--scene FILE -png)";
     if (o.frames && !record) return "--frames is for -record";
-    if (o.output && !picture) return "--output is for pictures (-shot1..-shot8, --scene FILE -png)";
+    if (o.label && !bench) return "--label is for -bench";
+    if (o.output && !picture)
+        return "--output is for pictures (-shot1..-shot8, --scene FILE -png) and --report";
     if (o.size && !(shot || record || picture || (scene && bench)))
         return "--size does nothing" + named;
     return "";
@@ -306,7 +322,7 @@ int runScene(const CommandLine& line, const char* mode) {
     const int processors = os::usableProcessors();
     if (mode == switches::kBench) {
         os::ignoreBrokenPipe();
-        BenchEnvironment bench = benchEnvironment(processors);
+        BenchEnvironment bench = benchEnvironment(options, processors);
         return SceneBenchmarkRun(*parsed.document, switches::asks(text, switches::kJson),
                                  options.size, bench);
     }
@@ -326,6 +342,21 @@ int runScene(const CommandLine& line, const char* mode) {
                            options.time.value_or(0.0), raw, png, shots);
 }
 
+// "--results" and "--report", which take only "--output" (the page's).
+std::optional<int> runResults(const char* text, const ValueOptions& options) {
+    const bool report = switches::asks(text, switches::kReport);
+    if (!report && !switches::asks(text, switches::kResults)) return std::nullopt;
+    ValueOptions others = options;
+    if (report) others.output.reset();
+    if (others.any()) {
+        std::cerr << "lumek: " << (report ? "--report takes no option but --output"
+                                          : "--results takes no option that needs a value")
+                  << "\n";
+        return 1;
+    }
+    return ResultsRun(text, options.output, std::cout, std::cerr);
+}
+
 int runModes(const CommandLine& line) {
     const char* commandLine = line.text.c_str();
     if (switches::asks(commandLine, switches::kHelp)) {
@@ -336,6 +367,10 @@ int runModes(const CommandLine& line) {
         std::cout << "lumek " LUMEK_VERSION "\n";
         return 0;
     }
+    // Earlier results are shown before any mode is looked for: the words
+    // after "--results" are file names, which may hold a mode's switch.
+    if (const std::optional<int> status = runResults(commandLine, line.options))
+        return *status;
     const char* modeSwitch = nullptr;
     for (const ModeRow& mode : kModes)
         if (modeSwitch == nullptr && switches::asks(commandLine, mode.switchText))

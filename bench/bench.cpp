@@ -138,6 +138,7 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
     result.local = env.localTime();
     result.workloadId = benchWorkloadId();
     result.machine = env.machine;
+    result.label = env.label;
     result.renderMs = renderMs;
     result.cpuMs = cpuMs;
     result.framesChecked = kBenchFrames;

@@ -41,10 +41,11 @@ struct BenchEnvironment {
     const char* recordPath = "bench.jsonl";
     std::ostream* out = nullptr;  // the entry, the check and the figures (with -json: the record)
     std::ostream* err = nullptr;  // a file that cannot be written, wrong frames
-    // For the record: the program's version, the machine it runs on, and
-    // the clock of its time stamp.
+    // For the record: the program's version, the machine it runs on, its
+    // label, and the clock of its time stamp.
     std::string version;
     os::MachineInfo machine;
+    std::string label;  // the machine's name in tables and plots
     std::function<std::string()> utcNow = lumek::utcNow;
     // One usable processor of each physical core: a third rating, one bound
     // thread per core, where cores have several threads.

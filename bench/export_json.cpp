@@ -97,6 +97,8 @@ std::string resultJson(const BenchResult& r) {
     Json j;
     j["format"] = kRecordFormat;
     j["formatVersion"] = kRecordFormatVersion;
+    j["benchmarkVersion"] = kBenchmarkVersion;
+    j["label"] = text(r.label);
     j["program"] = {{"version", r.version},
                     {"compiler", r.compiler},
                     {"target", r.target},
@@ -183,6 +185,29 @@ bool readPastResult(const std::string& line, PastResult& past) {
     const auto real = [&j](const Json::json_pointer& key) {
         return j[key].is_number() ? j[key].get<double>() : NAN;
     };
+    // Records of 1.1.0 carry no benchmark version: they measured version 1.
+    past.benchmarkVersion = 1;
+    if (j.contains("benchmarkVersion")) {
+        const Json& v = j["benchmarkVersion"];
+        if (!v.is_number_unsigned() || v.get<uint64_t>() < 1 || v.get<uint64_t>() > (1u << 30))
+            return false;
+        past.benchmarkVersion = static_cast<int>(v.get<uint64_t>());
+    }
+    if (j.contains("label") && j["label"].is_string()) past.label = j["label"].get<std::string>();
+    if (j.contains("/program/version"_json_pointer))
+        past.programVersion = string("/program/version"_json_pointer);
+    // The one-thread rounds, for their histogram: kept only when every one
+    // is a time a round can take.
+    if (j.contains("/oneThread/roundsNs"_json_pointer) &&
+        j["/oneThread/roundsNs"_json_pointer].is_array()) {
+        for (const Json& ns : j["/oneThread/roundsNs"_json_pointer]) {
+            if (!ns.is_number() || !(ns.get<double>() > 0) || !std::isfinite(ns.get<double>())) {
+                past.oneThreadRoundsNs.clear();
+                break;
+            }
+            past.oneThreadRoundsNs.push_back(ns.get<double>());
+        }
+    }
     past.utc = string("/time/utc"_json_pointer);
     past.workloadId = string("/workload/id"_json_pointer);
     past.rowShader = string("/program/rowShader"_json_pointer);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "bench/result.h"
 
@@ -17,6 +18,9 @@ std::string resultJson(const BenchResult& result);
 
 // What a comparison needs from an earlier record.
 struct PastResult {
+    int benchmarkVersion = 1;  // kBenchmarkVersion of the run that wrote it
+    std::string label;         // "" in records without one
+    std::string programVersion;
     std::string utc;
     std::string workloadId;
     std::string cpuModel;
@@ -28,6 +32,7 @@ struct PastResult {
     double oneThreadSpread = 0;
     double allThreadsRating = 0;
     double allThreadsSpread = 0;
+    std::vector<double> oneThreadRoundsNs;  // every one-thread round, when the record has them
 };
 
 // Reads one line of "bench.jsonl"; false for a line that is not a record of

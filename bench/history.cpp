@@ -12,11 +12,13 @@ namespace lumek {
 
 namespace {
 
-// The same work on the same machine, measured alike: a run with wrong
-// frames has no valid figures, and an all-threads figure on fewer threads
-// (some could not be started) measured something else.
+// The same work on the same machine, measured alike and by the same
+// measure (benchmark version): a run with wrong frames has no valid
+// figures, and an all-threads figure on fewer threads (some could not be
+// started) measured something else.
 bool comparable(const PastResult& past, const BenchResult& now) {
-    return past.workloadId == hashHex(now.workloadId) &&
+    return past.benchmarkVersion == kBenchmarkVersion &&
+           past.workloadId == hashHex(now.workloadId) &&
            past.cpuModel == now.machine.processor.model &&
            past.logicalUsable == now.machine.logicalUsable && past.rowShader == now.rowShader &&
            past.wrongFrames == 0 && past.allThreads == now.allThreads.threads;
@@ -61,6 +63,11 @@ std::string change(const char* label, double before, double after, double spread
 
 }  // namespace
 
+History readRecords(const std::string& path) {
+    // A result of no machine (no usable processor) is comparable with none.
+    return readHistory(path, BenchResult{});
+}
+
 History readHistory(const std::string& path, const BenchResult& now) {
     History history;
     os::FileReader file;
@@ -93,10 +100,12 @@ History readHistory(const std::string& path, const BenchResult& now) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) return;
         PastResult past;
-        if (!readPastResult(line, past))
+        if (!readPastResult(line, past)) {
             history.skippedLines.push_back(number);
-        else if (comparable(past, now))
-            history.lastComparable = past;
+        } else {
+            history.records.push_back(past);
+            if (comparable(past, now)) history.lastComparable = past;
+        }
         line.clear();
     };
     try {

@@ -12,9 +12,11 @@
 namespace lumek {
 
 struct History {
-    // The last earlier record of the same workload on the same machine:
-    // processor model, usable processor count and row shader alike.
+    // The last earlier record of the same workload and benchmark version on
+    // the same machine: processor model, usable processor count and row
+    // shader alike.
     std::optional<PastResult> lastComparable;
+    std::vector<PastResult> records;  // every record read, in the file's order
     std::vector<size_t> skippedLines;  // numbered from 1: not records this program reads
     // The file's last byte is no line end (an earlier write was cut short,
     // or someone cut the file), or it is not known: the next record must
@@ -34,6 +36,10 @@ inline constexpr size_t kLongestRecordLine = size_t(1) << 20;
 // FIFO's writer; what keeps it from being read, running out of memory
 // included, is said in `unreadable`.
 History readHistory(const std::string& path, const BenchResult& now);
+
+// Every record of the file at `path`, for tables and plots (none is
+// compared with anything).
+History readRecords(const std::string& path);
 
 // "Compared with the run of 2026-12-08T12:30:05Z: one thread +2.3 %, more
 // than the two runs' spread (1.1 %); all threads -0.4 %, within the two

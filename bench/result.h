@@ -23,12 +23,20 @@ struct SceneWorkload {
     int frames = 0;
 };
 
+// What the ratings measure: raised whenever a change can move them (the
+// row shaders, the renderer, the workload, the rating base), so that a
+// record is only ever compared with records of the same measure. 1: every
+// record up to and including program version 1.1.0, whose records do not
+// carry the number.
+inline constexpr int kBenchmarkVersion = 1;
+
 struct BenchResult {
     std::string version;    // the program's
     std::string compiler;   // "GCC 12.2.0"
     std::string target;     // "linux-x86_64"
     std::string rowShader;  // the one that rendered
     std::string utc;        // when the record was made, "2026-12-08T12:34:56Z"
+    std::string label;      // the machine as its owner names it (the host name by default)
     LocalTime local;        // the entry's date and time
     uint64_t workloadId = 0;
     os::MachineInfo machine;

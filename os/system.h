@@ -65,4 +65,9 @@ bool replaceWithSibling(const char* name, char** argv, std::string& error);
 // vector instead.
 bool wholeCommandLine(std::string& text);
 
+// This machine's network name ("" when the system does not tell): the
+// benchmark's default label, to tell machines with one processor model
+// apart.
+std::string hostName();
+
 }  // namespace lumek::os

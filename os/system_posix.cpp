@@ -217,4 +217,11 @@ bool replaceWithSibling(const char* name, char** argv, std::string& error) {
     return false;
 }
 
+std::string hostName() {
+    // POSIX leaves a name that fills the buffer unterminated.
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return "";
+    return name;
+}
+
 }  // namespace lumek::os

@@ -259,4 +259,11 @@ void useBinaryStdout() {
     _setmode(_fileno(stdout), _O_BINARY);
 }
 
+std::string hostName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    if (!GetComputerNameA(name, &size)) return "";
+    return std::string(name, size);
+}
+
 }  // namespace lumek::os

@@ -51,7 +51,8 @@ const std::vector<std::string>& everySwitch() {
                                         "-r1", "-r2",  "-r3", "-r4", "-r5"};
         for (const RenderSizeRow& row : kRenderSizes) out.push_back(row.text);
         for (const char* s :
-             {kBench, kStress, kCycle, kShot, kRecord, kJson, kPng, kHelp, kVersion})
+             {kBench, kStress, kCycle, kShot, kRecord, kJson, kPng, kResults, kReport, kCsv,
+              kMarkdown, kHelp, kVersion})
             out.push_back(s);
         for (const char* s : kShotRows) out.push_back(s);
         out.push_back(kCheck);

@@ -24,6 +24,12 @@ inline constexpr const char* kRecord = "-record";
 inline constexpr const char* kJson = "-json";  // -bench: the result record on stdout
 inline constexpr const char* kPng = "-png";    // -shot: a PNG beside each raw file
 
+// Earlier benchmark results: a table on stdout, or a page of charts.
+inline constexpr const char* kResults = "--results";
+inline constexpr const char* kReport = "--report";
+inline constexpr const char* kCsv = "--csv";            // --results: as CSV
+inline constexpr const char* kMarkdown = "--markdown";  // --results: as Markdown
+
 // Options followed by a value (the next word): the option and its value
 // are taken out of the text before any switch is looked for, so a value
 // such as a file name "xmas-shot1-i.json" never counts as switches.
@@ -33,8 +39,9 @@ inline constexpr const char* kTime = "--time";                // seconds into th
 inline constexpr const char* kOutput = "--output";            // the picture's file name
 inline constexpr const char* kFrames = "--frames";            // A-B, a range of video frames
 inline constexpr const char* kSaveScenes = "--save-scenes";   // a folder
-inline constexpr const char* kValueOptions[6] = {kScene,  kSize,   kTime,
-                                                 kOutput, kFrames, kSaveScenes};
+inline constexpr const char* kLabel = "--label";              // -bench: the machine's name
+inline constexpr const char* kValueOptions[7] = {kScene,  kSize,   kTime,       kOutput,
+                                                 kFrames, kSaveScenes, kLabel};
 
 // The values of --size and --frames.
 struct PictureSize {

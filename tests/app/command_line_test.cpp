@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/results.h"
 
 #include <gtest/gtest.h>
 
@@ -207,6 +208,37 @@ TEST(ValueOptions, OnlyWholeWordsAreOptions) {
     EXPECT_TRUE(line.error.empty()) << line.error;
     EXPECT_FALSE(line.options.scene.has_value());
     EXPECT_EQ(line.text, "x--scene a --scenes b");
+}
+
+// A label goes into records, terminal tables and web pages: printable
+// UTF-8 of at most 100 bytes, and a refused one is not echoed.
+TEST(ValueOptions, ALabelIsPrintableTextTakenOutOfTheLine) {
+    const CommandLine a = fromArguments({"-bench", "--label", "B\xc3\xbcro -shot1 \"big\", box"});
+    ASSERT_TRUE(a.error.empty()) << a.error;
+    EXPECT_EQ(a.options.label, "B\xc3\xbcro -shot1 \"big\", box");
+    EXPECT_EQ(a.text, "-bench");
+    EXPECT_EQ(fromArguments({"--label", std::string(100, 'x').c_str()}).options.label->size(),
+              100u);
+    const std::string tooLong(101, 'x');
+    for (const char* bad : {"\x1b[2J", "a\nb", "tab\there", "\x7f", tooLong.c_str(), "\xff",
+                            "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc2\x85",
+                            "cut \xe2\x82"}) {
+        const CommandLine line = fromArguments({"-bench", "--label", bad});
+        EXPECT_EQ(line.error, "--label needs printable text (UTF-8) of at most 100 bytes") << bad;
+    }
+    EXPECT_EQ(fromArguments({"--label", "a", "--label", "b"}).error, "--label is given twice");
+    EXPECT_EQ(fromArguments({"-bench", "--label"}).error, "--label needs a name for the machine");
+}
+
+// The words after --results and --report: files, whatever switches they
+// hold, but the switches of those modes themselves.
+TEST(ResultFiles, EveryWordButTheResultsSwitchesIsAFile) {
+    using Files = std::vector<std::string>;
+    EXPECT_EQ(resultFiles("--results --csv a.jsonl old-bench.jsonl -i"),
+              (Files{"a.jsonl", "old-bench.jsonl", "-i"}));
+    EXPECT_EQ(resultFiles("--report"), Files{"bench.jsonl"});
+    EXPECT_EQ(resultFiles("\t--markdown  \"C:\\My Results\\b.jsonl\" --results"),
+              Files{"C:\\My Results\\b.jsonl"});
 }
 
 }  // namespace

@@ -227,5 +227,81 @@ TEST(Program, AFileThatCannotBeWrittenIsReportedAndTheOthersStillWritten) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("Boxes.raw")));
 }
 
+// Three fake machines' bench.jsonl files, as the words after --results.
+std::string threeMachineFiles() {
+    std::string files;
+    for (const char* name : {"alpha.jsonl", "beta.jsonl", "gamma.jsonl"}) {
+        std::string path = LUMEK_RESULTS_DIR "/";
+        path += name;
+        files += ' ';
+        files += test::shellQuote(path);
+    }
+    return files;
+}
+
+TEST(Program, ResultsOfThreeMachinesAsCsvAndAsAPage) {
+    TempDir dir;
+    const ProcessResult csv =
+        lumek(std::string("--results --csv").append(threeMachineFiles()), dir);
+    EXPECT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out, test::readFile(LUMEK_RESULTS_DIR "/expected.csv"));
+    EXPECT_NE(csv.err.find("beta.jsonl: skipped 1 line that is not a result"), std::string::npos)
+        << csv.err;
+    EXPECT_NE(csv.err.find("left out 1 run that found wrong frames"), std::string::npos)
+        << csv.err;
+    EXPECT_TRUE(dir.entries().empty());
+
+    const ProcessResult page = lumek(std::string("--report").append(threeMachineFiles()), dir);
+    EXPECT_EQ(page.status, 0) << page.err;
+    EXPECT_EQ(page.out, "Wrote report.html: 7 runs from 3 files.\n");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"report.html"});
+    EXPECT_EQ(test::readFile(dir.file("report.html")).rfind("<!DOCTYPE html>", 0), 0u);
+}
+
+TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
+    TempDir dir;
+    // A name holding a mode's switch is still a file here: no benchmark runs.
+    test::writeFile(dir.file("old-bench.jsonl"),
+                    test::readFile(LUMEK_RESULTS_DIR "/alpha.jsonl"));
+    const ProcessResult r = lumek("--results old-bench.jsonl", dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("benchmark version 2"), std::string::npos) << r.out;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"old-bench.jsonl"});
+
+    const ProcessResult missing = lumek("--results old-bench.jsonl gone.jsonl --markdown", dir);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "lumek: cannot read gone.jsonl: No such file or directory\n");
+    std::filesystem::create_directory(dir.file("folder.jsonl"));
+    EXPECT_EQ(lumek("--results folder.jsonl", dir).err,
+              "lumek: cannot read folder.jsonl: it is a folder\n");
+    std::filesystem::remove(dir.file("folder.jsonl"));
+    EXPECT_NE(missing.out.find("| alpha |"), std::string::npos) << "the files there are shown";
+
+    // The options that take a value: only the page's file name.
+    const ProcessResult page = lumek("--report old-bench.jsonl --output 'my -bench page.html'", dir);
+    EXPECT_EQ(page.status, 0) << page.err;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"my -bench page.html", "old-bench.jsonl"}));
+    for (const char* args : {"--results old-bench.jsonl --output x.html",
+                             "--report old-bench.jsonl --label x", "--label box"}) {
+        const ProcessResult refused = lumek(args, dir);
+        EXPECT_EQ(refused.status, 1) << args;
+        EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << refused.err;
+        EXPECT_EQ(dir.entries().size(), 2u) << args;
+    }
+    EXPECT_EQ(lumek("--label box", dir).err, "lumek: --label is for -bench\n");
+
+    const ProcessResult none = lumek("--results", dir);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err,
+              "lumek: cannot read bench.jsonl: No such file or directory (lumek -bench writes "
+              "it)\n");
+
+    // The page of the files that could be read is still written.
+    const ProcessResult partly = lumek("--report old-bench.jsonl gone.jsonl --output part", dir);
+    EXPECT_EQ(partly.status, 1);
+    EXPECT_EQ(partly.out, "Wrote part: 4 runs from 1 file.\n");
+    EXPECT_EQ(partly.err, "lumek: cannot read gone.jsonl: No such file or directory\n");
+}
+
 }  // namespace
 }  // namespace lumek

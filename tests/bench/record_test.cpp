@@ -34,6 +34,7 @@ struct BenchRun {
         env.roundSeconds = 0.05;
         env.threads = 2;
         env.version = "9.8.7";
+        env.label = "bench-box";
         env.localTime = [] { return LocalTime{6, 12, 2026, 9, 5}; };
         env.utcNow = [] { return std::string("2026-12-06T08:05:00Z"); };
         env.machine.processor = {"Vendor", "Model 1"};
@@ -72,6 +73,8 @@ TEST(BenchRecord, HoldsEveryFigureAndEveryRound) {
 
     EXPECT_EQ(r["format"], "lumek-bench");
     EXPECT_EQ(r["formatVersion"], 1);
+    EXPECT_EQ(r["benchmarkVersion"], kBenchmarkVersion);
+    EXPECT_EQ(r["label"], "bench-box");
     EXPECT_EQ(r["program"]["version"], "9.8.7");
     EXPECT_FALSE(r["program"]["compiler"].get<std::string>().empty());
     EXPECT_FALSE(r["program"]["rowShader"].get<std::string>().empty());
@@ -220,6 +223,8 @@ TEST(BenchRecord, AnotherWorkloadOrMachineIsNeverCompared) {
         [](Json& r) { r["machine"]["cpuModel"] = "Model 2"; },
         [](Json& r) { r["machine"]["logicalUsable"] = 64; },
         [](Json& r) { r["program"]["rowShader"] = "another"; },
+        // The same work measured by another measure.
+        [](Json& r) { r["benchmarkVersion"] = kBenchmarkVersion + 1; },
         // Not valid figures, or measured on fewer threads.
         [](Json& r) { r["check"]["wrongFrames"] = 7; },
         [](Json& r) { r["allThreads"]["threads"] = 1; },
@@ -236,6 +241,23 @@ TEST(BenchRecord, AnotherWorkloadOrMachineIsNeverCompared) {
         EXPECT_FALSE(history.lastComparable.has_value()) << i;
         EXPECT_TRUE(history.skippedLines.empty()) << i;
     }
+}
+
+// Records of 1.1.0 carry neither a benchmark version nor a label: they
+// measured version 1, and the label does not decide what is compared.
+TEST(BenchRecord, ARecordWithoutTheBenchmarkVersionIsVersionOne) {
+    Json record = Json::parse(realRecord());
+    const BenchResult now = resultLikeRecord(record);
+    record.erase("benchmarkVersion");
+    record.erase("label");
+    PastResult past;
+    ASSERT_TRUE(readPastResult(record.dump(), past));
+    EXPECT_EQ(past.benchmarkVersion, 1);
+    EXPECT_EQ(past.label, "");
+    test::TempDir dir;
+    const std::string path = dir.file("bench.jsonl");
+    test::writeFile(path, record.dump() + "\n");
+    EXPECT_EQ(readHistory(path, now).lastComparable.has_value(), kBenchmarkVersion == 1);
 }
 
 TEST(BenchRecord, MalformedAndForeignLinesAreSkippedWithOneLineAndKept) {

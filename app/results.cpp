@@ -1,0 +1,121 @@
+#include "app/results.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "bench/export_csv.h"
+#include "bench/export_html.h"
+#include "bench/export_markdown.h"
+#include "bench/export_table.h"
+#include "bench/history.h"
+#include "bench/results.h"
+#include "os/files.h"
+#include "util/switches.h"
+
+namespace lumek {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Why the file cannot be read, or "".
+std::string unreadable(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return "it is a folder";
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::strerror(errno);
+    std::fclose(file);
+    return "";
+}
+
+}  // namespace
+
+std::vector<std::string> resultFiles(const std::string& text) {
+    std::vector<std::string> files;
+    size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && isBlank(text[at])) ++at;
+        // A quoted part may hold blanks ("C:\My Results\bench.jsonl").
+        std::string word;
+        bool quoted = false;
+        for (; at < text.size() && (quoted || !isBlank(text[at])); ++at) {
+            if (text[at] == '"')
+                quoted = !quoted;
+            else
+                word += text[at];
+        }
+        if (word.empty()) continue;
+        bool isSwitch = false;
+        for (const char* s :
+             {switches::kResults, switches::kReport, switches::kCsv, switches::kMarkdown})
+            isSwitch = isSwitch || word.find(s) != std::string::npos;
+        if (!isSwitch) files.push_back(word);
+    }
+    if (files.empty()) files.push_back("bench.jsonl");
+    return files;
+}
+
+std::optional<int> ResultsRun(const std::string& text, const std::optional<std::string>& output,
+                              std::ostream& out, std::ostream& err) {
+    const bool report = switches::asks(text.c_str(), switches::kReport);
+    if (!report && !switches::asks(text.c_str(), switches::kResults)) return std::nullopt;
+    const bool csv = switches::asks(text.c_str(), switches::kCsv);
+    const bool markdown = switches::asks(text.c_str(), switches::kMarkdown);
+    if (!report && csv && markdown) {
+        err << "lumek: --csv and --markdown: choose one\n";
+        return 1;
+    }
+
+    int status = 0;
+    const std::vector<std::string> files = resultFiles(text);
+    std::vector<PastResult> records;
+    std::vector<std::string> read;  // the files that could be read
+    for (const std::string& file : files) {
+        // The reader takes a missing file for an empty history, and a
+        // folder reads as one; here both are a mistake to say.
+        const std::string reason = unreadable(file);
+        if (!reason.empty()) {
+            err << "lumek: cannot read " << printableText(file) << ": " << reason
+                << (file == "bench.jsonl" ? " (lumek -bench writes it)\n" : "\n");
+            status = 1;
+            continue;
+        }
+        read.push_back(file);
+        History history = readRecords(file);
+        if (!history.skippedLines.empty())
+            err << printableText(skippedLinesNote(file, history.skippedLines)) << "\n";
+        records.insert(records.end(), history.records.begin(), history.records.end());
+    }
+    const ResultSet results = groupResults(records);
+    if (results.wrongLeftOut > 0)
+        err << "lumek: left out " << results.wrongLeftOut
+            << (results.wrongLeftOut == 1 ? " run that" : " runs that")
+            << " found wrong frames (they have no valid scores)\n";
+
+    if (report) {
+        const std::string path = output.value_or("report.html");
+        std::string error;
+        if (!os::replaceFile(path, resultsHtml(results, read), error)) {
+            err << "lumek: cannot write " << printableText(path) << ": " << error << "\n";
+            return 1;
+        }
+        size_t runs = 0;
+        for (const ResultGroup& group : results.groups) runs += group.runs.size();
+        out << "Wrote " << printableText(path) << ": " << runs << (runs == 1 ? " run" : " runs")
+            << " from " << read.size() << (read.size() == 1 ? " file.\n" : " files.\n");
+        return status;
+    }
+    if (results.groups.empty() && !csv) {
+        if (status == 0) err << "lumek: no benchmark results to show\n";
+        return status;
+    }
+    out << (csv        ? resultsCsv(results)
+            : markdown ? resultsMarkdown(results)
+                       : resultsTable(results))
+        << std::flush;
+    return status;
+}
+
+}  // namespace lumek

@@ -1,0 +1,18 @@
+// The results as one self-contained HTML page: for each group, each
+// machine's scores as bars with their spread, each machine's runs over
+// time, the latest run's one-thread rounds as a histogram, and the table.
+// The charts are static SVG written here: the page needs no script, no
+// network and no chart library to be seen, printed or mailed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "bench/results.h"
+
+namespace lumek {
+
+// `sources`: the files the records came from, named on the page.
+std::string resultsHtml(const ResultSet& results, const std::vector<std::string>& sources);
+
+}  // namespace lumek

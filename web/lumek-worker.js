@@ -39,6 +39,22 @@ const questions = {
         return [{ going, first, end, ms, pixels, phase: lumek.showPhase(),
                   state: lumek.showRandomState(), scene: lumek.showScene() }, [pixels]];
     },
+    // The scene document every later picture is of.
+    scene({ text }) {
+        const read = lumek.readScene(text);
+        return read.ok ? { ok: true, frames: lumek.sceneFrames(), fps: lumek.sceneFps() } : read;
+    },
+    scenePrepare({ width, height, seconds }) {
+        if (!lumek.scenePrepare(width, height, seconds))
+            throw new Error(`no picture of the scene at ${width} x ${height}`);
+        return {};
+    },
+    // Rows first .. end - 1 of the prepared picture, handed over.
+    sceneRows({ first, end, width }) {
+        const started = performance.now();
+        const pixels = lumek.sceneRows(first, end, width).buffer;
+        return [{ first, end, ms: performance.now() - started, pixels }, [pixels]];
+    },
     ping() {
         return {};
     },

@@ -110,6 +110,45 @@ const Lumek = (() => {
             benchAllLine: (msPerRound, workers, rounds, wrongFrames, oneMsPerRound) =>
                 cString(e.bench_all_line(msPerRound, workers, rounds, wrongFrames, oneMsPerRound)),
             benchNoiseLine: (spread) => cString(e.bench_noise_line(spread)),
+            // A scene document (the text of a scene file), read by the
+            // desktop's own reader: { ok: true } or { ok: false, error }
+            // with the place of the fault as the desktop reports it.
+            readScene(text) {
+                const bytes = new TextEncoder().encode(text);
+                const at = e.scene_text(bytes.length);
+                if (!at) return { ok: false, error: 'scene: the document is larger than 64 MiB' };
+                new Uint8Array(memory.buffer, at, bytes.length).set(bytes);
+                try {
+                    if (e.scene_read() === 1) return { ok: true };
+                    return { ok: false, error: cString(e.scene_error()) };
+                } catch (error) {
+                    // The reader's fault stops the module (no unwinding in
+                    // WebAssembly here); the module kept its reason.
+                    if (!(error instanceof WebAssembly.RuntimeError)) throw error;
+                    return { ok: false, error: cString(e.scene_refusal()) };
+                }
+            },
+            // The read document written back as the desktop saves it.
+            sceneCanonical: () => cString(e.scene_canonical()),
+            sceneFrames: () => e.scene_frames(),
+            sceneFps: () => e.scene_fps(),
+            // The picture of the read document at width x height and
+            // `seconds`; then its rows first .. end - 1 drawn, their bytes
+            // (four a pixel, the fourth 0, width x 4 a row) returned.
+            scenePrepare: (width, height, seconds = 0) =>
+                e.scene_prepare(width, height, seconds) === 1,
+            sceneRows(first, end, width) {
+                if (e.scene_rows(first, end) !== 1) throw new Error('no picture was prepared');
+                const stride = e.scene_stride();
+                const frame = new Uint8Array(memory.buffer, e.scene_pixels(), stride * end * 4);
+                if (stride === width) return frame.slice(first * width * 4, end * width * 4);
+                const rows = new Uint8Array((end - first) * width * 4);
+                for (let y = first; y < end; ++y)
+                    rows.set(frame.subarray(y * stride * 4, y * stride * 4 + width * 4),
+                             (y - first) * width * 4);
+                return rows;
+            },
+            sceneRelease: () => e.scene_release(),
             workloadId: () => cString(e.bench_workload_id()),
             version: () => cString(e.program_version()),
             compiler: () => cString(e.program_compiler()),
@@ -241,6 +280,44 @@ const Lumek = (() => {
         // Once every worker has answered all it was asked before.
         settle() {
             return Promise.all(this.workers.map((_, i) => this.ask(i, { kind: 'ping' })));
+        }
+
+        // Every worker reads the scene document `text`: resolves when all
+        // hold it, or rejects with the reader's message.
+        async loadScene(text) {
+            const answers = await Promise.all(this.workers.map((_, i) =>
+                this.ask(i, { kind: 'scene', text })));
+            const refused = answers.find((a) => !a.ok);
+            if (refused) throw new Error(refused.error);
+            return answers[0];
+        }
+
+        // The loaded scene's picture at width x height and `seconds`, every
+        // worker a band of `rowsPerBand` rows at most (each band is asked of
+        // the next free worker). `progress(rowsDone)` after each band;
+        // `cancelled()` is asked before each. Resolves with the RGBA bytes
+        // (the fourth byte 255) or null when cancelled.
+        async scenePicture(width, height, seconds, { rowsPerBand = 0, progress = () => {},
+                                                     cancelled = () => false } = {}) {
+            const step = rowsPerBand > 0 ? rowsPerBand : Math.ceil(height / this.count);
+            const rgba = new Uint8Array(width * height * 4);
+            let next = 0, done = 0, stop = false;
+            const work = async (i) => {
+                await this.ask(i, { kind: 'scenePrepare', width, height, seconds });
+                while (!stop && next < height) {
+                    if (cancelled()) { stop = true; break; }
+                    const first = next, end = Math.min(height, next + step);
+                    next = end;
+                    const band = await this.ask(i, { kind: 'sceneRows', first, end, width });
+                    rgba.set(new Uint8Array(band.pixels), first * width * 4);
+                    done += end - first;
+                    progress(done);
+                }
+            };
+            await Promise.all(this.workers.map((_, i) => work(i)));
+            if (stop) return null;
+            for (let i = 3; i < rgba.length; i += 4) rgba[i] = 255;
+            return rgba;
         }
 
         // The benchmark's entry on the first worker: its text, status, wrong

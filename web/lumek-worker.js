@@ -55,6 +55,9 @@ const questions = {
         const pixels = lumek.sceneRows(first, end, width).buffer;
         return [{ first, end, ms: performance.now() - started, pixels }, [pixels]];
     },
+    builtin() {
+        return { files: lumek.builtinScenes() };
+    },
     ping() {
         return {};
     },

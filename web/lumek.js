@@ -149,6 +149,18 @@ const Lumek = (() => {
                 return rows;
             },
             sceneRelease: () => e.scene_release(),
+            // The ten built-in scenes as `lumek --save-scenes` writes them:
+            // [{ name, text }] (the first call renders the eight shots).
+            builtinScenes() {
+                const at = e.builtin_scenes();
+                const bytes = new Uint8Array(memory.buffer, at);
+                const end = bytes.findIndex((b, i) => b === 0 && bytes[i + 1] === 0);
+                const text = new TextDecoder().decode(bytes.subarray(0, end));
+                return text.split('\0').map((file) => {
+                    const cut = file.indexOf('\n');
+                    return { name: file.slice(0, cut), text: file.slice(cut + 1) };
+                });
+            },
             workloadId: () => cString(e.bench_workload_id()),
             version: () => cString(e.program_version()),
             compiler: () => cString(e.program_compiler()),
@@ -477,7 +489,21 @@ const Lumek = (() => {
 
 if (typeof module !== 'undefined') module.exports = Lumek;
 
-if (typeof document !== 'undefined' && document.getElementById('picture')) {
+// The editor is a mode of the page: ?editor, #editor or a scene's link.
+const lumekEditorAsked = typeof location !== 'undefined' &&
+    (/(^|[?&])editor(=|&|$)/.test(location.search.slice(1)) || location.hash === '#editor' ||
+     location.hash.startsWith('#scene='));
+
+if (typeof document !== 'undefined' && lumekEditorAsked && document.getElementById('editor')) {
+    const asked = Number(new URLSearchParams(location.search).get('workers'));
+    const workers = Math.max(1, Math.min(Number.isInteger(asked) && asked > 0 ? asked
+        : navigator.hardwareConcurrency || 1, 16));
+    import('./editor.js').then((editor) => editor.startEditor({ Lumek, workers })).catch((error) => {
+        const box = document.getElementById('ed-message');
+        box.textContent = `The editor could not start: ${error.message}`;
+        box.dataset.fault = '1';
+    });
+} else if (typeof document !== 'undefined' && document.getElementById('picture')) {
     const $ = (id) => document.getElementById(id);
     const canvas = $('picture');
     const context = canvas.getContext('2d');

@@ -330,3 +330,39 @@ LUMEK_EXPORT("scene_release") void sceneRelease() {
     scene.renderer.reset();
     scene.image.reset();
 }
+
+// The ten built-in scenes as scene files, the very text `lumek
+// --save-scenes` writes: each screenshot's scene posed as its row, with the
+// generator's state where its picture starts in the run of all eight as its
+// seed; then the two the show poses on its own. Files end with a line end;
+// each is preceded by its name and a line end, and followed by a NUL.
+LUMEK_EXPORT("builtin_scenes") const char* builtinScenes() {
+    static std::string all;
+    if (!all.empty()) return all.c_str();
+    SceneLibrary library;
+    buildSceneLibrary(library);
+    auto add = [&](int list, Vec2 centre, float height, uint32_t seed) {
+        SceneDocument doc = sceneFromShapes(library[list], centre, height, sceneName(list));
+        doc.width = kShotWidth;
+        doc.height = kShotHeight;
+        doc.seed = seed;
+        all += std::string(sceneName(list)) + ".json\n" + writeScene(doc);
+        all += '\0';
+    };
+    {
+        FrameImage image(kShotWidth, kShotHeight, 1.0f);
+        RandomStream random;
+        RayRenderer renderer(&image, random, 1);
+        for (int row = 1; row <= kShotCount; ++row) {
+            const ShotRow& shot = shotRow(row);
+            const uint32_t seed = random.state();
+            renderShot(row, library, renderer);
+            add(shot.list, shot.viewCentre, shot.viewHeight, seed);
+        }
+    }
+    add(kFarLights, {0.0f, 0.0f}, 4.0f, kDefaultSceneSeed);
+    add(kWhiteDisc, {0.0f, 0.0f}, 1.0f, kDefaultSceneSeed);
+    deleteSceneShapes(library);
+    all += '\0';
+    return all.c_str();
+}

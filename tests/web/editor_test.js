@@ -1,0 +1,290 @@
+// The scene editor in headless chromium (index.html?editor), against the
+// native program: shapes drawn with the mouse, a point dragged and the drag
+// undone give exactly the expected scene; a share link opens the same scene
+// in a new page and a damaged one says so and keeps the scene; an SVG comes
+// in with its shapes where they belong; the export at 1000 x 563 is the
+// native picture; a saved scene opens natively and a native one in the
+// page; dragging a disc renders pictures with a clean console. Screenshots
+// go to the given folder.
+//
+//   node editor_test.js <build-web dir> <native lumek> <screenshot folder> <scratch folder>
+'use strict';
+
+const assert = require('assert');
+const fs = require('fs');
+const path = require('path');
+const zlib = require('zlib');
+const { execFileSync } = require('child_process');
+const { serve, launch } = require('./browser.js');
+
+const [webDir, lumekExe, shotDir, scratch] = process.argv.slice(2);
+fs.mkdirSync(shotDir, { recursive: true });
+fs.mkdirSync(scratch, { recursive: true });
+
+let failures = 0;
+async function check(what, fn) {
+    try {
+        await fn();
+        console.log(`ok    ${what}`);
+    } catch (error) {
+        ++failures;
+        console.log(`FAIL  ${what}\n      ${String(error.message).split('\n').join('\n      ')}`);
+    }
+}
+
+// The editor's own PNGs: RGB, every row unfiltered.
+function pngRgb(png) {
+    let at = 8;
+    const data = [];
+    let width = 0;
+    while (at < png.length) {
+        const length = png.readUInt32BE(at), type = png.toString('latin1', at + 4, at + 8);
+        if (type === 'IHDR') width = png.readUInt32BE(at + 8);
+        if (type === 'IDAT') data.push(png.subarray(at + 8, at + 8 + length));
+        at += 12 + length;
+    }
+    const raw = zlib.inflateSync(Buffer.concat(data));
+    const stride = width * 3 + 1, rows = raw.length / stride;
+    const out = Buffer.alloc(width * 3 * rows);
+    for (let y = 0; y < rows; ++y) {
+        assert.strictEqual(raw[y * stride], 0, 'unfiltered rows');
+        raw.copy(out, y * width * 3, y * stride + 1, (y + 1) * stride);
+    }
+    return out;
+}
+
+const nativeRaw = (file, width, height) => {
+    const out = path.join(scratch, `native-${width}x${height}.raw`);
+    execFileSync(lumekExe, ['--scene', file, '-shot', '--size', `${width}x${height}`, '--output', out],
+                 { stdio: 'pipe' });
+    return fs.readFileSync(out);
+};
+
+(async () => {
+    const server = await serve(webDir);
+    const base = `http://127.0.0.1:${server.address().port}/index.html`;
+    const chromium = await launch();
+    const problems = [];
+    const openPage = async (url) => {
+        const page = await chromium.browser.newPage();
+        await page.setViewport({ width: 1400, height: 1000 });
+        page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') problems.push(m.text()); });
+        page.on('pageerror', (e) => problems.push(e.message));
+        await page.goto(url);
+        await page.waitForFunction(() => window.lumekEditor, { timeout: 30000 });
+        // The picture exactly 960 pixels wide, 12 from the left: a pixel of
+        // the picture is a pixel of the page.
+        await page.addStyleTag({ content: '#ed-stage { flex: 0 0 960px !important; }' });
+        return page;
+    };
+    const scene = (page) => page.evaluate(() => window.lumekEditor.scene());
+    const message = (page) => page.$eval('#ed-message', (e) => ({ text: e.textContent, fault: e.dataset.fault }));
+    const shoot = (page, name) => page.screenshot({ path: path.join(shotDir, `editor-${name}.png`) });
+    const settle = (page) => page.waitForFunction(() => document.getElementById('ed-picture').dataset.rendered === 'fine',
+                                                  { timeout: 30000 });
+
+    try {
+        const page = await openPage(`${base}?editor`);
+        const box = await page.$eval('#ed-overlay', (e) => { const b = e.getBoundingClientRect(); return [b.left, b.top, b.width]; });
+        assert.strictEqual(box[2], 960);
+        // Picture pixels: a view 2 high over 540 rows puts 0.1 every 27.
+        const at = (px, py) => [box[0] + px, box[1] + py];
+        const drag = async (from, to, steps = 5) => {
+            await page.mouse.move(...at(...from));
+            await page.mouse.down();
+            await page.mouse.move(...at(...to), { steps });
+            await page.mouse.up();
+        };
+
+        // ---- Drawing, dragging, undoing ----
+        await page.keyboard.press('c');
+        await drag([480, 270], [534, 270]);
+        await page.keyboard.press('s');
+        await drag([291, 135], [669, 135]);
+        await page.keyboard.press('v');
+        const drawn = {
+            format: 'lumek-scene', version: 1, view: { centre: [0, 0], height: 2 },
+            shapes: [
+                { type: 'disc', centre: [0, 0], radius: 0.2, colour: '#ffcc66', falloff: 2 },
+                { type: 'segment', start: [-0.7, -0.5], end: [0.7, -0.5], colour: '#ffcc66', falloff: 2 },
+            ],
+        };
+        await check('a disc and a segment drawn with the mouse', async () =>
+            assert.deepStrictEqual(await scene(page), drawn));
+        await drag([669, 135], [669, 189]);
+        await check('the segment\'s end dragged 0.2 down', async () => {
+            const moved = JSON.parse(JSON.stringify(drawn));
+            moved.shapes[1].end = [0.7, -0.3];
+            assert.deepStrictEqual(await scene(page), moved);
+        });
+        await settle(page);
+        await shoot(page, 'drawn');
+        await page.keyboard.down('Control');
+        await page.keyboard.press('z');
+        await page.keyboard.up('Control');
+        await check('undo once: the scene before the drag, exactly', async () =>
+            assert.deepStrictEqual(await scene(page), drawn));
+        await page.keyboard.down('Control');
+        await page.keyboard.down('Shift');
+        await page.keyboard.press('Z');
+        await page.keyboard.up('Shift');
+        await page.keyboard.up('Control');
+        await check('redo: the drag again', async () =>
+            assert.deepStrictEqual((await scene(page)).shapes[1].end, [0.7, -0.3]));
+
+        // ---- Saved here, rendered natively; exported here, the same bytes ----
+        const saved = await page.evaluate(() => window.lumekEditor.saved());
+        const savedFile = path.join(scratch, 'drawn.json');
+        fs.writeFileSync(savedFile, saved);
+        await check('the saved scene opens natively', async () => {
+            const report = execFileSync(lumekExe, ['--scene', savedFile, '--check'], { encoding: 'utf8' });
+            assert.match(report, /2 shapes|shapes: 2|2/);
+        });
+        await page.$eval('#ed-export-width', (e) => { e.value = '1000'; });
+        await page.$eval('#ed-export-height', (e) => { e.value = '563'; });
+        await page.click('#ed-export');
+        await page.waitForFunction(() => window.lumekLastExport && window.lumekLastExport.png, { timeout: 60000 });
+        const png = Buffer.from(await page.evaluate(async () =>
+            [...new Uint8Array(await window.lumekLastExport.png.arrayBuffer())]));
+        await check('the PNG exported at 1000 x 563 is the native picture', async () => {
+            const native = nativeRaw(savedFile, 1000, 563);
+            assert.ok(pngRgb(png).equals(native), 'the pixels differ');
+        });
+        fs.writeFileSync(path.join(shotDir, 'editor-export-1000x563.png'), png);
+
+        // ---- Share link ----
+        await page.click('#ed-share');
+        await page.waitForFunction(() => document.getElementById('ed-link').value !== '');
+        const link = await page.$eval('#ed-link', (e) => e.value);
+        const shared = await scene(page);
+        // The first page then empties its scene (the kept one too).
+        for (let i = 0; i < 2; ++i) await page.keyboard.press('Delete');
+        await page.evaluate(() => document.getElementById('ed-shapes').querySelector('button')?.click());
+        await page.keyboard.press('Delete');
+        const second = await openPage(link);
+        await check(`the share link (${link.length} characters) opens the same scene in a new page`, async () =>
+            assert.deepStrictEqual(await scene(second), shared));
+        await settle(second);
+        await shoot(second, 'shared');
+        for (const [what, hash] of [['damaged', link.split('#')[1].replace(/.$/, '') + '*'],
+                                    ['cut short', link.split('#')[1].slice(0, 40)]]) {
+            const bad = await openPage(`${base}?editor#${hash}`);
+            await check(`a ${what} link says so and keeps the scene that was there`, async () => {
+                const said = await message(bad);
+                assert.strictEqual(said.fault, '1');
+                assert.match(said.text, /damaged/);
+                assert.deepStrictEqual(await scene(bad), shared);
+            });
+            if (what === 'damaged') await shoot(bad, 'damaged-link');
+            await bad.close();
+        }
+
+        // ---- A native scene opens in the page ----
+        const builtIn = path.join(scratch, 'builtin');
+        fs.rmSync(builtIn, { recursive: true, force: true });
+        execFileSync(lumekExe, ['--save-scenes', builtIn]);
+        const logo = path.join(builtIn, 'Lumeklogo.json');
+        await (await second.$('#ed-open')).uploadFile(logo);
+        await second.waitForFunction(() => /Opened/.test(document.getElementById('ed-message').textContent));
+        await check('a natively saved scene opens in the page as it is', async () =>
+            assert.deepStrictEqual(await scene(second), JSON.parse(fs.readFileSync(logo, 'utf8'))));
+        await second.click('#ed-share');
+        await second.waitForFunction(() => document.getElementById('ed-link').value !== '');
+        const logoLink = await second.$eval('#ed-link', (e) => e.value);
+        console.log(`      the logo scene's share link: ${logoLink.length} characters`);
+
+        // ---- Dragging a disc: pictures while it moves ----
+        for (const size of ['128', '512']) {
+            await second.select('#ed-preview', size);
+            await second.keyboard.press('v');
+            const logoDoc = await scene(second);
+            const disc = logoDoc.shapes.findIndex((s) => s.type === 'disc');
+            await second.evaluate((i) => document.querySelectorAll('#ed-shapes button')[i].click(), disc);
+            const [dx, dy] = await second.evaluate((i) => {
+                const d = window.lumekEditor.scene();
+                const v = d.view, c = d.shapes[i].centre;
+                return [480 + (c[0] - v.centre[0]) * 540 / v.height, 270 + (c[1] - v.centre[1]) * 540 / v.height];
+            }, disc);
+            const before = await second.evaluate(() => window.lumekEditorStats.frames);
+            const started = Date.now();
+            await second.mouse.move(box[0] + dx, box[1] + dy);
+            await second.mouse.down();
+            let step = 0;
+            while (Date.now() - started < 3000) {
+                ++step;
+                await second.mouse.move(box[0] + dx + 40 * Math.sin(step / 10), box[1] + dy + 20 * Math.cos(step / 10));
+                await new Promise((r) => setTimeout(r, 16));
+            }
+            await second.mouse.up();
+            const seconds = (Date.now() - started) / 1000;
+            const frames = await second.evaluate(() => window.lumekEditorStats.frames) - before;
+            console.log(`      dragging at ${size}: ${frames} pictures in ${seconds.toFixed(1)} s ` +
+                        `(${(frames / seconds).toFixed(1)} a second)`);
+            await check(`dragging a disc at ${size} renders pictures, no worker error`, async () => {
+                assert.ok(frames > 0);
+                assert.strictEqual(await second.evaluate(() => window.lumekEditorStats.errors), 0);
+            });
+        }
+        await settle(second);
+        await shoot(second, 'logo-dragged');
+
+        // ---- An SVG drawing ----
+        const svgFile = path.join(scratch, 'drawing.svg');
+        fs.writeFileSync(svgFile, `<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100" width="100" height="100">
+  <path d="M 10 10 C 20 0, 30 20, 40 10 S 60 0, 70 10" stroke="#ff0000" fill="none"/>
+  <rect x="50" y="50" width="20" height="10" fill="#00ff00"/>
+  <circle cx="80" cy="20" r="5" fill="#0000ff"/>
+  <polygon points="10,80 30,80 20,95" stroke="#ffffff" fill="none"/>
+  <g transform="translate(10 60) scale(2)"><line x1="0" y1="0" x2="10" y2="0" stroke="#ffff00"/></g>
+  <text x="5" y="50">words</text>
+</svg>`);
+        await second.click('#ed-start');
+        await second.select('#ed-start', 'empty');
+        await second.$eval('#ed-tolerance', (e) => { e.value = '0.001'; });
+        await (await second.$('#ed-svg')).uploadFile(svgFile);
+        await second.waitForFunction(() => /Brought in/.test(document.getElementById('ed-message').textContent));
+        const imported = (await scene(second)).shapes;
+        const said = await message(second);
+        await check(`an SVG comes in: ${said.text}`, async () => {
+            assert.deepStrictEqual(imported.map((s) => s.type), ['polyline', 'polygon', 'disc', 'polygon', 'segment']);
+            assert.match(said.text, /Not brought in: 1 text/);
+            // The rectangle fixes where the drawing went: its corner and scale.
+            const rect = imported[1].points;
+            const k = (rect[1][0] - rect[0][0]) / 20;
+            const place = ([x, y]) => [rect[0][0] + (x - 50) * k, rect[0][1] + (y - 50) * k];
+            const near = (p, q, tol = 2e-3) => assert.ok(Math.hypot(p[0] - q[0], p[1] - q[1]) < tol, `${p} is not ${q}`);
+            near(rect[2], place([70, 60]));
+            near(imported[2].centre, place([80, 20]));
+            assert.ok(Math.abs(imported[2].radius - 5 * k) < 1e-3);
+            near(imported[3].points[2], place([20, 95]));
+            near(imported[4].start, place([10, 60]));
+            near(imported[4].end, place([30, 60]));  // the group's scale applied
+            const curve = imported[0].points;
+            near(curve[0], place([10, 10]));
+            near(curve[curve.length - 1], place([70, 10]));
+            assert.ok(curve.length > 8, 'the curves are sampled');
+            assert.strictEqual(imported[0].colour, '#ff0000');
+            assert.strictEqual(imported[2].colour, '#0000ff');
+        });
+        await settle(second);
+        await shoot(second, 'svg');
+
+        // ---- 390 pixels wide ----
+        await second.setViewport({ width: 390, height: 844 });
+        await check('at 390 pixels wide nothing runs off the side', async () => {
+            const wide = await second.evaluate(() => document.documentElement.scrollWidth);
+            assert.ok(wide <= 390, `${wide} pixels wide`);
+        });
+        await shoot(second, 'phone');
+
+        await check('the console is clean', async () => assert.deepStrictEqual(problems, []));
+    } finally {
+        await chromium.close();
+        server.close();
+    }
+    console.log(failures ? `${failures} check(s) failed` : 'all checks passed');
+    process.exit(failures ? 1 : 0);
+})().catch((error) => {
+    console.error(error);
+    process.exit(1);
+});

@@ -200,11 +200,19 @@ const nativeRaw = (file, width, height) => {
             const logoDoc = await scene(second);
             const disc = logoDoc.shapes.findIndex((s) => s.type === 'disc');
             await second.evaluate((i) => document.querySelectorAll('#ed-shapes button')[i].click(), disc);
+            // A point of the picture well inside the disc (its centre may lie
+            // outside the picture).
             const [dx, dy] = await second.evaluate((i) => {
                 const d = window.lumekEditor.scene();
-                const v = d.view, c = d.shapes[i].centre;
-                return [480 + (c[0] - v.centre[0]) * 540 / v.height, 270 + (c[1] - v.centre[1]) * 540 / v.height];
+                const v = d.view, s = d.shapes[i];
+                for (let py = 500; py > 40; py -= 20)
+                    for (let px = 40; px < 920; px += 20) {
+                        const x = v.centre[0] + (px - 480) * v.height / 540, y = v.centre[1] + (py - 270) * v.height / 540;
+                        if (Math.hypot(x - s.centre[0], y - s.centre[1]) < s.radius * 0.9) return [px, py];
+                    }
+                return [480, 270];
             }, disc);
+            const box = await second.$eval('#ed-overlay', (e) => { const b = e.getBoundingClientRect(); return [b.left, b.top]; });
             const before = await second.evaluate(() => window.lumekEditorStats.frames);
             const started = Date.now();
             await second.mouse.move(box[0] + dx, box[1] + dy);
@@ -220,8 +228,9 @@ const nativeRaw = (file, width, height) => {
             const frames = await second.evaluate(() => window.lumekEditorStats.frames) - before;
             console.log(`      dragging at ${size}: ${frames} pictures in ${seconds.toFixed(1)} s ` +
                         `(${(frames / seconds).toFixed(1)} a second)`);
-            await check(`dragging a disc at ${size} renders pictures, no worker error`, async () => {
-                assert.ok(frames > 0);
+            await check(`dragging a disc at ${size} moves it and renders pictures, no worker error`, async () => {
+                assert.notDeepStrictEqual((await scene(second)).shapes[disc].centre, logoDoc.shapes[disc].centre);
+                assert.ok(frames > 1);
                 assert.strictEqual(await second.evaluate(() => window.lumekEditorStats.errors), 0);
             });
         }

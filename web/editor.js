@@ -336,6 +336,19 @@ const commands = {
     },
     earlier() { if (selected > 0) change(() => { const [s] = doc.shapes.splice(selected, 1); doc.shapes.splice(--selected, 0, s); }); },
     later() { if (selected >= 0 && selected < doc.shapes.length - 1) change(() => { const [s] = doc.shapes.splice(selected, 1); doc.shapes.splice(++selected, 0, s); }); },
+    // The chosen tool's shape in the middle of the view, for the keyboard
+    // alone (its numbers are then set in the panel).
+    add() {
+        const type = tool === 'select' ? 'disc' : tool;
+        const [cx, cy] = doc.view.centre, h = doc.view.height;
+        const at = (x, y) => [round(cx + x * h), round(cy + y * h)];
+        const shape = newShape(type, at(0, 0));
+        if (type === 'disc') shape.radius = round(0.1 * h);
+        else if (type === 'segment') { shape.start = at(-0.2, 0); shape.end = at(0.2, 0); }
+        else shape.points = type === 'polygon' ? [at(-0.15, 0.1), at(0.15, 0.1), at(0, -0.15)]
+            : [at(-0.2, 0.1), at(0, -0.1), at(0.2, 0.1)];
+        change(() => { doc.shapes.push(shape); selected = doc.shapes.length - 1; });
+    },
     undo, redo,
 };
 
@@ -360,6 +373,7 @@ function keyDown(event) {
     if (ctrl) return;
     const tools = { v: 'select', c: 'disc', s: 'segment', l: 'polyline', p: 'polygon' };
     if (tools[event.key]) return setTool(tools[event.key]);
+    if (event.key === 'a') return commands.add();
     if (event.key === 'Delete' || event.key === 'Backspace') return commands.delete();
     if (event.key === 'Enter') return finishDrawing();
     if (event.key === 'Escape') { drawing = null; return paintOverlay(); }
@@ -430,7 +444,7 @@ function wire() {
     document.addEventListener('keydown', keyDown);
     for (const radio of document.querySelectorAll('input[name=ed-tool]'))
         radio.addEventListener('change', () => setTool(radio.value));
-    for (const [id, command] of [['ed-delete', 'delete'], ['ed-duplicate', 'duplicate'], ['ed-earlier', 'earlier'],
+    for (const [id, command] of [['ed-add', 'add'], ['ed-delete', 'delete'], ['ed-duplicate', 'duplicate'], ['ed-earlier', 'earlier'],
                                  ['ed-later', 'later'], ['ed-undo', 'undo'], ['ed-redo', 'redo']])
         $(id).addEventListener('click', () => commands[command]());
     const colour = (value) => { if (/^#[0-9a-f]{6}$/i.test(value)) change(() => { doc.shapes[selected].colour = value.toLowerCase(); }); };

@@ -74,7 +74,8 @@ const nativeRaw = (file, width, height) => {
         await page.waitForFunction(() => window.lumekEditor, { timeout: 30000 });
         // The picture exactly 960 pixels wide, 12 from the left: a pixel of
         // the picture is a pixel of the page.
-        await page.addStyleTag({ content: '#ed-stage { flex: 0 0 960px !important; }' });
+        await page.addStyleTag({ content: '#ed-stage.pinned { flex: 0 0 960px !important; }' });
+        await page.$eval('#ed-stage', (e) => e.classList.add('pinned'));
         return page;
     };
     const scene = (page) => page.evaluate(() => window.lumekEditor.scene());
@@ -280,9 +281,12 @@ const nativeRaw = (file, width, height) => {
 
         // ---- 390 pixels wide ----
         await second.setViewport({ width: 390, height: 844 });
+        await second.$eval('#ed-stage', (e) => e.classList.remove('pinned'));
         await check('at 390 pixels wide nothing runs off the side', async () => {
             const wide = await second.evaluate(() => document.documentElement.scrollWidth);
             assert.ok(wide <= 390, `${wide} pixels wide`);
+            const stage = await second.$eval('#ed-stage', (e) => e.getBoundingClientRect().width);
+            assert.ok(stage > 300 && stage <= 390, `the picture is ${stage} pixels wide`);
         });
         await shoot(second, 'phone');
 

@@ -522,9 +522,8 @@ export async function startEditor({ Lumek, workers }) {
         $('ed-start').append(...files.map(({ name }) => new Option(name.replace(/\.json$/, ''), name)));
     }, (error) => tell(`The built-in scenes could not be made: ${error.message}`, true));
     const saved = kept();
-    if (saved) {
-        try { doc = JSON.parse(saved); } catch (error) { doc = emptyScene(); }
-    }
+    // The scene kept from the last visit, if the reader still takes it.
+    if (saved && lumek.readScene(saved).ok) doc = JSON.parse(saved);
     try {
         const linked = await sceneFromHash(location.hash);
         if (linked !== null) await open(linked, 'the link\'s scene');

@@ -464,7 +464,16 @@ function wire() {
         const choice = $('ed-start').value;
         $('ed-start').value = '';
         if (choice === 'empty') change(() => { doc = emptyScene(); selected = -1; });
-        else if (choice) {
+        else if (choice.startsWith('file:')) {
+            const name = choice.slice(5);
+            try {
+                const response = await fetch(name);
+                if (!response.ok) throw new Error(`HTTP ${response.status}`);
+                await open(await response.text(), name);
+            } catch (error) {
+                tell(`${name} could not be fetched: ${error.message}`, true);
+            }
+        } else if (choice) {
             const scene = builtIn.find((f) => f.name === choice);
             await open(scene.text, choice);
         }
@@ -522,6 +531,10 @@ export async function startEditor({ Lumek, workers }) {
         $('ed-start').append(...files.map(({ name }) => new Option(name.replace(/\.json$/, ''), name)));
     }, (error) => tell(`The built-in scenes could not be made: ${error.message}`, true));
     const saved = kept();
+    // The example scene files the page is served with, if any.
+    fetch('examples.json').then((r) => (r.ok ? r.json() : [])).then((names) => {
+        $('ed-start').append(...names.map((name) => new Option(name.replace(/\.json$/, '').replace(/-/g, ': '), `file:${name}`)));
+    }).catch(() => {});
     // The scene kept from the last visit, if the reader still takes it.
     if (saved && lumek.readScene(saved).ok) doc = JSON.parse(saved);
     try {

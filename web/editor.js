@@ -412,7 +412,9 @@ async function exportPicture() {
     try {
         await crew.loadScene(text());
         const rgba = await crew.scenePicture(width, height, 0, {
-            rowsPerBand: Math.max(1, Math.ceil(262144 / width)),
+            // Each band costs a pass over the whole frame's tiles besides its
+            // rows: four bands a worker keep that small and still show progress.
+            rowsPerBand: Math.max(16, Math.ceil(height / (crew.count * 4))),
             progress: (rows) => { bar.value = rows; },
             cancelled: () => cancelExport,
         });

@@ -101,7 +101,9 @@ async function pump() {
     const kind = wanted;
     wanted = null;
     rendering = true;
-    const width = kind === 'fine' ? kDisplayWidth : previewWidth;
+    // The finer picture has the display's own pixels (at most 1920 wide).
+    const shown = $('ed-overlay').getBoundingClientRect().width * (window.devicePixelRatio || 1);
+    const width = kind === 'fine' ? Math.max(16, Math.min(1920, Math.round(shown) || kDisplayWidth)) : previewWidth;
     const height = Math.round(width * kDisplayHeight / kDisplayWidth);
     try {
         await crew.loadScene(text());
@@ -187,10 +189,15 @@ function pointerDown(event) {
     $('ed-overlay').setPointerCapture(event.pointerId);
     const p = scenePoint(event);
     if (tool === 'polyline' || tool === 'polygon') {
+        // The last point follows the pointer; a press puts it down and
+        // starts the next (touch, which has no hover, alike). The second
+        // press of a double-click ends the shape.
         if (!drawing) drawing = newShape(tool, p);
-        else drawing.points.push(p);
-        drawing.points[drawing.points.length - 1] = p;
-        if (event.detail >= 2) finishDrawing();
+        else if (event.detail >= 2) return finishDrawing();
+        else {
+            drawing.points[drawing.points.length - 1] = p;
+            drawing.points.push(p);
+        }
         paintOverlay();
         return;
     }
@@ -446,6 +453,7 @@ function wire() {
     document.addEventListener('keydown', keyDown);
     for (const radio of document.querySelectorAll('input[name=ed-tool]'))
         radio.addEventListener('change', () => setTool(radio.value));
+    $('ed-finish').addEventListener('click', finishDrawing);
     for (const [id, command] of [['ed-add', 'add'], ['ed-delete', 'delete'], ['ed-duplicate', 'duplicate'], ['ed-earlier', 'earlier'],
                                  ['ed-later', 'later'], ['ed-undo', 'undo'], ['ed-redo', 'redo']])
         $(id).addEventListener('click', () => commands[command]());

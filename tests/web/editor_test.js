@@ -16,6 +16,7 @@ const path = require('path');
 const zlib = require('zlib');
 const { execFileSync } = require('child_process');
 const { serve, launch } = require('./browser.js');
+const { decodePng } = require('./png.js');
 
 const [webDir, lumekExe, shotDir, scratch] = process.argv.slice(2);
 fs.mkdirSync(shotDir, { recursive: true });
@@ -32,32 +33,12 @@ async function check(what, fn) {
     }
 }
 
-// The editor's own PNGs: RGB, every row unfiltered.
-function pngRgb(png) {
-    let at = 8;
-    const data = [];
-    let width = 0;
-    while (at < png.length) {
-        const length = png.readUInt32BE(at), type = png.toString('latin1', at + 4, at + 8);
-        if (type === 'IHDR') width = png.readUInt32BE(at + 8);
-        if (type === 'IDAT') data.push(png.subarray(at + 8, at + 8 + length));
-        at += 12 + length;
-    }
-    const raw = zlib.inflateSync(Buffer.concat(data));
-    const stride = width * 3 + 1, rows = raw.length / stride;
-    const out = Buffer.alloc(width * 3 * rows);
-    for (let y = 0; y < rows; ++y) {
-        assert.strictEqual(raw[y * stride], 0, 'unfiltered rows');
-        raw.copy(out, y * width * 3, y * stride + 1, (y + 1) * stride);
-    }
-    return out;
-}
-
-const nativeRaw = (file, width, height) => {
-    const out = path.join(scratch, `native-${width}x${height}.raw`);
-    execFileSync(lumekExe, ['--scene', file, '-shot', '--size', `${width}x${height}`, '--output', out],
+// The native picture of a scene file, as `-png` writes it, decoded.
+const nativePicture = (file, width, height) => {
+    const out = path.join(scratch, `native-${width}x${height}.png`);
+    execFileSync(lumekExe, ['--scene', file, '-png', '--size', `${width}x${height}`, '--output', out],
                  { stdio: 'pipe' });
-    return fs.readFileSync(out);
+    return decodePng(fs.readFileSync(out));
 };
 
 (async () => {
@@ -72,9 +53,11 @@ const nativeRaw = (file, width, height) => {
         page.on('pageerror', (e) => problems.push(e.message));
         await page.goto(url);
         await page.waitForFunction(() => window.lumekEditor, { timeout: 30000 });
-        // The picture exactly 960 pixels wide, 12 from the left: a pixel of
-        // the picture is a pixel of the page.
-        await page.addStyleTag({ content: '#ed-stage.pinned { flex: 0 0 960px !important; }' });
+        // The picture exactly 960 pixels wide at a whole pixel of the page
+        // (touches land on whole pixels), over the panel: its controls are
+        // used by their elements.
+        await page.addStyleTag({ content: '#ed-stage.pinned { position: fixed; left: 12px; top: 200px; ' +
+                                          'width: 960px; max-width: none; z-index: 2; }' });
         await page.$eval('#ed-stage', (e) => e.classList.add('pinned'));
         return page;
     };
@@ -102,6 +85,32 @@ const nativeRaw = (file, width, height) => {
         await drag([480, 270], [534, 270]);
         await page.keyboard.press('s');
         await drag([291, 135], [669, 135]);
+        // A polygon of three clicks and Enter, a polyline of two taps
+        // ended by the button: each point once.
+        await page.keyboard.press('p');
+        for (const [x, y] of [[777, 378], [858, 378], [858, 459]]) {
+            await page.mouse.move(...at(x - 20, y - 20));
+            await page.mouse.move(...at(x, y), { steps: 3 });
+            await page.mouse.click(...at(x, y));
+            await new Promise((r) => setTimeout(r, 400));  // no double-click
+        }
+        await page.keyboard.press('Enter');
+        await page.keyboard.press('l');
+        await page.touchscreen.tap(...at(102, 432));
+        await new Promise((r) => setTimeout(r, 400));
+        await page.touchscreen.tap(...at(183, 486));
+        await page.$eval('#ed-finish', (e) => e.click());
+        await check('a polygon clicked and a polyline tapped', async () => {
+            const shapes = (await scene(page)).shapes;
+            assert.deepStrictEqual(shapes.slice(2).map((s) => [s.type, s.points]), [
+                ['polygon', [[1.1, 0.4], [1.4, 0.4], [1.4, 0.7]]],
+                ['polyline', [[-1.4, 0.6], [-1.1, 0.8]]],
+            ]);
+        });
+        await page.keyboard.down('Control');
+        await page.keyboard.press('z');
+        await page.keyboard.press('z');
+        await page.keyboard.up('Control');
         await page.keyboard.press('v');
         const drawn = {
             format: 'lumek-scene', version: 1, view: { centre: [0, 0], height: 2 },
@@ -139,22 +148,24 @@ const nativeRaw = (file, width, height) => {
         fs.writeFileSync(savedFile, saved);
         await check('the saved scene opens natively', async () => {
             const report = execFileSync(lumekExe, ['--scene', savedFile, '--check'], { encoding: 'utf8' });
-            assert.match(report, /2 shapes|shapes: 2|2/);
+            assert.match(report, /shapes +2 \(1 disc, 1 segment,/);
+            assert.match(report, /problems +none/);
         });
         await page.$eval('#ed-export-width', (e) => { e.value = '1000'; });
         await page.$eval('#ed-export-height', (e) => { e.value = '563'; });
-        await page.click('#ed-export');
+        await page.$eval('#ed-export', (e) => e.click());
         await page.waitForFunction(() => window.lumekLastExport && window.lumekLastExport.png, { timeout: 60000 });
         const png = Buffer.from(await page.evaluate(async () =>
             [...new Uint8Array(await window.lumekLastExport.png.arrayBuffer())]));
         await check('the PNG exported at 1000 x 563 is the native picture', async () => {
-            const native = nativeRaw(savedFile, 1000, 563);
-            assert.ok(pngRgb(png).equals(native), 'the pixels differ');
+            const native = nativePicture(savedFile, 1000, 563), page = decodePng(png);
+            assert.deepStrictEqual([page.width, page.height], [1000, 563]);
+            assert.ok(page.rgb.equals(native.rgb), 'the pixels differ');
         });
         fs.writeFileSync(path.join(shotDir, 'editor-export-1000x563.png'), png);
 
         // ---- Share link ----
-        await page.click('#ed-share');
+        await page.$eval('#ed-share', (e) => e.click());
         await page.waitForFunction(() => document.getElementById('ed-link').value !== '');
         const link = await page.$eval('#ed-link', (e) => e.value);
         const shared = await scene(page);
@@ -167,13 +178,17 @@ const nativeRaw = (file, width, height) => {
             assert.deepStrictEqual(await scene(second), shared));
         await settle(second);
         await shoot(second, 'shared');
-        for (const [what, hash] of [['damaged', link.split('#')[1].replace(/.$/, '') + '*'],
-                                    ['cut short', link.split('#')[1].slice(0, 40)]]) {
+        const packed = (doc) => 'scene=' + zlib.deflateRawSync(JSON.stringify(doc)).toString('base64url');
+        for (const [what, hash, says] of [
+            ['damaged', link.split('#')[1].replace(/.$/, '') + '*', /damaged/],
+            ['cut short', link.split('#')[1].slice(0, 40), /damaged/],
+            ['newer', packed({ ...shared, version: 2 }), /version 2, from a newer Lumek/],
+            ['too large', 'scene=' + 'A'.repeat(2000001), /too large/]]) {
             const bad = await openPage(`${base}?editor#${hash}`);
             await check(`a ${what} link says so and keeps the scene that was there`, async () => {
                 const said = await message(bad);
                 assert.strictEqual(said.fault, '1');
-                assert.match(said.text, /damaged/);
+                assert.match(said.text, says);
                 assert.deepStrictEqual(await scene(bad), shared);
             });
             if (what === 'damaged') await shoot(bad, 'damaged-link');
@@ -189,7 +204,7 @@ const nativeRaw = (file, width, height) => {
         await second.waitForFunction(() => /Opened/.test(document.getElementById('ed-message').textContent));
         await check('a natively saved scene opens in the page as it is', async () =>
             assert.deepStrictEqual(await scene(second), JSON.parse(fs.readFileSync(logo, 'utf8'))));
-        await second.click('#ed-share');
+        await second.$eval('#ed-share', (e) => e.click());
         await second.waitForFunction(() => document.getElementById('ed-link').value !== '');
         const logoLink = await second.$eval('#ed-link', (e) => e.value);
         console.log(`      the logo scene's share link: ${logoLink.length} characters`);
@@ -248,7 +263,6 @@ const nativeRaw = (file, width, height) => {
   <g transform="translate(10 60) scale(2)"><line x1="0" y1="0" x2="10" y2="0" stroke="#ffff00"/></g>
   <text x="5" y="50">words</text>
 </svg>`);
-        await second.click('#ed-start');
         await second.select('#ed-start', 'empty');
         await second.$eval('#ed-tolerance', (e) => { e.value = '0.001'; });
         await (await second.$('#ed-svg')).uploadFile(svgFile);

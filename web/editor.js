@@ -25,6 +25,10 @@ const undoStack = [], redoStack = [];
 let crew = null, lumek = null;
 let previewWidth = 128;
 let builtIn = [];
+// The animation: the frame shown (as -record writes it) and whether it plays.
+let currentFrame = 0, playing = false, playStart = 0, playFrom = 0;
+const frameCount = () => (doc.duration === undefined ? 1
+    : Math.max(1, Math.round(doc.duration * (doc.fps || 30))));
 const stats = window.lumekEditorStats = { frames: 0, fine: 0, dropped: 0, errors: 0, fps: 0, since: 0 };
 
 // ---- The document and its history ----
@@ -44,6 +48,7 @@ function change(edit) {
 
 function changed() {
     keep(text());
+    showTimeline();
     refreshPanel();
     paintOverlay();
     renderSoon();
@@ -86,10 +91,40 @@ function tell(message, fault = false) {
 
 let rendering = false, wanted = null, pauseTimer = 0;
 
+function showTimeline() {
+    const frames = frameCount();
+    $('ed-timeline').hidden = frames <= 1;
+    $('ed-time').max = frames - 1;
+    $('ed-time').value = currentFrame;
+    const fps = doc.fps || 30;
+    $('ed-time-label').textContent = `frame ${currentFrame} of ${frames} (${(currentFrame / fps).toFixed(2)} s of ${doc.duration || 0} s at ${fps} fps)`;
+    $('ed-play').textContent = playing ? 'pause' : 'play';
+}
+
+// Playing: the frame the clock has reached, whenever the workers are free
+// for the next picture (frames they cannot keep up with are passed over).
+function tick(now) {
+    if (!playing) return;
+    const frames = frameCount();
+    currentFrame = (playFrom + Math.floor((now - playStart) / 1000 * (doc.fps || 30))) % frames;
+    showTimeline();
+    if (!rendering) { wanted = 'preview'; pump(); }
+    requestAnimationFrame(tick);
+}
+
+function play(on) {
+    playing = on && frameCount() > 1;
+    playStart = performance.now();
+    playFrom = currentFrame;
+    showTimeline();
+    if (playing) requestAnimationFrame(tick);
+    else renderSoon();
+}
+
 function renderSoon() {
     wanted = 'preview';
     clearTimeout(pauseTimer);
-    pauseTimer = setTimeout(() => { wanted = 'fine'; pump(); }, kPauseMs);
+    pauseTimer = setTimeout(() => { if (!playing) { wanted = 'fine'; pump(); } }, kPauseMs);
     pump();
 }
 
@@ -107,7 +142,8 @@ async function pump() {
     const height = Math.round(width * kDisplayHeight / kDisplayWidth);
     try {
         await crew.loadScene(text());
-        const rgba = await crew.scenePicture(width, height, 0);
+        if (currentFrame >= frameCount()) currentFrame = 0;
+        const rgba = await crew.scenePicture(width, height, { frame: currentFrame });
         const canvas = $('ed-picture');
         canvas.width = width;
         canvas.height = height;
@@ -381,6 +417,7 @@ function keyDown(event) {
     const tools = { v: 'select', c: 'disc', s: 'segment', l: 'polyline', p: 'polygon' };
     if (tools[event.key]) return setTool(tools[event.key]);
     if (event.key === 'a') return commands.add();
+    if (event.key === ' ' && frameCount() > 1) { event.preventDefault(); return play(!playing); }
     if (event.key === 'Delete' || event.key === 'Backspace') return commands.delete();
     if (event.key === 'Enter') return finishDrawing();
     if (event.key === 'Escape') { drawing = null; return paintOverlay(); }
@@ -418,7 +455,7 @@ async function exportPicture() {
     bar.value = 0;
     try {
         await crew.loadScene(text());
-        const rgba = await crew.scenePicture(width, height, 0, {
+        const rgba = await crew.scenePicture(width, height, { frame: currentFrame }, {
             // Each band costs a pass over the whole frame's tiles besides its
             // rows: four bands a worker keep that small and still show progress.
             rowsPerBand: Math.max(16, Math.ceil(height / (crew.count * 4))),
@@ -454,6 +491,11 @@ function wire() {
     for (const radio of document.querySelectorAll('input[name=ed-tool]'))
         radio.addEventListener('change', () => setTool(radio.value));
     $('ed-finish').addEventListener('click', finishDrawing);
+    $('ed-play').addEventListener('click', () => play(!playing));
+    $('ed-time').addEventListener('input', () => {
+        currentFrame = Number($('ed-time').value);
+        play(false);
+    });
     for (const [id, command] of [['ed-add', 'add'], ['ed-delete', 'delete'], ['ed-duplicate', 'duplicate'], ['ed-earlier', 'earlier'],
                                  ['ed-later', 'later'], ['ed-undo', 'undo'], ['ed-redo', 'redo']])
         $(id).addEventListener('click', () => commands[command]());

@@ -45,7 +45,9 @@ const questions = {
         return read.ok ? { ok: true, frames: lumek.sceneFrames(), fps: lumek.sceneFps() } : read;
     },
     scenePrepare({ width, height, seconds }) {
-        if (!lumek.scenePrepare(width, height, seconds))
+        const ready = typeof seconds === 'object' ? lumek.scenePrepareFrame(width, height, seconds.frame)
+                                                  : lumek.scenePrepare(width, height, seconds);
+        if (!ready)
             throw new Error(`no picture of the scene at ${width} x ${height}`);
         return {};
     },

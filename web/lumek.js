@@ -137,6 +137,9 @@ const Lumek = (() => {
             // (four a pixel, the fourth 0, width x 4 a row) returned.
             scenePrepare: (width, height, seconds = 0) =>
                 e.scene_prepare(width, height, seconds) === 1,
+            // Frame `frame` of the animation instead, as -record writes it.
+            scenePrepareFrame: (width, height, frame) =>
+                e.scene_prepare_frame(width, height, frame) === 1,
             sceneRows(first, end, width) {
                 if (e.scene_rows(first, end) !== 1) throw new Error('no picture was prepared');
                 const stride = e.scene_stride();
@@ -309,6 +312,7 @@ const Lumek = (() => {
         // the next free worker). `progress(rowsDone)` after each band;
         // `cancelled()` is asked before each. Resolves with the RGBA bytes
         // (the fourth byte 255) or null when cancelled.
+        // `seconds` may be { frame: N } for the animation's frame N.
         async scenePicture(width, height, seconds, { rowsPerBand = 0, progress = () => {},
                                                      cancelled = () => false } = {}) {
             const step = rowsPerBand > 0 ? rowsPerBand : Math.ceil(height / this.count);

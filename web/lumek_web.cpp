@@ -274,9 +274,11 @@ LUMEK_EXPORT("scene_canonical") const char* sceneCanonical() {
     return scene.error.c_str();
 }
 
-// Prepares the picture of the document at `width` x `height` pixels and
-// `seconds`: posed, its frame made (padded to whole tiles). 1 when ready.
-LUMEK_EXPORT("scene_prepare") int scenePrepare(int32_t width, int32_t height, double seconds) {
+namespace {
+
+// The picture of the document posed at `seconds`, with frame `frameNumber`'s
+// jitter, at `width` x `height`: its frame made (padded to whole tiles).
+int prepare(int32_t width, int32_t height, double seconds, int64_t frameNumber) {
     if (!scene.document || width < kMinPictureEdge || height < kMinPictureEdge ||
         width > kMaxPictureEdge || height > kMaxPictureEdge || !(seconds >= 0.0))
         return 0;
@@ -295,8 +297,25 @@ LUMEK_EXPORT("scene_prepare") int scenePrepare(int32_t width, int32_t height, do
     }
     scene.width = width;
     scene.height = height;
-    scene.state = sceneFrameState(document.frameSeed(), sceneFrameAt(document, seconds));
+    scene.state = sceneFrameState(document.frameSeed(), frameNumber);
     return 1;
+}
+
+}  // namespace
+
+// The picture at `seconds` (a still picture of that moment, as -png
+// --time makes it). 1 when ready.
+LUMEK_EXPORT("scene_prepare") int scenePrepare(int32_t width, int32_t height, double seconds) {
+    if (!scene.document || !(seconds >= 0.0)) return 0;
+    return prepare(width, height, seconds, sceneFrameAt(*scene.document, seconds));
+}
+
+// Frame `frame` of the animation, as -record writes it. 1 when ready.
+LUMEK_EXPORT("scene_prepare_frame") int scenePrepareFrame(int32_t width, int32_t height, double frame) {
+    if (!scene.document || !(frame >= 0.0) || frame >= static_cast<double>(scene.document->frameCount()))
+        return 0;
+    const auto number = static_cast<int64_t>(frame);
+    return prepare(width, height, sceneFrameTime(*scene.document, number), number);
 }
 
 // Draws rows firstRow .. endRow - 1 of the prepared picture (0 and its

@@ -293,6 +293,29 @@ const nativePicture = (file, width, height) => {
         await settle(second);
         await shoot(second, 'svg');
 
+        // ---- An animated scene plays ----
+        const orbitFile = path.join(scratch, 'orbit.json');
+        fs.writeFileSync(orbitFile, JSON.stringify({
+            format: 'lumek-scene', version: 1, duration: 4, fps: 25, view: { centre: [0, 0], height: 2 },
+            shapes: [{ type: 'disc', centre: [0, 0], radius: 0.1, colour: '#ff8800', falloff: 1,
+                       keys: [{ time: 0, centre: [-0.8, 0] }, { time: 4, centre: [0.8, 0] }] }],
+        }));
+        await (await second.$('#ed-open')).uploadFile(orbitFile);
+        await second.waitForFunction(() => /Opened orbit/.test(document.getElementById('ed-message').textContent));
+        const framesBefore = await second.evaluate(() => window.lumekEditorStats.frames);
+        await second.$eval('#ed-play', (e) => e.click());
+        await new Promise((r) => setTimeout(r, 1500));
+        await second.$eval('#ed-play', (e) => e.click());
+        await check('an animated scene plays: the timeline moves and pictures follow', async () => {
+            assert.strictEqual(await second.$eval('#ed-timeline', (e) => e.hidden), false);
+            const frame = Number(await second.$eval('#ed-time', (e) => e.value));
+            assert.ok(frame > 10 && frame < 100, `at frame ${frame}`);
+            assert.ok(await second.evaluate(() => window.lumekEditorStats.frames) - framesBefore > 3);
+            assert.strictEqual(await second.$eval('#ed-play', (e) => e.textContent), 'play');
+        });
+        await settle(second);
+        await shoot(second, 'animation');
+
         // ---- 390 pixels wide ----
         await second.setViewport({ width: 390, height: 844 });
         await second.$eval('#ed-stage', (e) => e.classList.remove('pinned'));

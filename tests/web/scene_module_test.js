@@ -123,6 +123,19 @@ const animated = {
     check(`${W} x ${H} at ${T} s: the module's picture is the native one`, () =>
         assert.ok(native.equals(whole), `${sha256(whole)} != ${sha256(native)}`));
 
+    // Frames of the animation, as -record makes them, are the pictures
+    // native -png gives at their times.
+    for (const frame of [5, 7, 19]) {
+        const seconds = frame / animated.fps;
+        execFileSync(lumekExe, ['--scene', file, '-shot', '--size', '96x54', '--time', String(seconds),
+                                '--output', path.join(scratch, 'frame.raw')], { stdio: 'pipe' });
+        assert.ok(one.scenePrepareFrame(96, 54, frame));
+        const made = rgbOf(one.sceneRows(0, 54, 96));
+        check(`frame ${frame} is the native picture at ${seconds} s`, () =>
+            assert.ok(fs.readFileSync(path.join(scratch, 'frame.raw')).equals(made)));
+    }
+    check('no frame beyond the animation\'s last', () => assert.ok(!one.scenePrepareFrame(96, 54, 20)));
+
     for (const workers of [1, 3]) {
         const crew = new Lumek.Crew(workers, nodeWorker);
         await crew.load(bytes);

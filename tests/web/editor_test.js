@@ -326,6 +326,8 @@ const nativePicture = (file, width, height) => {
             assert.ok(stage > 300 && stage <= 390, `the picture is ${stage} pixels wide`);
         });
         await shoot(second, 'phone');
+        await second.setViewport({ width: 1400, height: 1000 });
+        await shoot(second, 'desktop');
 
         await check('the console is clean', async () => assert.deepStrictEqual(problems, []));
     } finally {

@@ -106,7 +106,9 @@ function showTimeline() {
 function tick(now) {
     if (!playing) return;
     const frames = frameCount();
-    currentFrame = (playFrom + Math.floor((now - playStart) / 1000 * (doc.fps || 30))) % frames;
+    // An animation frame's time may be a little before the press of play.
+    const passed = Math.max(0, Math.floor((now - playStart) / 1000 * (doc.fps || 30)));
+    currentFrame = (playFrom + passed) % frames;
     showTimeline();
     if (!rendering) { wanted = 'preview'; pump(); }
     requestAnimationFrame(tick);
@@ -141,9 +143,8 @@ async function pump() {
     const width = kind === 'fine' ? Math.max(16, Math.min(1920, Math.round(shown) || kDisplayWidth)) : previewWidth;
     const height = Math.round(width * kDisplayHeight / kDisplayWidth);
     try {
-        await crew.loadScene(text());
         if (currentFrame >= frameCount()) currentFrame = 0;
-        const rgba = await crew.scenePicture(width, height, { frame: currentFrame });
+        const rgba = await crew.scenePicture(width, height, { frame: currentFrame }, { text: text() });
         const canvas = $('ed-picture');
         canvas.width = width;
         canvas.height = height;
@@ -454,8 +455,7 @@ async function exportPicture() {
     bar.max = height;
     bar.value = 0;
     try {
-        await crew.loadScene(text());
-        const rgba = await crew.scenePicture(width, height, { frame: currentFrame }, {
+        const rgba = await crew.scenePicture(width, height, { frame: currentFrame }, { text: text(),
             // Each band costs a pass over the whole frame's tiles besides its
             // rows: four bands a worker keep that small and still show progress.
             rowsPerBand: Math.max(16, Math.ceil(height / (crew.count * 4))),
@@ -474,7 +474,6 @@ async function exportPicture() {
         exporting = false;
         $('ed-export').disabled = false;
         $('ed-cancel').disabled = true;
-        crew.loadScene(text()).catch(() => {});
         renderSoon();
     }
 }

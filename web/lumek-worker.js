@@ -13,6 +13,7 @@ const answer = typeof importScripts === 'function'
 
 let lumek = null;
 let size = 0;
+let sceneText = null;  // the scene document this worker holds
 
 const questions = {
     async load({ module }) {
@@ -41,14 +42,26 @@ const questions = {
     },
     // The scene document every later picture is of.
     scene({ text }) {
+        sceneText = null;
         const read = lumek.readScene(text);
+        if (read.ok) sceneText = text;
         return read.ok ? { ok: true, frames: lumek.sceneFrames(), fps: lumek.sceneFps() } : read;
     },
-    scenePrepare({ width, height, seconds }) {
+    // `text`, when given, is the document the picture is of: read first
+    // unless it is the one this worker holds.
+    scenePrepare({ width, height, seconds, text }) {
+        if (text !== undefined && text !== sceneText) {
+            sceneText = null;
+            const read = lumek.readScene(text);
+            if (!read.ok) throw new Error(read.error);
+            sceneText = text;
+        }
         const ready = typeof seconds === 'object' ? lumek.scenePrepareFrame(width, height, seconds.frame)
                                                   : lumek.scenePrepare(width, height, seconds);
         if (!ready)
-            throw new Error(`no picture of the scene at ${width} x ${height}`);
+            throw new Error(`no picture of the scene at ${width} x ${height}` +
+                            (typeof seconds === 'object' ? `, frame ${seconds.frame} of ${lumek.sceneFrames()}`
+                                                         : ` at ${seconds} s`));
         return {};
     },
     // Rows first .. end - 1 of the prepared picture, handed over.

@@ -312,14 +312,16 @@ const Lumek = (() => {
         // the next free worker). `progress(rowsDone)` after each band;
         // `cancelled()` is asked before each. Resolves with the RGBA bytes
         // (the fourth byte 255) or null when cancelled.
-        // `seconds` may be { frame: N } for the animation's frame N.
+        // `seconds` may be { frame: N } for the animation's frame N; `text`,
+        // if given, is the document (read first where a worker holds
+        // another).
         async scenePicture(width, height, seconds, { rowsPerBand = 0, progress = () => {},
-                                                     cancelled = () => false } = {}) {
+                                                     cancelled = () => false, text } = {}) {
             const step = rowsPerBand > 0 ? rowsPerBand : Math.ceil(height / this.count);
             const rgba = new Uint8Array(width * height * 4);
             let next = 0, done = 0, stop = false;
             const work = async (i) => {
-                await this.ask(i, { kind: 'scenePrepare', width, height, seconds });
+                await this.ask(i, { kind: 'scenePrepare', width, height, seconds, text });
                 while (!stop && next < height) {
                     if (cancelled()) { stop = true; break; }
                     const first = next, end = Math.min(height, next + step);

@@ -312,6 +312,8 @@ const nativePicture = (file, width, height) => {
             assert.ok(frame > 10 && frame < 100, `at frame ${frame}`);
             assert.ok(await second.evaluate(() => window.lumekEditorStats.frames) - framesBefore > 3);
             assert.strictEqual(await second.$eval('#ed-play', (e) => e.textContent), 'play');
+            const said = await message(second);
+            assert.notStrictEqual(said.fault, '1', said.text);
         });
         await settle(second);
         await shoot(second, 'animation');

@@ -48,6 +48,9 @@ function change(edit) {
 
 function changed() {
     keep(text());
+    // The kept scene is now the newest: a reload must not bring back the
+    // link's older one.
+    if (location.hash.startsWith('#scene=')) history.replaceState(null, '', '#editor');
     showTimeline();
     refreshPanel();
     paintOverlay();
@@ -595,6 +598,15 @@ export async function startEditor({ Lumek, workers }) {
         tell(error.message, true);
     }
     changed();
+    // A link pasted into the address of the open page.
+    window.addEventListener('hashchange', async () => {
+        try {
+            const linked = await sceneFromHash(location.hash);
+            if (linked !== null && linked !== text()) await open(linked, 'the link\'s scene');
+        } catch (error) {
+            tell(error.message, true);
+        }
+    });
     // For people in the console and for the page's tests.
     window.lumekEditor = {
         scene: () => clone(doc),

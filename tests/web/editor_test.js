@@ -173,6 +173,14 @@ const nativePicture = (file, width, height) => {
         for (let i = 0; i < 2; ++i) await page.keyboard.press('Delete');
         await page.evaluate(() => document.getElementById('ed-shapes').querySelector('button')?.click());
         await page.keyboard.press('Delete');
+        const before = await scene(page);
+        await check('the scene changed after sharing survives a reload (not the link\'s older one)', async () => {
+            assert.ok(before.shapes.length < shared.shapes.length);
+            assert.doesNotMatch(page.url(), /#scene=/);
+            await page.reload();
+            await page.waitForFunction(() => window.lumekEditor, { timeout: 30000 });
+            assert.deepStrictEqual(await scene(page), before);
+        });
         const second = await openPage(link);
         await check(`the share link (${link.length} characters) opens the same scene in a new page`, async () =>
             assert.deepStrictEqual(await scene(second), shared));

@@ -56,8 +56,14 @@ const questions = {
             if (!read.ok) throw new Error(read.error);
             sceneText = text;
         }
-        const ready = typeof seconds === 'object' ? lumek.scenePrepareFrame(width, height, seconds.frame)
+        let ready;
+        try {
+            ready = typeof seconds === 'object' ? lumek.scenePrepareFrame(width, height, seconds.frame)
                                                   : lumek.scenePrepare(width, height, seconds);
+        } catch (error) {
+            sceneText = null;  // the module let the document go
+            throw error;
+        }
         if (!ready)
             throw new Error(`no picture of the scene at ${width} x ${height}` +
                             (typeof seconds === 'object' ? `, frame ${seconds.frame} of ${lumek.sceneFrames()}`

@@ -70,6 +70,16 @@ const Lumek = (() => {
             const bytes = new Uint8Array(memory.buffer, at);
             return new TextDecoder().decode(bytes.subarray(0, bytes.indexOf(0)));
         };
+        const trapped = (call) => {
+            try {
+                return call();
+            } catch (error) {
+                if (!(error instanceof WebAssembly.RuntimeError)) throw error;
+                const why = cString(e.scene_refusal()).replace(/^scene: /, '');
+                e.scene_release();
+                throw new Error(`the picture could not be made: ${why}`);
+            }
+        };
         return {
             // The show at size x size from its start; then one frame at the
             // show's clock (false once it is over, with nothing rendered),
@@ -135,11 +145,13 @@ const Lumek = (() => {
             // The picture of the read document at width x height and
             // `seconds`; then its rows first .. end - 1 drawn, their bytes
             // (four a pixel, the fourth 0, width x 4 a row) returned.
+            // A fault on the way (memory running out) stops the module:
+            // thrown as an Error saying why, the document let go.
             scenePrepare: (width, height, seconds = 0) =>
-                e.scene_prepare(width, height, seconds) === 1,
+                trapped(() => e.scene_prepare(width, height, seconds) === 1),
             // Frame `frame` of the animation instead, as -record writes it.
             scenePrepareFrame: (width, height, frame) =>
-                e.scene_prepare_frame(width, height, frame) === 1,
+                trapped(() => e.scene_prepare_frame(width, height, frame) === 1),
             sceneRows(first, end, width) {
                 if (e.scene_rows(first, end) !== 1) throw new Error('no picture was prepared');
                 const stride = e.scene_stride();

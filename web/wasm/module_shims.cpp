@@ -44,7 +44,11 @@ struct ReaderFault {
 
 extern "C" void* __cxa_allocate_exception(size_t bytes) {
     void* memory = std::malloc(bytes);
-    if (!memory) __builtin_trap();
+    if (!memory) {
+        lumek::web::lastThrow = {};
+        lumek::web::lastThrow.message = "out of memory";
+        __builtin_trap();
+    }
     return memory;
 }
 

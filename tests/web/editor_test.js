@@ -301,6 +301,16 @@ const nativePicture = (file, width, height) => {
         await settle(second);
         await shoot(second, 'svg');
 
+        // ---- The examples served with the page open from "start from" ----
+        const examples = JSON.parse(fs.readFileSync(path.join(webDir, 'examples.json'), 'utf8'));
+        for (const name of examples) {
+            await second.select('#ed-start', `file:${name}`);
+            await second.waitForFunction((n) => document.getElementById('ed-message').textContent.includes(n),
+                                         {}, `Opened ${name}`);
+            await check(`the example ${name} opens as it is`, async () =>
+                assert.deepStrictEqual(await scene(second), JSON.parse(fs.readFileSync(path.join(webDir, name), 'utf8'))));
+        }
+
         // ---- An animated scene plays ----
         const orbitFile = path.join(scratch, 'orbit.json');
         fs.writeFileSync(orbitFile, JSON.stringify({

@@ -123,6 +123,19 @@ const animated = {
     check(`${W} x ${H} at ${T} s: the module's picture is the native one`, () =>
         assert.ok(native.equals(whole), `${sha256(whole)} != ${sha256(native)}`));
 
+    // The example scenes served with the page: the native pictures.
+    for (const name of JSON.parse(fs.readFileSync(path.join(webDir, 'examples.json'), 'utf8'))) {
+        const example = path.join(webDir, name);
+        execFileSync(lumekExe, ['--scene', example, '-shot', '--size', '160x90',
+                                '--output', path.join(scratch, 'example.raw')], { stdio: 'pipe' });
+        const read = one.readScene(fs.readFileSync(example, 'utf8'));
+        check(`${name}: the native picture at 160 x 90`, () => {
+            assert.ok(read.ok, read.error);
+            assert.ok(one.scenePrepare(160, 90, 0));
+            assert.ok(fs.readFileSync(path.join(scratch, 'example.raw')).equals(rgbOf(one.sceneRows(0, 90, 160))));
+        });
+    }
+
     // Frames of the animation, as -record makes them, are the pictures
     // native -png gives at their times.
     for (const frame of [5, 7, 19]) {

@@ -138,6 +138,7 @@ const animated = {
 
     // Frames of the animation, as -record makes them, are the pictures
     // native -png gives at their times.
+    assert.ok(one.readScene(text).ok);
     for (const frame of [5, 7, 19]) {
         const seconds = frame / animated.fps;
         execFileSync(lumekExe, ['--scene', file, '-shot', '--size', '96x54', '--time', String(seconds),

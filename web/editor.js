@@ -13,7 +13,12 @@ const kDisplayWidth = 960, kDisplayHeight = 540;  // the picture's area, 16:9
 const kPauseMs = 300;  // no edit for this long: a finer picture
 
 const emptyScene = () => ({ format: 'lumek-scene', version: 1, view: { centre: [0, 0], height: 2 }, shapes: [] });
-const round = (v) => Math.round(v * 1000) / 1000;
+// Coordinates from the pointer keep a thousandth of the view's height
+// (and at least three decimals): tidy numbers at any scale.
+const round = (v) => {
+    const digits = Math.min(12, Math.max(3, 3 - Math.floor(Math.log10(doc.view.height))));
+    return Number(v.toFixed(digits));
+};
 const clone = (v) => JSON.parse(JSON.stringify(v));
 
 let doc = emptyScene();

@@ -199,7 +199,10 @@ const nativePicture = (file, width, height) => {
                 assert.match(said.text, says);
                 assert.deepStrictEqual(await scene(bad), shared);
             });
-            if (what === 'damaged') await shoot(bad, 'damaged-link');
+            if (what === 'damaged') {
+                await settle(bad);
+                await shoot(bad, 'damaged-link');
+            }
             await bad.close();
         }
 

@@ -18,6 +18,7 @@ let size = 0;
 class Refusal extends Error {}
 // Why the instance can no longer be used, once it cannot.
 let broken = null;
+let sceneText = null;  // the scene document this worker holds
 
 const questions = {
     async load({ module }) {
@@ -43,6 +44,45 @@ const questions = {
                              : new ArrayBuffer(0);
         return [{ going, first, end, ms, pixels, phase: lumek.showPhase(),
                   state: lumek.showRandomState(), scene: lumek.showScene() }, [pixels]];
+    },
+    // The scene document every later picture is of.
+    scene({ text }) {
+        sceneText = null;
+        const read = lumek.readScene(text);
+        if (read.ok) sceneText = text;
+        return read.ok ? { ok: true, frames: lumek.sceneFrames(), fps: lumek.sceneFps() } : read;
+    },
+    // `text`, when given, is the document the picture is of: read first
+    // unless it is the one this worker holds.
+    scenePrepare({ width, height, seconds, text }) {
+        if (text !== undefined && text !== sceneText) {
+            sceneText = null;
+            const read = lumek.readScene(text);
+            if (!read.ok) throw new Refusal(read.error);
+            sceneText = text;
+        }
+        let ready;
+        try {
+            ready = typeof seconds === 'object' ? lumek.scenePrepareFrame(width, height, seconds.frame)
+                                                  : lumek.scenePrepare(width, height, seconds);
+        } catch (error) {
+            sceneText = null;  // the module let the document go
+            throw error;
+        }
+        if (!ready)
+            throw new Refusal(`no picture of the scene at ${width} x ${height}` +
+                            (typeof seconds === 'object' ? `, frame ${seconds.frame} of ${lumek.sceneFrames()}`
+                                                         : ` at ${seconds} s`));
+        return {};
+    },
+    // Rows first .. end - 1 of the prepared picture, handed over.
+    sceneRows({ first, end, width }) {
+        const started = performance.now();
+        const pixels = lumek.sceneRows(first, end, width).buffer;
+        return [{ first, end, ms: performance.now() - started, pixels }, [pixels]];
+    },
+    builtin() {
+        return { files: lumek.builtinScenes() };
     },
     ping() {
         return {};

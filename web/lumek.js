@@ -70,6 +70,16 @@ const Lumek = (() => {
             const bytes = new Uint8Array(memory.buffer, at);
             return new TextDecoder().decode(bytes.subarray(0, bytes.indexOf(0)));
         };
+        const trapped = (call) => {
+            try {
+                return call();
+            } catch (error) {
+                if (!(error instanceof WebAssembly.RuntimeError)) throw error;
+                const why = cString(e.scene_refusal()).replace(/^scene: /, '');
+                e.scene_release();
+                throw new Error(`the picture could not be made: ${why}`);
+            }
+        };
         return {
             // The show at size x size from its start; then one frame at the
             // show's clock (false once it is over, with nothing rendered),
@@ -110,6 +120,62 @@ const Lumek = (() => {
             benchAllLine: (msPerRound, workers, rounds, wrongFrames, oneMsPerRound) =>
                 cString(e.bench_all_line(msPerRound, workers, rounds, wrongFrames, oneMsPerRound)),
             benchNoiseLine: (spread) => cString(e.bench_noise_line(spread)),
+            // A scene document (the text of a scene file), read by the
+            // desktop's own reader: { ok: true } or { ok: false, error }
+            // with the place of the fault as the desktop reports it.
+            readScene(text) {
+                const bytes = new TextEncoder().encode(text);
+                const at = e.scene_text(bytes.length);
+                if (!at) return { ok: false, error: 'scene: the document is larger than 64 MiB' };
+                new Uint8Array(memory.buffer, at, bytes.length).set(bytes);
+                try {
+                    if (e.scene_read() === 1) return { ok: true };
+                    return { ok: false, error: cString(e.scene_error()) };
+                } catch (error) {
+                    // The reader's fault stops the module (no unwinding in
+                    // WebAssembly here); the module kept its reason.
+                    if (!(error instanceof WebAssembly.RuntimeError)) throw error;
+                    return { ok: false, error: cString(e.scene_refusal()) };
+                }
+            },
+            // The read document written back as the desktop saves it.
+            sceneCanonical: () => cString(e.scene_canonical()),
+            sceneFrames: () => e.scene_frames(),
+            sceneFps: () => e.scene_fps(),
+            // The picture of the read document at width x height and
+            // `seconds`; then its rows first .. end - 1 drawn, their bytes
+            // (four a pixel, the fourth 0, width x 4 a row) returned.
+            // A fault on the way (memory running out) stops the module:
+            // thrown as an Error saying why, the document let go.
+            scenePrepare: (width, height, seconds = 0) =>
+                trapped(() => e.scene_prepare(width, height, seconds) === 1),
+            // Frame `frame` of the animation instead, as -record writes it.
+            scenePrepareFrame: (width, height, frame) =>
+                trapped(() => e.scene_prepare_frame(width, height, frame) === 1),
+            sceneRows(first, end, width) {
+                if (e.scene_rows(first, end) !== 1) throw new Error('no picture was prepared');
+                const stride = e.scene_stride();
+                const frame = new Uint8Array(memory.buffer, e.scene_pixels(), stride * end * 4);
+                if (stride === width) return frame.slice(first * width * 4, end * width * 4);
+                const rows = new Uint8Array((end - first) * width * 4);
+                for (let y = first; y < end; ++y)
+                    rows.set(frame.subarray(y * stride * 4, y * stride * 4 + width * 4),
+                             (y - first) * width * 4);
+                return rows;
+            },
+            sceneRelease: () => e.scene_release(),
+            // The ten built-in scenes as `lumek --save-scenes` writes them:
+            // [{ name, text }] (the first call renders the eight shots).
+            builtinScenes() {
+                const at = e.builtin_scenes();
+                const bytes = new Uint8Array(memory.buffer, at);
+                const end = bytes.findIndex((b, i) => b === 0 && bytes[i + 1] === 0);
+                const text = new TextDecoder().decode(bytes.subarray(0, end));
+                return text.split('\0').map((file) => {
+                    const cut = file.indexOf('\n');
+                    return { name: file.slice(0, cut), text: file.slice(cut + 1) };
+                });
+            },
             workloadId: () => cString(e.bench_workload_id()),
             version: () => cString(e.program_version()),
             compiler: () => cString(e.program_compiler()),
@@ -243,6 +309,47 @@ const Lumek = (() => {
         // Once every worker has answered all it was asked before.
         settle() {
             return Promise.all(this.workers.map((_, i) => this.ask(i, { kind: 'ping' })));
+        }
+
+        // Every worker reads the scene document `text`: resolves when all
+        // hold it, or rejects with the reader's message.
+        async loadScene(text) {
+            const answers = await Promise.all(this.workers.map((_, i) =>
+                this.ask(i, { kind: 'scene', text })));
+            const refused = answers.find((a) => !a.ok);
+            if (refused) throw new Error(refused.error);
+            return answers[0];
+        }
+
+        // The loaded scene's picture at width x height and `seconds`, every
+        // worker a band of `rowsPerBand` rows at most (each band is asked of
+        // the next free worker). `progress(rowsDone)` after each band;
+        // `cancelled()` is asked before each. Resolves with the RGBA bytes
+        // (the fourth byte 255) or null when cancelled.
+        // `seconds` may be { frame: N } for the animation's frame N; `text`,
+        // if given, is the document (read first where a worker holds
+        // another).
+        async scenePicture(width, height, seconds, { rowsPerBand = 0, progress = () => {},
+                                                     cancelled = () => false, text } = {}) {
+            const step = rowsPerBand > 0 ? rowsPerBand : Math.ceil(height / this.count);
+            const rgba = new Uint8Array(width * height * 4);
+            let next = 0, done = 0, stop = false;
+            const work = async (i) => {
+                await this.ask(i, { kind: 'scenePrepare', width, height, seconds, text });
+                while (!stop && next < height) {
+                    if (cancelled()) { stop = true; break; }
+                    const first = next, end = Math.min(height, next + step);
+                    next = end;
+                    const band = await this.ask(i, { kind: 'sceneRows', first, end, width });
+                    rgba.set(new Uint8Array(band.pixels), first * width * 4);
+                    done += end - first;
+                    progress(done);
+                }
+            };
+            await Promise.all(this.workers.map((_, i) => work(i)));
+            if (stop) return null;
+            for (let i = 3; i < rgba.length; i += 4) rgba[i] = 255;
+            return rgba;
         }
 
         // The benchmark's entry on the first worker: its text, status, wrong
@@ -402,7 +509,21 @@ const Lumek = (() => {
 
 if (typeof module !== 'undefined') module.exports = Lumek;
 
-if (typeof document !== 'undefined' && document.getElementById('picture')) {
+// The editor is a mode of the page: ?editor, #editor or a scene's link.
+const lumekEditorAsked = typeof location !== 'undefined' &&
+    (/(^|[?&])editor(=|&|$)/.test(location.search.slice(1)) || location.hash === '#editor' ||
+     location.hash.startsWith('#scene='));
+
+if (typeof document !== 'undefined' && lumekEditorAsked && document.getElementById('editor')) {
+    const asked = Number(new URLSearchParams(location.search).get('workers'));
+    const workers = Math.max(1, Math.min(Number.isInteger(asked) && asked > 0 ? asked
+        : navigator.hardwareConcurrency || 1, 16));
+    import('./editor.js').then((editor) => editor.startEditor({ Lumek, workers })).catch((error) => {
+        const box = document.getElementById('ed-message');
+        box.textContent = `The editor could not start: ${error.message}`;
+        box.dataset.fault = '1';
+    });
+} else if (typeof document !== 'undefined' && document.getElementById('picture')) {
     const $ = (id) => document.getElementById(id);
     const canvas = $('picture');
     const context = canvas.getContext('2d');

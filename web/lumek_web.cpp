@@ -10,20 +10,25 @@
 // frames with its report entry, its checked rounds and their figure lines.
 // Not here: threads (one module is one thread; the page starts workers),
 // files and the stress run.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "bench/entry.h"
 #include "bench/report.h"
 #include "bench/round.h"
 #include "bench/verify.h"
+#include "render/any_size.h"
 #include "render/image.h"
 #include "render/random.h"
 #include "render/renderer.h"
 #include "scenes/library.h"
+#include "scenes/scene_file.h"
 #include "scenes/timeline.h"
 #include "shots/table.h"
+#include "web/wasm/module_shims.h"
 
 #define LUMEK_EXPORT(name) extern "C" __attribute__((export_name(name)))
 
@@ -189,4 +194,194 @@ LUMEK_EXPORT("program_compiler") const char* programCompiler() {
                                     std::to_string(__clang_minor__) + "." +
                                     std::to_string(__clang_patchlevel__);
     return name.c_str();
+}
+
+// ---- Scene files ------------------------------------------------------------
+//
+// A scene document (the JSON text of a scene file) is read with the very
+// reader the desktop program uses, posed at a time and rendered at any
+// size. The page's workers each hold the same document and draw their own
+// band of a picture's rows; every band starts from the frame's generator
+// state, so the bands together are the desktop's picture byte for byte.
+
+namespace {
+
+struct ScenePicture {
+    std::optional<SceneDocument> document;
+    std::string text;   // the document's text, written by the page
+    std::string error;  // why the last document was refused
+    PosedScene posed;
+    RandomStream random;
+    std::unique_ptr<FrameImage> image;
+    std::unique_ptr<RayRenderer> renderer;
+    PictureView view;  // the padded frame's view
+    int32_t width = 0, height = 0;
+    uint32_t state = 0;  // the frame's generator state
+};
+
+ScenePicture scene;
+
+}  // namespace
+
+// Room for a document of `bytes` bytes; the page writes its text there and
+// then calls scene_read.
+LUMEK_EXPORT("scene_text") char* sceneText(uint32_t bytes) {
+    if (bytes > kMaxSceneFileBytes) return nullptr;
+    scene.text.assign(bytes, '\0');
+    return scene.text.data();
+}
+
+// Reads the text written into scene_text: 1 when it is a scene, else 0
+// and scene_error says why.
+LUMEK_EXPORT("scene_read") int sceneRead() {
+    SceneParse parse = parseScene(scene.text, "scene");
+    if (!parse) {
+        scene.document.reset();
+        scene.error = parse.error.text();
+        return 0;
+    }
+    scene.document = std::move(parse.document);
+    scene.error.clear();
+    return 1;
+}
+LUMEK_EXPORT("scene_error") const char* sceneError() { return scene.error.c_str(); }
+
+// After scene_read stopped with a trap (the reader's fault thrown, which
+// this module cannot catch): why, with its line and column in the text,
+// as scene_error would have said it.
+LUMEK_EXPORT("scene_refusal") const char* sceneRefusal() {
+    const web::ThrownReason& why = web::lastThrow;
+    SceneError error;
+    error.file = "scene";
+    if (why.placed) {
+        const size_t offset = std::min(why.offset, scene.text.size());
+        error.line = 1;
+        size_t lineStart = 0;
+        for (size_t i = 0; i < offset; ++i)
+            if (scene.text[i] == '\n') ++error.line, lineStart = i + 1;
+        error.column = static_cast<int64_t>(offset - lineStart) + 1;
+        error.path = why.path;
+    }
+    error.message = why.message;
+    scene.document.reset();
+    scene.error = error.text();
+    return scene.error.c_str();
+}
+
+// The document written back canonically (as the desktop saves it).
+LUMEK_EXPORT("scene_canonical") const char* sceneCanonical() {
+    scene.error = scene.document ? writeScene(*scene.document) : std::string();
+    return scene.error.c_str();
+}
+
+namespace {
+
+// The picture of the document posed at `seconds`, with frame `frameNumber`'s
+// jitter, at `width` x `height`: its frame made (padded to whole tiles).
+int prepare(int32_t width, int32_t height, double seconds, int64_t frameNumber) {
+    if (!scene.document || width < kMinPictureEdge || height < kMinPictureEdge ||
+        width > kMaxPictureEdge || height > kMaxPictureEdge || !(seconds >= 0.0))
+        return 0;
+    const SceneDocument& document = *scene.document;
+    poseScene(document, seconds, scene.posed);
+    const ScenePose& pose = scene.posed.pose;
+    const PictureView view{pose.viewCentre, pose.axisX, pose.axisY, pose.viewHeight};
+    scene.view = paddedView(view, width, height, 1.0f);
+    const FrameExtent frame = paddedExtent(width, height);
+    if (!scene.image || scene.image->getWidth() != frame.width ||
+        scene.image->getHeight() != frame.height) {
+        scene.renderer.reset();
+        scene.image.reset();
+        scene.image = std::make_unique<FrameImage>(frame.width, frame.height, 1.0f);
+        scene.renderer = std::make_unique<RayRenderer>(scene.image.get(), scene.random, 1);
+    }
+    scene.width = width;
+    scene.height = height;
+    scene.state = sceneFrameState(document.frameSeed(), frameNumber);
+    return 1;
+}
+
+}  // namespace
+
+// The picture at `seconds` (a still picture of that moment, as -png
+// --time makes it). 1 when ready.
+LUMEK_EXPORT("scene_prepare") int scenePrepare(int32_t width, int32_t height, double seconds) {
+    if (!scene.document || !(seconds >= 0.0)) return 0;
+    return prepare(width, height, seconds, sceneFrameAt(*scene.document, seconds));
+}
+
+// Frame `frame` of the animation, as -record writes it. 1 when ready.
+LUMEK_EXPORT("scene_prepare_frame") int scenePrepareFrame(int32_t width, int32_t height, double frame) {
+    if (!scene.document || !(frame >= 0.0) || frame >= static_cast<double>(scene.document->frameCount()))
+        return 0;
+    const auto number = static_cast<int64_t>(frame);
+    return prepare(width, height, sceneFrameTime(*scene.document, number), number);
+}
+
+// Draws rows firstRow .. endRow - 1 of the prepared picture (0 and its
+// height: all of it). 1 when drawn.
+LUMEK_EXPORT("scene_rows") int sceneRows(int32_t firstRow, int32_t endRow) {
+    if (!scene.renderer || firstRow < 0 || endRow > scene.height || firstRow >= endRow) return 0;
+    scene.random.setState(scene.state);
+    PictureView view = scene.view;
+    scene.renderer->renderRows(scene.posed.list(), view.centre, view.axisX, view.axisY,
+                               view.height, firstRow, endRow);
+    return 1;
+}
+
+// The prepared frame's pixels: four bytes a pixel (the fourth always 0),
+// scene_stride pixels a row; the picture is its top-left width x height.
+LUMEK_EXPORT("scene_pixels") uint8_t* scenePixels() {
+    return scene.image ? scene.image->pixels.get() : nullptr;
+}
+LUMEK_EXPORT("scene_stride") int32_t sceneStride() {
+    return scene.image ? scene.image->getWidth() : 0;
+}
+// How many frames the document's whole run has, and its frame rate.
+LUMEK_EXPORT("scene_frames") double sceneFrames() {
+    return scene.document ? static_cast<double>(scene.document->frameCount()) : 0.0;
+}
+LUMEK_EXPORT("scene_fps") int sceneFps() {
+    return scene.document ? scene.document->framesPerSecond() : 0;
+}
+// Lets go of the picture's memory (a large export's frame).
+LUMEK_EXPORT("scene_release") void sceneRelease() {
+    scene.renderer.reset();
+    scene.image.reset();
+}
+
+// The ten built-in scenes as scene files, the very text `lumek
+// --save-scenes` writes: each screenshot's scene posed as its row, with the
+// generator's state where its picture starts in the run of all eight as its
+// seed; then the two the show poses on its own. Files end with a line end;
+// each is preceded by its name and a line end, and followed by a NUL.
+LUMEK_EXPORT("builtin_scenes") const char* builtinScenes() {
+    static std::string all;
+    if (!all.empty()) return all.c_str();
+    SceneLibrary library;
+    buildSceneLibrary(library);
+    auto add = [&](int list, Vec2 centre, float height, uint32_t seed) {
+        SceneDocument doc = sceneFromShapes(library[list], centre, height, sceneName(list));
+        doc.width = kShotWidth;
+        doc.height = kShotHeight;
+        doc.seed = seed;
+        all += std::string(sceneName(list)) + ".json\n" + writeScene(doc);
+        all += '\0';
+    };
+    {
+        FrameImage image(kShotWidth, kShotHeight, 1.0f);
+        RandomStream random;
+        RayRenderer renderer(&image, random, 1);
+        for (int row = 1; row <= kShotCount; ++row) {
+            const ShotRow& shot = shotRow(row);
+            const uint32_t seed = random.state();
+            renderShot(row, library, renderer);
+            add(shot.list, shot.viewCentre, shot.viewHeight, seed);
+        }
+    }
+    add(kFarLights, {0.0f, 0.0f}, 4.0f, kDefaultSceneSeed);
+    add(kWhiteDisc, {0.0f, 0.0f}, 1.0f, kDefaultSceneSeed);
+    deleteSceneShapes(library);
+    all += '\0';
+    return all.c_str();
 }

@@ -4,8 +4,10 @@
 #include <optional>
 
 #include "app/interactive.h"
+#include "app/scene_commands.h"
 #include "app/state.h"
 #include "bench/bench.h"
+#include "bench/scene_bench.h"
 #include "bench/stress.h"
 #include "os/files.h"
 #include "os/machine.h"
@@ -15,6 +17,7 @@
 #include "record/record.h"
 #include "render/bytes.h"
 #include "render/random.h"
+#include "scenes/scene_file.h"
 #include "shots/shots.h"
 #include "util/switches.h"
 
@@ -22,10 +25,7 @@ namespace lumek {
 
 namespace {
 
-std::optional<int> runBench(const char* commandLine, const ValueOptions& /*options*/,
-                             int processors) {
-    // The machine is read only for a benchmark: other modes have no use for it.
-    if (!switches::asks(commandLine, switches::kBench)) return std::nullopt;
+BenchEnvironment benchEnvironment(int processors) {
     BenchEnvironment bench{sceneLibrary, renderSlots, programRandom(), elapsedMs, lastTickMs};
     bench.out = &std::cout;
     bench.err = &std::cerr;
@@ -38,6 +38,14 @@ std::optional<int> runBench(const char* commandLine, const ValueOptions& /*optio
             cores.resize(static_cast<size_t>(processors));
         bench.coreProcessors = cores;
     }
+    return bench;
+}
+
+std::optional<int> runBench(const char* commandLine, const ValueOptions& /*options*/,
+                            int processors) {
+    // The machine is read only for a benchmark: other modes have no use for it.
+    if (!switches::asks(commandLine, switches::kBench)) return std::nullopt;
+    BenchEnvironment bench = benchEnvironment(processors);
     return BenchmarkRun(commandLine, bench);
 }
 
@@ -78,6 +86,20 @@ std::optional<int> runShots(const char* commandLine, const ValueOptions& options
     shots.size = options.size;
     shots.output = options.output;
     return ScreenshotRun(commandLine, shots);
+}
+
+RecordEnvironment recordEnvironment(const ValueOptions& options, int processors) {
+    RecordEnvironment record{sceneLibrary, renderSlots, programRandom(), timeline, elapsedMs};
+    record.threads = processors;
+    record.write = os::writeToStandardOutput;
+    record.outputIsTerminal = os::isTerminal(stdout);
+    record.progress = &std::cerr;
+    record.progressIsTerminal = os::isTerminal(stderr);
+    record.progressColumns = os::terminalColumns(stderr);
+    record.stopRequested = os::stopRequested;
+    record.size = options.size;
+    record.frames = options.frames;
+    return record;
 }
 
 std::optional<int> runRecord(const char* commandLine, const ValueOptions& options,
@@ -153,9 +175,10 @@ const char* usageText() {
            "                   lumek -record > show.y4m\n"
            "  --scene FILE   a scene file of your own: with -png a PNG picture of it (with\n"
            "                 -shot the raw file), with -record its animation as a video\n"
-           "                 stream; the picture is named after the file, or --output\n"
+           "                 stream; the picture is named after the file, or --output;\n"
+           "                 with -bench its frames timed and checked (bench.jsonl only)\n"
            "  --size WxH     the picture's size, 1 to 16384 each (1000x563): for -shot1..\n"
-           "                 -shot8, -record and --scene\n"
+           "                 -shot8, -record and --scene (with -bench: 128x128 without it)\n"
            "  --time T       with --scene FILE -png: the moment of the animation, seconds\n"
            "  --output NAME  the picture's file name, for one -shot row or --scene FILE -png\n"
            "                 (NAME.raw and NAME.png, a final .png or .raw taken off first)\n"
@@ -218,6 +241,10 @@ std::string unusedOption(const char* text, const ValueOptions& o, const char* mo
     const std::string named = mode != nullptr ? std::string(" with ") + mode : " with the show";
     if (o.saveScenes && (mode != nullptr || scene || o.size || o.time || o.output || o.frames))
         return "--save-scenes writes the built-in scenes and takes no other mode or option";
+    if (switches::asks(text, switches::kCheck) &&
+        (!scene || mode != nullptr || o.size || o.time || o.output || o.frames))
+        return "--check reads a scene file (--scene FILE --check) and takes no mode or other "
+               "option";
     if (scene && (mode == switches::kStress || mode == switches::kCycle))
         return "--scene does nothing" + named;
     if (o.time && !(scene && picture))
@@ -227,6 +254,54 @@ std::string unusedOption(const char* text, const ValueOptions& o, const char* mo
     if (o.size && !(shot || record || picture || (scene && bench)))
         return "--size does nothing" + named;
     return "";
+}
+
+// A scene file of the person's own, in the mode the switches ask for.
+int runScene(const CommandLine& line, const char* mode) {
+    const char* text = line.text.c_str();
+    const ValueOptions& options = line.options;
+    if (switches::asks(text, switches::kCheck))
+        return checkSceneFile(*options.scene, std::cout, std::cerr);
+    for (const char* row : switches::kShotRows)
+        if (switches::asks(text, row)) {
+            std::cerr << "lumek: with --scene, -shot writes the scene's raw picture and takes no "
+                         "row number ("
+                      << row << ")\n";
+            return 1;
+        }
+    const bool raw = mode == switches::kShot;
+    const bool png = switches::asks(text, switches::kPng);
+    if (mode == nullptr && !png) {
+        std::cerr << "lumek: --scene FILE without a mode is not available yet; use -png, -shot, "
+                     "-record or -bench with it\n";
+        return 1;
+    }
+    const SceneParse parsed = loadScene(*options.scene);
+    if (!parsed) {
+        std::cerr << "lumek: " << parsed.error.text() << "\n";
+        return 1;
+    }
+    const int processors = os::usableProcessors();
+    if (mode == switches::kBench) {
+        os::ignoreBrokenPipe();
+        BenchEnvironment bench = benchEnvironment(processors);
+        return SceneBenchmarkRun(*parsed.document, switches::asks(text, switches::kJson),
+                                 options.size, bench);
+    }
+    if (mode == switches::kRecord) {
+        os::useBinaryStdout();
+        os::catchStopRequests();
+        RecordEnvironment record = recordEnvironment(options, processors);
+        const int status = SceneRecordRun(*parsed.document, record);
+        os::stopHandled();
+        return status;
+    }
+    os::ignoreBrokenPipe();
+    ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),  std::cout,
+                          std::cerr,    processors,  os::stopRequested};
+    shots.size = options.size;
+    return ScenePictureRun(*parsed.document, pictureBaseName(*options.scene, options.output),
+                           options.time.value_or(0.0), raw, png, shots);
 }
 
 int runModes(const CommandLine& line) {
@@ -248,6 +323,10 @@ int runModes(const CommandLine& line) {
         std::cerr << "lumek: " << unused << "\n";
         return 1;
     }
+    if (line.options.saveScenes)
+        return saveBuiltInScenes(*line.options.saveScenes, std::cout, std::cerr,
+                                 os::usableProcessors());
+    if (line.options.scene) return runScene(line, modeSwitch);
     settings = Settings{};
     applyCommandLine(commandLine, settings);
     const int processors = os::usableProcessors();

@@ -41,14 +41,6 @@ class WrongFrameLog {
     LineLog log_;
 };
 
-// The shader the renderers of this run use: the widest this processor runs.
-std::string rowShaderName() {
-    std::string name;
-    for (const fast::RowShaderTarget& t : fast::rowShaderTargets())
-        if (t.supported()) name = t.name;
-    return name;
-}
-
 // The robust figures after the entry: one thread, all threads, and one on
 // each physical core where cores have several threads; each line goes to
 // `people` as soon as it is measured. False when the system refused some
@@ -100,6 +92,13 @@ bool measureRounds(BenchEnvironment& env, std::ostream& people, uint32_t startSt
 }
 
 }  // namespace
+
+std::string rowShaderName() {
+    std::string name;
+    for (const fast::RowShaderTarget& t : fast::rowShaderTargets())
+        if (t.supported()) name = t.name;
+    return name;
+}
 
 std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) {
     if (!switches::asks(commandLine, switches::kBench)) return std::nullopt;

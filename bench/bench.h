@@ -60,6 +60,9 @@ struct BenchEnvironment {
     decltype(FrameCheck::tamper) tamper;
 };
 
+// The shader the renderers of this run use: the widest this processor runs.
+std::string rowShaderName();
+
 // Runs the benchmark when the text asks for it ("-bench" anywhere) and
 // returns the exit status: 0, 1 when "bench.txt" or "bench.jsonl" could not
 // be written, 2 when a frame was wrong. Nothing when it was not asked for.

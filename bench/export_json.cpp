@@ -86,6 +86,12 @@ std::string resultJson(const BenchResult& r) {
                      {"width", kBenchImageSize},
                      {"height", kBenchImageSize},
                      {"frames", kBenchFrames - 1}};
+    if (r.scene) {
+        j["workload"]["width"] = r.scene->width;
+        j["workload"]["height"] = r.scene->height;
+        j["workload"]["frames"] = r.scene->frames;
+        j["workload"]["scene"] = {{"sha256", r.scene->sha256}, {"title", r.scene->title}};
+    }
     const os::MachineInfo& m = r.machine;
     j["machine"] = {
         {"cpuVendor", text(m.processor.vendor)},

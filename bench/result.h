@@ -13,6 +13,16 @@
 
 namespace lumek {
 
+// The work of a benchmark of a scene file: the scene named by the SHA-256
+// of its canonical text, the picture's size and the frames of a round.
+struct SceneWorkload {
+    std::string sha256;
+    std::string title;
+    int32_t width = 0;
+    int32_t height = 0;
+    int frames = 0;
+};
+
 struct BenchResult {
     std::string version;    // the program's
     std::string compiler;   // "GCC 12.2.0"
@@ -31,6 +41,8 @@ struct BenchResult {
     // One bound thread on each physical core, where cores have more than
     // one hardware thread.
     std::optional<RoundFigures> physicalCores;
+    // A scene file's benchmark (the built-in one has none).
+    std::optional<SceneWorkload> scene;
 };
 
 // The compiler and the target this program was built by and for.

@@ -17,19 +17,29 @@
 
 namespace lumek {
 
+// What renders one round of frames on one thread, checking each.
+class RoundWorker {
+  public:
+    virtual ~RoundWorker() = default;
+    // Renders and checks the round's frames; returns how many were wrong.
+    // `frameDone` (if set) counts each frame.
+    virtual int renderRound(const FrameCheck& check, int thread, uint64_t round,
+                            std::atomic<uint64_t>* frameDone = nullptr) = 0;
+};
+
 // One thread's scenes, 128 x 128 image, one-thread renderer and generator.
-class BenchWorker {
+class BenchWorker : public RoundWorker {
   public:
     // `startState`: the generator's state before the first timed frame.
     explicit BenchWorker(uint32_t startState);
-    ~BenchWorker();
+    ~BenchWorker() override;
     BenchWorker(const BenchWorker&) = delete;
     BenchWorker& operator=(const BenchWorker&) = delete;
 
     // Renders and checks the 32 timed frames from the start state; returns
     // how many were wrong. `frameDone` (if set) counts each frame.
     int renderRound(const FrameCheck& check, int thread, uint64_t round,
-                    std::atomic<uint64_t>* frameDone = nullptr);
+                    std::atomic<uint64_t>* frameDone = nullptr) override;
 
   private:
     SceneLibrary library_;

@@ -36,7 +36,7 @@ namespace {
 
 // Rounds until the deadline (at least one), each one's duration in
 // nanoseconds.
-void timeRounds(BenchWorker& worker, const FrameCheck& check, int thread, int64_t deadline,
+void timeRounds(RoundWorker& worker, const FrameCheck& check, int thread, int64_t deadline,
                 std::vector<int64_t>& durations, uint64_t& wrong) {
     for (uint64_t round = 1;; ++round) {
         const int64_t start = steadyNanoseconds();
@@ -68,6 +68,15 @@ RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCh
 
 RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
                                const FrameCheck& check, const std::vector<int>& processors) {
+    return measureAllThreads(
+        [startState]() -> std::unique_ptr<RoundWorker> {
+            return std::make_unique<BenchWorker>(startState);
+        },
+        threads, seconds, check, processors);
+}
+
+RoundFigures measureAllThreads(const MakeRoundWorker& makeWorker, int threads, double seconds,
+                               const FrameCheck& check, const std::vector<int>& processors) {
     std::vector<ThreadRounds> slots(static_cast<size_t>(std::max(threads, 1)));
     std::atomic<int> ready{0};
     std::atomic<int64_t> deadline{0};  // 0 until every thread is ready
@@ -94,10 +103,10 @@ RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
             else
                 unpinned.store(true);
         }
-        std::unique_ptr<BenchWorker> worker;
+        std::unique_ptr<RoundWorker> worker;
         try {
             slot.roundNs.reserve(4096);
-            worker = std::make_unique<BenchWorker>(startState);
+            worker = makeWorker();
         } catch (...) {
             failed.store(true);
             ready.fetch_add(1);

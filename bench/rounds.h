@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -34,6 +35,12 @@ RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCh
 // machine's time per round from every thread's median (1 / the sum of
 // 1 / median). With `processors`, thread i is bound to processors[i].
 RoundFigures measureAllThreads(uint32_t startState, int threads, double seconds,
+                               const FrameCheck& check, const std::vector<int>& processors = {});
+
+// The same with workers that `makeWorker` makes, one for each thread on
+// that thread (a scene's own frames).
+using MakeRoundWorker = std::function<std::unique_ptr<RoundWorker>()>;
+RoundFigures measureAllThreads(const MakeRoundWorker& makeWorker, int threads, double seconds,
                                const FrameCheck& check, const std::vector<int>& processors = {});
 
 // Whole lines to one stream (stderr), from any thread.

@@ -56,7 +56,9 @@ bool FrameCheck::check(FrameImage& image, int thread, uint64_t round,
                        const BenchFrame& frame) const {
     if (tamper) tamper(image, thread, round, frame);
     const uint64_t actual = frameHash(image);
-    const uint64_t expected = expectedFrameHash(frame.index);
+    const uint64_t expected = this->expected != nullptr
+                                  ? (*this->expected)[static_cast<size_t>(frame.index)]
+                                  : expectedFrameHash(frame.index);
     if (actual == expected) return true;
     if (wrong) wrong(WrongFrame{thread, round, frame, expected, actual});
     return false;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "render/image.h"
 
@@ -48,6 +49,9 @@ struct FrameCheck {
     std::function<void(FrameImage& image, int thread, uint64_t round, const BenchFrame& frame)>
         tamper;
     std::function<void(const WrongFrame&)> wrong;  // told of each wrong frame
+    // The known-good hashes by frame index, when not the benchmark's own
+    // (a scene's, from its first pass).
+    const std::vector<uint64_t>* expected = nullptr;
 
     // Hashes the frame and compares it with its known-good hash.
     bool check(FrameImage& image, int thread, uint64_t round, const BenchFrame& frame) const;

@@ -151,4 +151,71 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
     return status;
 }
 
+int SceneRecordRun(const SceneDocument& scene, RecordEnvironment& env) {
+    std::ostream* progress = env.progress;
+    if (env.outputIsTerminal) {
+        if (progress)
+            *progress << "lumek: --scene FILE -record writes a video stream (YUV4MPEG2); send it\n"
+                         "to a program or a file, not to the terminal:\n"
+                         "  lumek --scene FILE -record | ffmpeg -i - video.mp4\n"
+                      << std::flush;
+        return 2;
+    }
+    const uint64_t frames = static_cast<uint64_t>(scene.frameCount());
+    const uint64_t first = env.frames ? env.frames->first : 0;
+    const uint64_t last = env.frames ? env.frames->last : frames - 1;
+    if (last >= frames) {
+        if (progress)
+            *progress << "lumek: the scene has " << frames << " frames, 0-" << frames - 1
+                      << "; --frames asks for " << first << "-" << last << "\n"
+                      << std::flush;
+        return 1;
+    }
+    const int width = env.size ? env.size->width : scene.pictureWidth();
+    const int height = env.size ? env.size->height : scene.pictureHeight();
+    AnySizeRenderer picture(env.slots, width, height, 1.0f, env.random, env.threads);
+    PosedScene posed;
+
+    const auto start = std::chrono::steady_clock::now();
+    int status = 0;
+    std::string error;
+    const std::string header = y4mSquarePixelHeader(width, height, scene.framesPerSecond());
+    std::vector<uint8_t> frame;
+    uint64_t written = 0;
+    if (!env.write(reinterpret_cast<const uint8_t*>(header.data()), header.size(), error))
+        status = 1;
+    for (uint64_t n = first; status == 0 && n <= last; ++n) {
+        if (env.stopRequested && env.stopRequested()) {
+            status = 130;
+            break;
+        }
+        const int64_t number = static_cast<int64_t>(n);
+        poseScene(scene, sceneFrameTime(scene, number), posed);
+        env.random.setState(sceneFrameState(scene.frameSeed(), number));
+        picture.render(posed.list(),
+                       {posed.pose.viewCentre, posed.pose.axisX, posed.pose.axisY,
+                        posed.pose.viewHeight});
+        y4mFrame(picture.pixels(), width, height, frame);
+        if (!env.write(frame.data(), frame.size(), error)) status = 1;
+        else ++written;
+    }
+    env.slots.release();
+    if (progress) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        char summary[120];
+        std::snprintf(summary, sizeof summary, "%llu frames in %.1f s",
+                      static_cast<unsigned long long>(written), seconds);
+        if (status == 0)
+            *progress << "Recorded " << summary << ".\n";
+        else if (status == 130)
+            *progress << "Stopped after " << summary << ".\n";
+        else
+            *progress << "lumek: the video stream could not be written (" << error << ") after "
+                      << summary << ".\n";
+        *progress << std::flush;
+    }
+    return status;
+}
+
 }  // namespace lumek

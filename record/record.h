@@ -12,6 +12,7 @@
 #include "render/random.h"
 #include "render/slots.h"
 #include "scenes/library.h"
+#include "scenes/scene_file.h"
 #include "scenes/timeline.h"
 #include "util/switches.h"
 
@@ -62,6 +63,13 @@ extern const uint64_t kRecordShowFrames;
 // when --frames asks for frames the show does not have. Nothing when it was
 // not asked for.
 std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env);
+
+// Records a scene file's animation (every frame of it, or --frames) at the
+// file's size or --size and the file's frame rate. Each frame's jitter
+// starts from the state the file gives that frame, so a range is exactly
+// that part of the whole run. Statuses as RecordRun's; 1 before anything is
+// written when --frames asks for frames the scene does not have.
+int SceneRecordRun(const SceneDocument& scene, RecordEnvironment& env);
 
 // How to use the mode, for a terminal.
 const char* recordUsage();

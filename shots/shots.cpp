@@ -293,4 +293,63 @@ std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env) 
     return allWritten ? 0 : 1;
 }
 
+std::string pictureBaseName(const std::string& sceneFile, const std::optional<std::string>& output) {
+    std::string base = output ? *output : sceneFile;
+    if (!output) {
+        // The scene's own name, in the current folder.
+        const size_t slash = base.find_last_of("/\\");
+        if (slash != std::string::npos) base = base.substr(slash + 1);
+    }
+    const size_t n = base.size();
+    for (const char* ending : {".png", ".raw", ".json"}) {
+        const size_t e = std::strlen(ending);
+        if (n > e && base.compare(n - e, e, ending) == 0) return base.substr(0, n - e);
+    }
+    return base;
+}
+
+int ScenePictureRun(const SceneDocument& scene, const std::string& baseName, double seconds,
+                    bool raw, bool png, ShotEnvironment& env) {
+    const int width = env.size ? env.size->width : scene.pictureWidth();
+    const int height = env.size ? env.size->height : scene.pictureHeight();
+    char memoryShort[96] = "";
+    bool allWritten = true;
+    try {
+        std::string rgb;
+        {
+            AnySizeRenderer picture(env.slots, width, height, 1.0f, env.random, env.threads);
+            PosedScene posed;
+            poseScene(scene, seconds, posed);
+            env.random.setState(sceneFrameState(scene.frameSeed(), sceneFrameAt(scene, seconds)));
+            picture.render(posed.list(), {posed.pose.viewCentre, posed.pose.axisX,
+                                          posed.pose.axisY, posed.pose.viewHeight});
+            const size_t count = static_cast<size_t>(width) * height;
+            rgb.assign(count * 3, '\0');
+            rgbFromRgba(picture.pixels(), count, rgb.data());
+            env.slots.release();  // the frame's memory, before the PNG is made
+        }
+        auto write = [&](const std::string& name, const std::string& bytes) {
+            std::string error;
+            if (os::replaceFile(name, bytes, error)) {
+                env.out << name << "  " << bytes.size() << " bytes\n" << std::flush;
+            } else {
+                env.err << "lumek: cannot write " << name << ": " << error << "\n" << std::flush;
+                allWritten = false;
+            }
+        };
+        if (raw) write(baseName + ".raw", rgb);
+        if (png) write(baseName + ".png", encodePngRgb(reinterpret_cast<const uint8_t*>(rgb.data()),
+                                                     width, height));
+    } catch (const std::bad_alloc& e) {
+        std::snprintf(memoryShort, sizeof memoryShort, "%s", memoryText(e));
+    }
+    env.slots.release();
+    if (memoryShort[0] != '\0') {
+        env.err << "lumek: " << memoryShort << "; the picture of " << width << " x " << height
+                << " was not written\n";
+        return 1;
+    }
+    return allWritten ? 0 : 1;
+}
+
 }  // namespace lumek

@@ -12,6 +12,7 @@
 #include "render/renderer.h"
 #include "render/slots.h"
 #include "scenes/library.h"
+#include "scenes/scene_file.h"
 #include "shots/table.h"
 #include "util/switches.h"
 
@@ -57,5 +58,17 @@ constexpr int kStoppedStatus = 130;
 // --output is given for more than one row, before anything is written; 130
 // when stopped early); nothing when it was not asked for.
 std::optional<int> ScreenshotRun(const char* commandLine, ShotEnvironment& env);
+
+// The base of a scene picture's file names: --output without a final
+// ".png" or ".raw", else the scene file's name without its folder and a
+// final ".json" (the pictures go to the current folder).
+std::string pictureBaseName(const std::string& sceneFile, const std::optional<std::string>& output);
+
+// One picture of a scene at `seconds`, at the file's size or --size: the
+// raw file (BASE.raw) when `raw`, the PNG (BASE.png) when `png`. Its jitter
+// starts from the state the file gives the frame that shows that moment.
+// Returns 0, or 1 when a file could not be written or memory ran out.
+int ScenePictureRun(const SceneDocument& scene, const std::string& baseName, double seconds,
+                    bool raw, bool png, ShotEnvironment& env);
 
 }  // namespace lumek

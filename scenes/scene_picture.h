@@ -14,6 +14,12 @@
 
 namespace lumek {
 
+// Poses `document` at `seconds` into `posed`, starts `random` (the
+// generator `picture` was made with) from frame `frame`'s state and renders
+// the picture.
+void renderScenePicture(const SceneDocument& document, double seconds, int64_t frame,
+                        AnySizeRenderer& picture, RandomStream& random, PosedScene& posed);
+
 class ScenePicture {
   public:
     // `threads` workers share each picture (at least 1).

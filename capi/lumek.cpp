@@ -2,12 +2,14 @@
 // status, and renders through the same scene picture as the command line.
 #include "lumek/lumek.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <limits>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "os/files.h"
 #include "os/system.h"
@@ -147,7 +149,7 @@ int32_t workersFor(int32_t threads) {
 
 extern "C" {
 
-uint32_t lumek_version(void) { return LUMEK_VERSION; }
+uint32_t lumek_version(void) { return LUMEK_VERSION_NUMBER; }
 
 const char* lumek_version_string(void) { return LUMEK_VERSION_STRING; }
 

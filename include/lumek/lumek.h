@@ -56,10 +56,10 @@ extern "C" {
 #define LUMEK_VERSION_MINOR 1
 #define LUMEK_VERSION_PATCH 0
 /* One number that grows with every version: 10100 for 1.1.0. */
-#define LUMEK_VERSION (LUMEK_VERSION_MAJOR * 10000 + LUMEK_VERSION_MINOR * 100 + LUMEK_VERSION_PATCH)
+#define LUMEK_VERSION_NUMBER (LUMEK_VERSION_MAJOR * 10000 + LUMEK_VERSION_MINOR * 100 + LUMEK_VERSION_PATCH)
 #define LUMEK_VERSION_STRING "1.1.0"
 
-/* The library's version at run time, as LUMEK_VERSION. */
+/* The library's version at run time, as LUMEK_VERSION_NUMBER. */
 LUMEK_API uint32_t lumek_version(void);
 /* "1.1.0"; never NULL, never freed. */
 LUMEK_API const char* lumek_version_string(void);

@@ -5,6 +5,7 @@ import subprocess
 import sys
 import threading
 import time
+import zlib
 
 import numpy
 import pytest
@@ -108,3 +109,21 @@ def test_other_python_threads_run_while_a_picture_renders():
         sys.setswitchinterval(interval)
     during = [t for t in ticks if span["start"] < t < span["end"]]
     assert len(during) > 100
+
+
+def test_the_example_writes_the_picture_as_a_png(tmp_path):
+    example = pathlib.Path(__file__).resolve().parents[2] / "examples" / "render_scene.py"
+    out = tmp_path / "picture.png"
+    subprocess.run([sys.executable, str(example), SCENE, str(out), "100", "57", "3"], check=True)
+    data = out.read_bytes()
+    assert data.startswith(b"\x89PNG\r\n\x1a\n")
+    idat, at = b"", 8
+    while at < len(data):
+        size = int.from_bytes(data[at:at + 4], "big")
+        if data[at + 4:at + 8] == b"IDAT":
+            idat += data[at + 8:at + 8 + size]
+        at += 12 + size
+    rows = zlib.decompress(idat)
+    assert rows[::301] == b"\0" * 57  # every row unfiltered
+    pixels = b"".join(rows[y * 301 + 1:(y + 1) * 301] for y in range(57))
+    assert pixels == command_line_picture(tmp_path, 100, 57, 0.375)

@@ -1,4 +1,5 @@
 #include "lumek/lumek.h"
+#include "lumek/lumek.hpp"
 
 #include <gtest/gtest.h>
 
@@ -273,6 +274,54 @@ TEST(CApi, BadArgumentsAreStatuses) {
     EXPECT_EQ(lumek_version(), static_cast<uint32_t>(LUMEK_VERSION_NUMBER));
     EXPECT_EQ(std::string(lumek_version_string()), LUMEK_VERSION_STRING);
     EXPECT_EQ(std::string(LUMEK_VERSION_STRING), std::string(LUMEK_PROJECT_VERSION));
+}
+
+// The C++ header: the C interface's pictures, its messages in exceptions,
+// and buffers checked against the picture before anything is written.
+TEST(CppApi, RendersAndThrowsTheLibrarysMessages) {
+    const lumek::Scene scene = lumek::Scene::fromJson(kAnimated, "a.json");
+    EXPECT_EQ(scene.info().frame_count, 10);
+    lumek::Renderer renderer(2);
+    EXPECT_EQ(renderer.threads(), 2);
+    const std::vector<uint8_t> rgb = renderer.renderFrame(scene, 4, 50, 37);
+    EXPECT_EQ(rgb, renderRgb(scene.handle(), 50, 37, 4, 1));
+
+    std::vector<std::byte> rgba(50 * 4 * 37);
+    renderer.renderFrame(scene, 4, rgba, 50, 37, lumek::Format::Rgba8);
+    for (size_t i = 0; i < rgb.size() / 3; ++i)
+        ASSERT_EQ(static_cast<uint8_t>(rgba[i * 4 + 1]), rgb[i * 3 + 1]) << i;
+
+    std::vector<std::byte> shortBuffer(50 * 3 * 37 - 1, std::byte{7});
+    try {
+        renderer.renderFrame(scene, 4, shortBuffer, 50, 37);
+        ADD_FAILURE() << "a short buffer was taken";
+    } catch (const lumek::Error& e) {
+        EXPECT_EQ(e.status(), LUMEK_ERROR_INVALID_ARGUMENT);
+        EXPECT_NE(std::string(e.what()).find("smaller than the picture"), std::string::npos);
+    }
+    EXPECT_EQ(shortBuffer, std::vector<std::byte>(50 * 3 * 37 - 1, std::byte{7}));
+    // Rows apart: the last row needs only its own bytes.
+    std::vector<std::byte> spaced(200 * 36 + 150);
+    renderer.renderFrame(scene, 4, spaced, 50, 37, lumek::Format::Rgb8, 200);
+    EXPECT_THROW(renderer.renderFrame(scene, 4, spaced, 50, 38, lumek::Format::Rgb8, 200),
+                 lumek::Error);
+
+    try {
+        renderer.renderFrame(scene, 10, 50, 37);
+        ADD_FAILURE() << "frame 10 of 10 was rendered";
+    } catch (const lumek::Error& e) {
+        EXPECT_EQ(e.status(), LUMEK_ERROR_INVALID_ARGUMENT);
+        EXPECT_NE(std::string(e.what()).find("frame 10"), std::string::npos) << e.what();
+    }
+    try {
+        lumek::Scene::fromJson("{\"format\": 5}", "b.json");
+        ADD_FAILURE() << "a bad scene was read";
+    } catch (const lumek::Error& e) {
+        EXPECT_EQ(e.status(), LUMEK_ERROR_BAD_SCENE);
+        EXPECT_EQ(std::string(e.what()).rfind("b.json:1:", 0), 0u) << e.what();
+    }
+    EXPECT_THROW(lumek::Renderer(-3), lumek::Error);
+    EXPECT_EQ(lumek::versionString(), LUMEK_VERSION_STRING);
 }
 
 }  // namespace

@@ -278,7 +278,8 @@ TEST(InstallTree, CmakeInstallLaysOutTheProgramsDocumentsAndDesktopFiles) {
     const std::string lib = std::string("usr/") + LUMEK_INSTALL_LIBDIR + "/";
     const std::string version = LUMEK_VERSION;
     for (const std::string& file :
-         {"usr/include/lumek/lumek.h", "usr/include/lumek/lumek.hpp", lib + "liblumek.a",
+         {std::string("usr/include/lumek/lumek.h"), std::string("usr/include/lumek/lumek.hpp"),
+          lib + "liblumek.a",
           lib + "liblumek.so -> liblumek.so.1", lib + "liblumek.so.1 -> liblumek.so." + version,
           lib + "liblumek.so." + version, lib + "pkgconfig/lumek.pc",
           lib + "cmake/Lumek/LumekConfig.cmake", lib + "cmake/Lumek/LumekConfigVersion.cmake",

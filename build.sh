@@ -15,7 +15,7 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 run_packages=(g++ make cmake pkg-config libxxhash-dev libstb-dev nlohmann-json3-dev libsdl2-dev
               libgl-dev libglu1-mesa-dev libgl1-mesa-dri)
 test_packages=(googletest libgtest-dev libbenchmark-dev libpng-dev libx11-dev xvfb xdotool
-               imagemagick x11-utils clang-14 libclang-rt-14-dev ffmpeg
+               imagemagick x11-utils clang-14 libclang-rt-14-dev ffmpeg python3-jsonschema
                pybind11-dev python3-dev python3-numpy python3-pytest)
 windows_packages=(cmake make libxxhash-dev libstb-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix)
 wine_packages=(wine wine64)
@@ -188,7 +188,7 @@ run_tests() {
     # New inputs go to a scratch folder; the committed seeds are only read.
     mkdir -p "$here/build-fuzz/corpus"
     local fuzz_status=0
-    "$here/build-fuzz/tests/lumek_fuzz" -max_total_time=60 -print_final_stats=1 \
+    "$here/build-fuzz/tests/lumek_fuzz" -max_total_time=40 -print_final_stats=1 \
         -artifact_prefix="$here/build-fuzz/" "$here/build-fuzz/corpus" \
         "$here/tests/fuzz/corpus" "$here/tests/fuzz/regressions" >"$here/build-fuzz/fuzz.log" 2>&1 ||
         fuzz_status=$?
@@ -197,6 +197,19 @@ run_tests() {
     if [ "$fuzz_status" -ne 0 ]; then
         tail -40 "$here/build-fuzz/fuzz.log"
         echo "The fuzzer found a fault; the input is in build-fuzz/ (crash-*)."
+        exit 1
+    fi
+    # The scene reader's fuzzer, from the example scenes, for the rest of the minute.
+    mkdir -p "$here/build-fuzz/scene-corpus"
+    "$here/build-fuzz/tests/lumek_scene_fuzz" -max_total_time=20 -print_final_stats=1 \
+        -dict="$here/tests/fuzz/scene.dict" -artifact_prefix="$here/build-fuzz/scene-" \
+        "$here/build-fuzz/scene-corpus" "$here/examples" >"$here/build-fuzz/scene-fuzz.log" 2>&1 ||
+        fuzz_status=$?
+    grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|scene reader|SUMMARY)' \
+        "$here/build-fuzz/scene-fuzz.log" || true
+    if [ "$fuzz_status" -ne 0 ]; then
+        tail -40 "$here/build-fuzz/scene-fuzz.log"
+        echo "The scene reader's fuzzer found a fault; the input is in build-fuzz/ (scene-crash-*)."
         exit 1
     fi
 

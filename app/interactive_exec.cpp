@@ -14,6 +14,10 @@ namespace lumek {
 
 void observeFrames(FrameObserver) {}
 
+// The scene was read here first, so that a faulty file is said before the
+// window's program starts; lumek-show reads it again from the same arguments.
+int runInteractiveScene(const SceneDocument&) { return runInteractive(); }
+
 int runInteractive() {
     std::string error;
     char* none[] = {nullptr, nullptr};

@@ -16,4 +16,12 @@ int runInteractive() {
     return 1;
 }
 
+int runInteractiveScene(const SceneDocument&) {
+    std::fputs(
+        "lumek: this build has no display, so it cannot show the scene; --scene FILE -png "
+        "writes a picture of it and --scene FILE -record a video (see --help)\n",
+        stderr);
+    return 1;
+}
+
 }  // namespace lumek

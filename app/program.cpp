@@ -173,10 +173,11 @@ const char* usageText() {
            "                   lumek -record | ffmpeg -i - show.mp4\n"
            "                   lumek -record -t3 | mpv -\n"
            "                   lumek -record > show.y4m\n"
-           "  --scene FILE   a scene file of your own: with -png a PNG picture of it (with\n"
-           "                 -shot the raw file), with -record its animation as a video\n"
-           "                 stream; the picture is named after the file, or --output;\n"
-           "                 with -bench its frames timed and checked (bench.jsonl only)\n"
+           "  --scene FILE   a scene file of your own, shown like the show (looping; any\n"
+           "                 key ends it); with -png a PNG picture of it (with -shot the\n"
+           "                 raw file), named after the file or --output; with -record its\n"
+           "                 animation as a video stream; with -bench its frames timed and\n"
+           "                 checked (bench.jsonl only)\n"
            "  --size WxH     the picture's size, 1 to 16384 each (1000x563): for -shot1..\n"
            "                 -shot8, -record and --scene (with -bench: 128x128 without it)\n"
            "  --time T       with --scene FILE -png: the moment of the animation, seconds\n"
@@ -241,8 +242,8 @@ std::string unusedOption(const char* text, const ValueOptions& o, const char* mo
     const std::string named = mode != nullptr ? std::string(" with ") + mode : " with the show";
     if (o.saveScenes && (mode != nullptr || scene || o.size || o.time || o.output || o.frames))
         return "--save-scenes writes the built-in scenes and takes no other mode or option";
-    if (switches::asks(text, switches::kCheck) &&
-        (!scene || mode != nullptr || o.size || o.time || o.output || o.frames))
+    if (switches::asks(text, switches::kCheck) && scene &&
+        (mode != nullptr || o.size || o.time || o.output || o.frames))
         return "--check reads a scene file (--scene FILE --check) and takes no mode or other "
                "option";
     if (scene && (mode == switches::kStress || mode == switches::kCycle))
@@ -260,8 +261,6 @@ std::string unusedOption(const char* text, const ValueOptions& o, const char* mo
 int runScene(const CommandLine& line, const char* mode) {
     const char* text = line.text.c_str();
     const ValueOptions& options = line.options;
-    if (switches::asks(text, switches::kCheck))
-        return checkSceneFile(*options.scene, std::cout, std::cerr);
     for (const char* row : switches::kShotRows)
         if (switches::asks(text, row)) {
             std::cerr << "lumek: with --scene, -shot writes the scene's raw picture and takes no "
@@ -271,16 +270,13 @@ int runScene(const CommandLine& line, const char* mode) {
         }
     const bool raw = mode == switches::kShot;
     const bool png = switches::asks(text, switches::kPng);
-    if (mode == nullptr && !png) {
-        std::cerr << "lumek: --scene FILE without a mode is not available yet; use -png, -shot, "
-                     "-record or -bench with it\n";
-        return 1;
-    }
     const SceneParse parsed = loadScene(*options.scene);
     if (!parsed) {
         std::cerr << "lumek: " << parsed.error.text() << "\n";
         return 1;
     }
+    // Without a mode: the scene in the show's window, with the show's settings.
+    if (mode == nullptr && !png) return runInteractiveScene(*parsed.document);
     const int processors = os::usableProcessors();
     if (mode == switches::kBench) {
         os::ignoreBrokenPipe();
@@ -323,12 +319,11 @@ int runModes(const CommandLine& line) {
         std::cerr << "lumek: " << unused << "\n";
         return 1;
     }
-    if (line.options.saveScenes)
-        return saveBuiltInScenes(*line.options.saveScenes, std::cout, std::cerr,
-                                 os::usableProcessors());
-    if (line.options.scene) return runScene(line, modeSwitch);
+    if (const std::optional<int> status = runSceneCommands(line, os::usableProcessors()))
+        return *status;
     settings = Settings{};
     applyCommandLine(commandLine, settings);
+    if (line.options.scene) return runScene(line, modeSwitch);
     const int processors = os::usableProcessors();
     for (const ModeRow& mode : kModes) {
         const bool asked = switches::asks(commandLine, mode.switchText);

@@ -3,13 +3,17 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 #include "os/files.h"
+#include "render/any_size.h"
 #include "render/renderer.h"
+#include "render/slots.h"
 #include "scenes/library.h"
 #include "scenes/scene_file.h"
 #include "shots/table.h"
+#include "util/switches.h"
 
 namespace lumek {
 
@@ -24,7 +28,9 @@ std::string sceneFileText(const ShapeList& shapes, int list, Vec2 centre, float 
     return writeScene(doc);
 }
 
-std::string shortest(double value) {
+// Numbers as the file writes them: the shortest text that reads back the same.
+template <typename Number>
+std::string shortest(Number value) {
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
@@ -69,14 +75,17 @@ std::vector<NamedText> builtInSceneFiles(int threads) {
     try {
         // Each screenshot's seed is the generator's state where its picture
         // starts in the run of all eight (-shot1 ... -shot8), so that the
-        // file's first frame is that very picture.
-        FrameImage image(kShotWidth, kShotHeight, 1.0f);
+        // file's first frame is that very picture. The pictures are passed
+        // over, not rendered: only their draws matter here.
+        RenderSlots slots;
         RandomStream random;
-        RayRenderer renderer(&image, random, threads);
+        AnySizeRenderer frames(slots, kShotWidth, kShotHeight, 1.0f, random, threads);
         for (int row = 1; row <= kShotCount; ++row) {
             const ShotRow& shot = shotRow(row);
             const uint32_t seed = random.state();
-            renderShot(row, library, renderer);
+            poseShot(row, library);
+            frames.skip(library[shot.list],
+                        PictureView{shot.viewCentre, {1.0f, 0.0f}, {0.0f, 1.0f}, shot.viewHeight});
             files.push_back({std::string(sceneName(shot.list)) + ".json",
                              sceneFileText(library[shot.list], shot.list, shot.viewCentre,
                                            shot.viewHeight, seed)});
@@ -158,6 +167,17 @@ int checkSceneFile(const std::string& file, std::ostream& out, std::ostream& err
     for (size_t i = 0; i < found.size(); ++i)
         out << (i == 0 ? "  problems   " : "             ") << found[i] << "\n";
     return 0;
+}
+
+std::optional<int> runSceneCommands(const CommandLine& line, int processors) {
+    if (line.options.saveScenes)
+        return saveBuiltInScenes(*line.options.saveScenes, std::cout, std::cerr, processors);
+    if (!switches::asks(line.text.c_str(), switches::kCheck)) return std::nullopt;
+    if (!line.options.scene) {
+        std::cerr << "lumek: --check reads a scene file: --scene FILE --check\n";
+        return 1;
+    }
+    return checkSceneFile(*line.options.scene, std::cout, std::cerr);
 }
 
 }  // namespace lumek

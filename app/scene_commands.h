@@ -2,9 +2,12 @@
 // scenes as files, and checking a file.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "app/command_line.h"
 
 namespace lumek {
 
@@ -16,8 +19,7 @@ struct NamedText {
 // The ten built-in scenes as scene files: the eight of the screenshots
 // posed and viewed as their pictures, FarLights and WhiteDisc as the show
 // shows them (at 5:04 and 5:06). Each, at its size with its seed, renders
-// exactly that picture. The screenshots are rendered once on `threads`
-// threads to find their seeds.
+// exactly that picture.
 std::vector<NamedText> builtInSceneFiles(int threads = 1);
 
 // Writes them into `dir` (made when missing), one line on `out` per file
@@ -29,5 +31,10 @@ int saveBuiltInScenes(const std::string& dir, std::ostream& out, std::ostream& e
 // Reads `file` and reports what it holds and what may be a mistake; writes
 // nothing. 0, or 1 (with the reason on `err`) when the file is refused.
 int checkSceneFile(const std::string& file, std::ostream& out, std::ostream& err);
+
+// Runs --save-scenes DIR or --scene FILE --check when the command line asks
+// for one (nothing else runs then) and returns its status; nothing when it
+// asks for neither.
+std::optional<int> runSceneCommands(const CommandLine& line, int processors);
 
 }  // namespace lumek

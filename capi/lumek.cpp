@@ -172,7 +172,9 @@ lumek_status lumek_scene_from_json(const char* text, size_t size, const char* na
     if (text == nullptr || scene == nullptr)
         return fail(error, LUMEK_ERROR_NULL_ARGUMENT, "the text and the scene's place must be given");
     if (size > lumek::kMaxSceneFileBytes)
-        return fail(error, LUMEK_ERROR_INVALID_ARGUMENT, "the text is larger than 64 MiB");
+        return fail(error, LUMEK_ERROR_INVALID_ARGUMENT,
+                    "the text is larger than " + std::to_string(lumek::kMaxSceneFileBytes >> 20) +
+                        " MiB");
     return guarded(error, [&] {
         return sceneFrom(std::string(text, size), name != nullptr ? name : "", scene, error);
     });

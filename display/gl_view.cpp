@@ -44,14 +44,7 @@ float texelInset(const QuadOptions& quad) {
     return quad.linearFiltering ? 0.5f / static_cast<float>(quad.renderSize) : 0.0f;
 }
 
-bool presentFrame(TimelineState& timeline, SceneLibrary& library, uint32_t elapsedMs,
-                  RayRenderer& renderer, const FrameImage& image, const QuadOptions& quad) {
-    Vec2 viewCentre, axisX, axisY;
-    float viewHeight = 1.0f;
-    if (!stepTimeline(timeline, library, elapsedMs, viewCentre, axisX, axisY, viewHeight))
-        return false;
-    renderer.render(*timeline.currentShapes, viewCentre, axisX, axisY, viewHeight);
-
+void drawImage(const FrameImage& image, const QuadOptions& quad) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -5.0f);
@@ -74,6 +67,16 @@ bool presentFrame(TimelineState& timeline, SceneLibrary& library, uint32_t elaps
     glTexCoord2f(i, i);
     glVertex3f(-w, s, 1.0f);
     glEnd();
+}
+
+bool presentFrame(TimelineState& timeline, SceneLibrary& library, uint32_t elapsedMs,
+                  RayRenderer& renderer, const FrameImage& image, const QuadOptions& quad) {
+    Vec2 viewCentre, axisX, axisY;
+    float viewHeight = 1.0f;
+    if (!stepTimeline(timeline, library, elapsedMs, viewCentre, axisX, axisY, viewHeight))
+        return false;
+    renderer.render(*timeline.currentShapes, viewCentre, axisX, axisY, viewHeight);
+    drawImage(image, quad);
     return true;
 }
 

@@ -28,6 +28,9 @@ struct QuadOptions {
 // filtering, so edges do not blend with the opposite edges.
 float texelInset(const QuadOptions& quad);
 
+// Uploads `image` (quad.renderSize square) and draws it on the quad.
+void drawImage(const FrameImage& image, const QuadOptions& quad);
+
 // One frame of the show: steps the timeline, renders its list into `image`,
 // uploads the image and draws it on the quad. False (with nothing drawn)
 // once the show is over.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
@@ -79,10 +80,47 @@ struct Place {
     size_t length = 0;
 };
 
+// Places by path, kept small (a file may hold millions of numbers): the
+// path's 64-bit hash and the place, sorted once filled. A hash shared by two
+// paths can only misplace an error or make a number fall back to its parsed
+// double; the readers below check for that.
+class PlaceIndex {
+  public:
+    void add(const std::string& path, size_t offset, size_t length) {
+        entries_.push_back(
+            {hash(path), static_cast<uint32_t>(offset), static_cast<uint32_t>(length)});
+    }
+    void sort() {
+        std::stable_sort(entries_.begin(), entries_.end(),
+                         [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    }
+    std::optional<Place> find(const std::string& path) const {
+        const uint64_t key = hash(path);
+        const auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
+                                         [](const Entry& e, uint64_t k) { return e.key < k; });
+        if (it == entries_.end() || it->key != key) return std::nullopt;
+        return Place{it->offset, it->length};
+    }
+
+  private:
+    struct Entry {
+        uint64_t key;
+        uint32_t offset;  // files are far smaller than 4 GiB
+        uint32_t length;
+    };
+    static uint64_t hash(const std::string& path) {
+        uint64_t h = 14695981039346656037ull;  // FNV-1a
+        for (const char c : path) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        return h;
+    }
+    std::vector<Entry> entries_;
+};
+
 struct Places {
-    std::unordered_map<std::string, Place> values;
-    std::unordered_map<std::string, Place> names;
-    std::string duplicate;  // the first member given twice, by path
+    PlaceIndex values;
+    PlaceIndex names;
+    std::string duplicate;       // the first member given twice, by path
+    size_t duplicateOffset = 0;  // of its second name
 };
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -142,7 +180,7 @@ Places scanPlaces(const std::string& s) {
             const size_t start = i;
             const char c = s[i];
             if (c == '{' || c == '[') {
-                places.values[path] = {start, 1};
+                places.values.add(path, start, 1);
                 ++i;
                 skipSpace();
                 const bool array = c == '[';
@@ -164,13 +202,17 @@ Places scanPlaces(const std::string& s) {
                            s[i] != '}')
                         ++i;
                 }
-                places.values[path] = {start, i - start};
+                places.values.add(path, start, i - start);
                 wantValue = false;
                 continue;
             }
         } else {
             skipSpace();
-            if (stack.empty()) return places;
+            if (stack.empty()) {
+                places.values.sort();
+                places.names.sort();
+                return places;
+            }
             Level& top = stack.back();
             if (s[i] != ',') {
                 ++i;  // the closing bracket
@@ -192,8 +234,11 @@ Places scanPlaces(const std::string& s) {
         Level& top = stack.back();
         std::string name = s.substr(nameStart + 1, i - nameStart - 2);
         path = memberPath(top.path, name);
-        if (!top.names.insert(name).second && places.duplicate.empty()) places.duplicate = path;
-        places.names[path] = {nameStart, i - nameStart};
+        if (!top.names.insert(name).second && places.duplicate.empty()) {
+            places.duplicate = path;
+            places.duplicateOffset = nameStart;
+        }
+        places.names.add(path, nameStart, i - nameStart);
         skipSpace();
         ++i;  // the colon
         wantValue = true;
@@ -233,7 +278,7 @@ class Reader {
 
     SceneDocument read() {
         if (!places_.duplicate.empty())
-            fail(places_.names[places_.duplicate].offset, places_.duplicate,
+            fail(places_.duplicateOffset, places_.duplicate,
                  "this field is given twice; give it once");
         if (!root_.is_object())
             fail(0, "", "expected a JSON object with \"format\": \"lumek-scene\"");
@@ -282,7 +327,7 @@ class Reader {
         if (!shapes.is_array()) fail(at("shapes"), "shapes", "expected a list of shapes");
         size_t expanded = 0;
         std::unordered_map<std::string, size_t> ids;
-        doc.shapes.reserve(shapes.size());
+        doc.shapes.reserve(std::min<size_t>(shapes.size(), kMaxSceneShapes));
         for (size_t i = 0; i < shapes.size(); ++i) {
             const std::string path = "shapes[" + std::to_string(i) + "]";
             doc.shapes.push_back(shape(shapes[i], path));
@@ -308,8 +353,7 @@ class Reader {
     }
 
     size_t at(const std::string& path) {
-        const auto it = places_.values.find(path);
-        return it == places_.values.end() ? 0 : it->second.offset;
+        return places_.values.find(path).value_or(Place{}).offset;
     }
 
     // The path as the error shows it: with the shape's id when it has one.
@@ -344,8 +388,8 @@ class Reader {
                 if (d < best) best = d, nearest = n;
             }
             const std::string member = memberPath(path, it.key());
-            const auto place = places_.names.find(member);
-            fail(place == places_.names.end() ? at(path) : place->second.offset, label(member),
+            const std::optional<Place> place = places_.names.find(member);
+            fail(place ? place->offset : at(path), label(member),
                  "unknown field " + quoted(it.key()) + "; the nearest known field is \"" + nearest +
                      "\"");
         }
@@ -353,9 +397,9 @@ class Reader {
 
     const std::string& numberText(const std::string& path) {
         static const std::string none;
-        const auto it = places_.values.find(path);
-        if (it == places_.values.end()) return none;
-        numberText_.assign(text_, it->second.offset, it->second.length);
+        const std::optional<Place> place = places_.values.find(path);
+        if (!place) return none;
+        numberText_.assign(text_, place->offset, place->length);
         return numberText_;
     }
 
@@ -379,16 +423,22 @@ class Reader {
                  const std::string& what) {
         if (!value.is_number()) fail(at(path), label(path), "expected " + what + ", a number");
         const std::string& digits = numberText(path);
+        const double d = value.get<double>();
         float f = 0.0f;
         const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), f);
-        const bool whole = end == digits.data() + digits.size();
-        if (error == std::errc::result_out_of_range || !whole || error != std::errc()) {
+        double check = 0.0;
+        const bool same = std::from_chars(digits.data(), digits.data() + digits.size(), check).ec ==
+                              std::errc() &&
+                          check == d;
+        if (error == std::errc::result_out_of_range && same) {
             // Beyond a float's range: far too large, or so small it is 0.
-            const double d = value.get<double>();
-            if (std::fabs(d) < 1.0)
-                f = std::signbit(d) ? -0.0f : 0.0f;
-            else
-                f = std::numeric_limits<float>::infinity();
+            f = std::fabs(d) < 1.0 ? (std::signbit(d) ? -0.0f : 0.0f)
+                                   : std::numeric_limits<float>::infinity();
+        } else if (error != std::errc() || end != digits.data() + digits.size() || !same) {
+            // Not this number's text (see PlaceIndex): its double, rounded.
+            f = std::fabs(d) > std::numeric_limits<float>::max()
+                    ? std::numeric_limits<float>::infinity()
+                    : static_cast<float>(d);
         }
         if (!std::isfinite(f) || f < low || f > high) {
             char bounds[96];
@@ -423,6 +473,12 @@ class Reader {
     }
 
     std::vector<Vec2> points(const json& value, const std::string& path, size_t least) {
+        // Refused before reading them: no scene holds more.
+        if (value.is_array() && value.size() > kMaxSceneShapes + 1)
+            fail(at(path), label(path),
+                 "more than " + std::to_string(kMaxSceneShapes + 1) +
+                     " points: a scene holds at most " + std::to_string(kMaxSceneShapes) +
+                     " shapes");
         if (!value.is_array() || value.size() < least)
             fail(at(path), label(path),
                  "expected a list of " + std::to_string(least) + " or more points, [[x, y], ...]");
@@ -678,6 +734,22 @@ SceneParse parseScene(const std::string& text, const std::string& fileName) {
     } catch (const json::parse_error& e) {
         placeOf(text, e.byte == 0 ? 0 : e.byte - 1, result.error);
         result.error.message = syntaxMessage(e.what());
+        return result;
+    } catch (const json::out_of_range& e) {
+        // A number beyond a double's range ("1e400"): the parser names its
+        // text, but not where it is; its first appearance is.
+        const std::string what = e.what();
+        const std::string marker = "number overflow parsing '";
+        const size_t at = what.find(marker);
+        std::string number;
+        if (at != std::string::npos) {
+            number = what.substr(at + marker.size());
+            number = number.substr(0, number.find('\''));
+        }
+        const size_t place = number.empty() ? std::string::npos : text.find(number);
+        placeOf(text, place == std::string::npos ? 0 : place, result.error);
+        result.error.message =
+            number.empty() ? "a number too large to read" : "a number too large to read: " + number;
         return result;
     }
     try {
@@ -1020,8 +1092,11 @@ double sceneFrameTime(const SceneDocument& document, int64_t frame) {
 
 int64_t sceneFrameAt(const SceneDocument& document, double seconds) {
     if (!document.animated() || !(seconds > 0.0)) return 0;
-    // The small allowance keeps a time written as frame / fps on its frame.
-    return static_cast<int64_t>(std::floor(seconds * document.framesPerSecond() + 1e-9));
+    // The small allowance keeps a time written as frame / fps on its frame;
+    // times beyond any scene's length stay countable.
+    const double frame = std::floor(seconds * document.framesPerSecond() + 1e-9);
+    const double last = kMaxSceneSeconds * kMaxSceneFps;
+    return static_cast<int64_t>(frame < last ? frame : last);
 }
 
 uint32_t frameMix(uint32_t h) {

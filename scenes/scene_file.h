@@ -51,7 +51,7 @@ constexpr double kMaxSceneSeconds = 86400.0;
 constexpr int kMaxSceneFps = 1000;
 
 // Files larger than this are refused before they are parsed.
-constexpr uint64_t kMaxSceneFileBytes = 64ull << 20;
+constexpr uint64_t kMaxSceneFileBytes = 32ull << 20;
 
 constexpr const char* kSceneFormatName = "lumek-scene";
 constexpr int kSceneFormatVersion = 1;
@@ -221,7 +221,7 @@ void poseScene(const SceneDocument& document, double seconds, PosedScene& scene)
 double sceneFrameTime(const SceneDocument& document, int64_t frame);
 
 // The frame whose jitter a picture at `seconds` uses: the last frame that
-// starts at or before it (0 for a still scene).
+// starts at or before it (0 for a still scene, at most 86,400,000).
 int64_t sceneFrameAt(const SceneDocument& document, double seconds);
 
 // The generator state frame `frame` starts from: seed XOR mix(frame), where

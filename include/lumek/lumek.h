@@ -97,7 +97,8 @@ typedef struct lumek_scene lumek_scene;
 LUMEK_API lumek_status lumek_scene_from_json(const char* text, size_t size, const char* name,
                                              lumek_scene** scene, lumek_error* error);
 
-/* Reads a scene file (a regular file of at most 64 MiB). */
+/* Reads a scene file: a regular file within the scene reader's size limit
+ * (32 MiB); anything else is LUMEK_ERROR_FILE, saying why. */
 LUMEK_API lumek_status lumek_scene_from_file(const char* path, lumek_scene** scene,
                                              lumek_error* error);
 

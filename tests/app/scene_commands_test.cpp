@@ -132,3 +132,54 @@ TEST(SceneCommands, CheckReportsAndWritesNothing) {
 
 }  // namespace
 }  // namespace lumek
+
+namespace lumek {
+namespace {
+
+test::ProcessResult runLumek(const std::string& args, const std::string& dir) {
+    return test::runCommand(test::lumekCommand() + " " + args, dir);
+}
+
+// Names that hold switches are values, not switches: only the command asked
+// for runs, and it writes nothing else.
+TEST(SceneCommands, ProgramRunsOnlyTheCommandWhateverTheNames) {
+    test::TempDir dir;
+    const test::ProcessResult saved = runLumek("--save-scenes 'out -shot1 -png -i'", dir.path());
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.err, "");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"out -shot1 -png -i"});
+    EXPECT_EQ(test::lines(saved.out).size(), 10u);
+
+    const std::string scene = "out -shot1 -png -i/XMas.json";
+    const test::ProcessResult checked =
+        runLumek("--scene " + test::shellQuote(scene) + " --check", dir.path());
+    EXPECT_EQ(checked.status, 0) << checked.err;
+    EXPECT_EQ(checked.out.rfind(scene + ": lumek-scene version 1, \"XMas\"\n", 0), 0u)
+        << checked.out;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"out -shot1 -png -i"});
+}
+
+TEST(SceneCommands, ProgramRefusesABadFileInOneLine) {
+    test::TempDir dir;
+    test::writeFile(
+        dir.file("bad.json"),
+        "{\"format\": \"lumek-scene\", \"version\": 1,\n\"view\": {\"centre\": [0, "
+        "0], \"height\": 1}, \"shapes\": [{\"type\": \"disc\", \"id\": \"sun\", "
+        "\"centre\": [0, 0], \"radius\": -1, \"colour\": \"#ffffff\", \"falloff\": 1}]}");
+    const test::ProcessResult r = runLumek("--scene bad.json --check", dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "lumek: bad.json:2:111: shapes[0].radius (id \"sun\"): expected a radius from 0 "
+              "to 100000, found -1\n");
+    const test::ProcessResult missing = runLumek("--scene none.json --check", dir.path());
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "lumek: none.json: no such file\n");
+    const test::ProcessResult alone = runLumek("--check", dir.path());
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_EQ(alone.err, "lumek: --check reads a scene file: --scene FILE --check\n");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"bad.json"});
+}
+
+}  // namespace
+}  // namespace lumek

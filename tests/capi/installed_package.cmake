@@ -28,19 +28,19 @@ file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 set(prefix ${WORK}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-set(scene ${SOURCE_DIR}/tests/capi/animated.json)
+set(scene ${SOURCE_DIR}/examples/orbit.json)
 
-# The command line's picture: frame 3 of 8 a second is the moment 0.375,
+# The command line's picture: frame 45 of 30 a second is the moment 1.5,
 # at a size that is no multiple of the tile edge.
-run(${BUILD_DIR}/lumek --scene ${scene} -shot --size 100x57 --time 0.375 --output ${WORK}/cli)
+run(${BUILD_DIR}/lumek --scene ${scene} -shot --size 100x57 --time 1.5 --output ${WORK}/cli)
 
 # Through the CMake package.
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK}/examples -DCMAKE_BUILD_TYPE=Release
   -DCMAKE_PREFIX_PATH=${prefix})
 run(${CMAKE_COMMAND} --build ${WORK}/examples)
-run(${WORK}/examples/render_scene_c ${scene} ${WORK}/c.rgb 100 57 3)
+run(${WORK}/examples/render_scene_c ${scene} ${WORK}/c.rgb 100 57 45)
 same_bytes(${WORK}/c.rgb ${WORK}/cli.raw "C program (CMake package)")
-run(${WORK}/examples/render_scene_cpp ${scene} ${WORK}/cpp.rgb 100 57 3)
+run(${WORK}/examples/render_scene_cpp ${scene} ${WORK}/cpp.rgb 100 57 45)
 same_bytes(${WORK}/cpp.rgb ${WORK}/cli.raw "C++ program (CMake package)")
 
 # Through pkg-config, with the system's C compiler.
@@ -54,7 +54,7 @@ endif()
 separate_arguments(flags UNIX_COMMAND "${flags}")
 run(cc -std=c99 -Wall -Wextra -Werror -I/usr/include/stb -o ${WORK}/render_pc
   ${SOURCE_DIR}/examples/render_scene.c ${flags} -Wl,-rpath,${prefix}/lib)
-run(${WORK}/render_pc ${scene} ${WORK}/pc.rgb 100 57 3)
+run(${WORK}/render_pc ${scene} ${WORK}/pc.rgb 100 57 45)
 same_bytes(${WORK}/pc.rgb ${WORK}/cli.raw "C program (pkg-config)")
 run(${WORK}/render_pc ${scene} ${WORK}/pc.png)
 

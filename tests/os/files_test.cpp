@@ -151,5 +151,30 @@ TEST(WriteAll, WritesMoreThanAPipeHoldsThroughShortWrites) {
     EXPECT_EQ(got, big);
 }
 
+// Whole regular files only, never more than asked for, and never waiting
+// on a device or a pipe.
+TEST(ReadRegularFile, ReadsWholeRegularFilesAndRefusesTheRest) {
+    TempDir dir;
+    std::string bytes, error;
+    const std::string content(200000, 'q');  // more than one read
+    test::writeFile(dir.file("a"), content);
+    EXPECT_EQ(os::readRegularFile(dir.file("a"), content.size(), bytes, error),
+              os::ReadResult::Read);
+    EXPECT_TRUE(bytes == content);
+    test::writeFile(dir.file("empty"), "");
+    EXPECT_EQ(os::readRegularFile(dir.file("empty"), 10, bytes, error), os::ReadResult::Read);
+    EXPECT_EQ(bytes, "");
+
+    EXPECT_EQ(os::readRegularFile(dir.file("a"), content.size() - 1, bytes, error),
+              os::ReadResult::TooLarge);
+    EXPECT_EQ(bytes, "");
+    EXPECT_EQ(error, "the file is 200000 bytes, more than the 199999 it may hold");
+    EXPECT_EQ(os::readRegularFile(dir.file("none"), 10, bytes, error), os::ReadResult::Missing);
+    EXPECT_EQ(error, "no such file");
+    EXPECT_EQ(os::readRegularFile("/dev/zero", 10, bytes, error), os::ReadResult::NotRegular);
+    EXPECT_EQ(os::readRegularFile(dir.path(), 10, bytes, error), os::ReadResult::NotRegular);
+    EXPECT_EQ(error, "not a regular file");
+}
+
 }  // namespace
 }  // namespace lumek

@@ -15,7 +15,8 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 run_packages=(g++ make cmake pkg-config libxxhash-dev libstb-dev nlohmann-json3-dev libsdl2-dev
               libgl-dev libglu1-mesa-dev libgl1-mesa-dri)
 test_packages=(googletest libgtest-dev libbenchmark-dev libpng-dev libx11-dev xvfb xdotool
-               imagemagick x11-utils clang-14 libclang-rt-14-dev ffmpeg python3-jsonschema)
+               imagemagick x11-utils clang-14 libclang-rt-14-dev ffmpeg python3-jsonschema
+               pybind11-dev python3-dev python3-numpy python3-pytest)
 windows_packages=(cmake make libxxhash-dev libstb-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix)
 wine_packages=(wine wine64)
 arm64_packages=(cmake make libxxhash-dev libstb-dev nlohmann-json3-dev g++-aarch64-linux-gnu qemu-user
@@ -275,7 +276,8 @@ case "${1:-}" in
         deb_pid=$!
         trap 'kill $deb_pid 2>/dev/null || true' EXIT
         reconfigure build -DCMAKE_BUILD_TYPE=Release -DLUMEK_TESTS=ON -DLUMEK_PERF=ON \
-            -DLUMEK_WINE_TESTS=ON -DLUMEK_PACKAGE_TESTS=ON -DLUMEK_WEB_TESTS=ON
+            -DLUMEK_WINE_TESTS=ON -DLUMEK_PACKAGE_TESTS=ON -DLUMEK_WEB_TESTS=ON \
+            -DLUMEK_PYTHON=ON -DPython3_EXECUTABLE=/usr/bin/python3
         # The Windows program and the web page first: the normal build's tests
         # drive them.
         build_icon_tool

@@ -11,6 +11,7 @@
 #include "os/files.h"
 #include "os/threads.h"
 #include "render/any_size.h"
+#include "scenes/scene_picture.h"
 #include "shots/png.h"
 #include "util/switches.h"
 
@@ -359,10 +360,8 @@ int ScenePictureRun(const SceneDocument& scene, const std::string& baseName, dou
         {
             AnySizeRenderer picture(env.slots, width, height, 1.0f, env.random, env.threads);
             PosedScene posed;
-            poseScene(scene, seconds, posed);
-            env.random.setState(sceneFrameState(scene.frameSeed(), sceneFrameAt(scene, seconds)));
-            picture.render(posed.list(), {posed.pose.viewCentre, posed.pose.axisX,
-                                          posed.pose.axisY, posed.pose.viewHeight});
+            renderScenePicture(scene, seconds, sceneFrameAt(scene, seconds), picture, env.random,
+                               posed);
             const size_t count = static_cast<size_t>(width) * height;
             rgb.assign(count * 3, '\0');
             rgbFromRgba(picture.pixels(), count, rgb.data());

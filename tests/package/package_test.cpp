@@ -272,7 +272,22 @@ TEST(InstallTree, CmakeInstallLaysOutTheProgramsDocumentsAndDesktopFiles) {
                        shellQuote(LUMEK_BUILD_DIR) + " --prefix /usr",
                    dir.path());
     ASSERT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(listTree(dir.file("root")), expectedFiles(false));
+    std::set<std::string> expected = expectedFiles(false);
+#ifdef LUMEK_INSTALL_LIBDIR
+    // The renderer as a library, beside the program.
+    const std::string lib = std::string("usr/") + LUMEK_INSTALL_LIBDIR + "/";
+    const std::string version = LUMEK_VERSION;
+    for (const std::string& file :
+         {std::string("usr/include/lumek/lumek.h"), std::string("usr/include/lumek/lumek.hpp"),
+          lib + "liblumek.a",
+          lib + "liblumek.so -> liblumek.so.1", lib + "liblumek.so.1 -> liblumek.so." + version,
+          lib + "liblumek.so." + version, lib + "pkgconfig/lumek.pc",
+          lib + "cmake/Lumek/LumekConfig.cmake", lib + "cmake/Lumek/LumekConfigVersion.cmake",
+          lib + "cmake/Lumek/LumekTargets.cmake",
+          lib + "cmake/Lumek/LumekTargets-" + LUMEK_BUILD_TYPE + ".cmake"})
+        expected.insert(file);
+#endif
+    EXPECT_EQ(listTree(dir.file("root")), expected);
     expectIconsOfTheirSizes(dir.file("root"));
     EXPECT_EQ(
         test::readFile(dir.file("root/usr/share/doc/lumek/LICENSE")).rfind("MIT License\n", 0), 0u);

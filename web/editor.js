@@ -98,6 +98,7 @@ function tell(message, fault = false) {
 // ---- The picture ----
 
 let rendering = false, wanted = null, pauseTimer = 0;
+let renderDone = Promise.resolve();  // settles when the picture on the workers is done
 
 // The time frame N shows, as -record renders it.
 const frameTime = () => currentFrame / (doc.fps || 30);
@@ -253,6 +254,8 @@ async function pump() {
     const kind = wanted;
     wanted = null;
     rendering = true;
+    let finished;
+    renderDone = new Promise((resolve) => { finished = resolve; });
     // The finer picture has the display's own pixels (at most 1920 wide).
     const shown = $('ed-overlay').getBoundingClientRect().width * (window.devicePixelRatio || 1);
     const width = kind === 'fine' ? Math.max(16, Math.min(1920, Math.round(shown) || kDisplayWidth)) : previewWidth;
@@ -277,6 +280,7 @@ async function pump() {
         tell(`The picture could not be rendered: ${error.message}`, true);
     } finally {
         rendering = false;
+        finished();
         if (wanted) pump();
     }
 }
@@ -573,6 +577,9 @@ async function exportPicture() {
         return tell('The picture is 1 to 16384 pixels each way.', true);
     exporting = true;
     cancelExport = false;
+    // The workers hold one picture at a time: a preview still being
+    // rendered finishes first (no new one starts while exporting).
+    while (rendering) await renderDone;
     $('ed-export').disabled = true;
     $('ed-cancel').disabled = false;
     const bar = $('ed-progress');

@@ -384,7 +384,8 @@ const nativePicture = (file, width, height) => {
         await setField('#ed-export-height', '48');
         await second.evaluate(() => { window.lumekLastExport = null; });
         await click('#ed-export');
-        await second.waitForFunction(() => window.lumekLastExport && window.lumekLastExport.png, { timeout: 60000 });
+        await second.waitForFunction(() => window.lumekLastExport && window.lumekLastExport.png, { timeout: 60000 })
+            .catch(async (error) => { throw new Error(`${error.message}; the page says: ${(await message(second)).text}`); });
         const halfWay = Buffer.from(await second.evaluate(async () =>
             [...new Uint8Array(await window.lumekLastExport.png.arrayBuffer())]));
         await check('the frame at 0.5 s is the native picture at --time 0.5', async () => {

@@ -4,7 +4,9 @@
 // in a new page and a damaged one says so and keeps the scene; an SVG comes
 // in with its shapes where they belong; the export at 1000 x 563 is the
 // native picture; a saved scene opens natively and a native one in the
-// page; dragging a disc renders pictures with a clean console. Screenshots
+// page; dragging a disc renders pictures with a clean console; keys set in
+// the page are exactly the file's and its frame at 0.5 s is the native
+// picture at --time 0.5. Screenshots
 // go to the given folder.
 //
 //   node editor_test.js <build-web dir> <native lumek> <screenshot folder> <scratch folder>
@@ -403,6 +405,19 @@ const nativePicture = (file, width, height) => {
         });
         await settle(second);
         await shoot(second, 'keys');
+        // From the keyboard alone: Esc leaves the shape, K keys the view.
+        await second.$eval('#ed-overlay', (e) => e.focus());
+        await second.keyboard.press('Escape');
+        await second.keyboard.press('k');
+        await check('Esc then K keys the view at 0.5 s; Ctrl+Z takes it back', async () => {
+            const now = await scene(second);
+            assert.deepStrictEqual(now.view.keys, [{ time: 0.5, centre: [0, 0], height: 2, rotation: 0 }]);
+            assert.deepStrictEqual(now.shapes[0].keys, keyed);
+            await second.keyboard.down('Control');
+            await second.keyboard.press('z');
+            await second.keyboard.up('Control');
+            assert.strictEqual((await scene(second)).view.keys, undefined);
+        });
 
         // ---- 390 pixels wide ----
         await second.setViewport({ width: 390, height: 844 });

@@ -6,6 +6,7 @@
 import { drawOverlay, distanceTo, handles, toPicture, toScene } from './editor-view.js';
 import { encodePng } from './editor-png.js';
 import { importSvg } from './editor-svg.js';
+import { keyable, pose, removeKey, setKey } from './editor-keys.js';
 import { keep, kept, linkHash, sceneFromHash } from './share.js';
 
 const $ = (id) => document.getElementById(id);
@@ -56,7 +57,6 @@ function changed() {
     // The kept scene is now the newest: a reload must not bring back the
     // link's older one.
     if (location.hash.startsWith('#scene=')) history.replaceState(null, '', '#editor');
-    showTimeline();
     refreshPanel();
     paintOverlay();
     renderSoon();
@@ -98,15 +98,124 @@ function tell(message, fault = false) {
 // ---- The picture ----
 
 let rendering = false, wanted = null, pauseTimer = 0;
+let renderDone = Promise.resolve();  // settles when the picture on the workers is done
+
+// The time frame N shows, as -record renders it.
+const frameTime = () => currentFrame / (doc.fps || 30);
+
+// What a key is set on: the selected shape, else the view.
+const keyOwner = () => (selected >= 0 ? doc.shapes[selected] : doc.view);
 
 function showTimeline() {
     const frames = frameCount();
-    $('ed-timeline').hidden = frames <= 1;
+    if (currentFrame >= frames) currentFrame = frames - 1;
     $('ed-time').max = frames - 1;
     $('ed-time').value = currentFrame;
+    $('ed-time').disabled = frames <= 1;
+    $('ed-play').disabled = frames <= 1;
     const fps = doc.fps || 30;
-    $('ed-time-label').textContent = `frame ${currentFrame} of ${frames} (${(currentFrame / fps).toFixed(2)} s of ${doc.duration || 0} s at ${fps} fps)`;
+    $('ed-time-label').textContent = `frame ${currentFrame} of ${frames} (${frameTime().toFixed(2)} s of ${doc.duration || 0} s at ${fps} fps)`;
     $('ed-play').textContent = playing ? 'pause' : 'play';
+    for (const [id, value] of [['ed-duration', doc.duration ?? ''], ['ed-rate', fps]])
+        if (document.activeElement !== $(id)) $(id).value = value;
+    // The keys on the timeline: the owner's bright, every other one dim;
+    // each a button to its frame.
+    const owner = keyOwner();
+    const last = Math.max(1, frames - 1);
+    const marks = [];
+    for (const o of [doc.view, ...doc.shapes])
+        for (const key of o.keys || []) {
+            const mine = o === owner;
+            if (!mine && marks.some((m) => m.time === key.time)) continue;
+            const at = Math.min(1, key.time * fps / last);
+            marks.push({ time: key.time, mine, at });
+        }
+    $('ed-keymarks').replaceChildren(...marks.sort((a, b) => a.mine - b.mine).map(({ time, mine, at }) => {
+        const mark = document.createElement('button');
+        mark.type = 'button';
+        mark.className = mine ? 'mine' : 'other';
+        mark.style.left = `${at * 100}%`;
+        mark.title = `${mine ? 'key' : 'another\'s key'} at ${time} s`;
+        mark.setAttribute('aria-label', mark.title);
+        mark.addEventListener('click', () => showFrame(Math.min(frames - 1, Math.round(time * fps))));
+        return mark;
+    }));
+    const name = selected >= 0 ? `shape ${selected + 1}` : 'the view';
+    const times = (owner.keys || []).map((k) => `${k.time} s`).join(', ');
+    $('ed-key-owner').textContent = `keys of ${name}: ${times || 'none'}`;
+    const what = $('ed-key-what');
+    const fields = keyable(owner);
+    if (what.dataset.fields !== fields.join()) {
+        what.dataset.fields = fields.join();
+        what.replaceChildren(new Option('all its numbers', ''), ...fields.map((f) => new Option(f, f)));
+    }
+}
+
+// Moves to frame N: the outlines and the panel take the numbers the keys
+// give there, and the picture follows.
+function showFrame(frame) {
+    currentFrame = Math.max(0, Math.min(frameCount() - 1, frame));
+    const t = frameTime();
+    pose(doc.view, t);
+    for (const shape of doc.shapes) pose(shape, t);
+    // While playing, the list and the fields are left alone (they are
+    // brought up to date at the pause).
+    if (playing) showTimeline();
+    else refreshPanel();
+    paintOverlay();
+}
+
+const keyFields = (owner) => (keyable(owner).includes($('ed-key-what').value) ? [$('ed-key-what').value] : keyable(owner));
+
+function keyHere() {
+    const owner = keyOwner();
+    const fields = keyFields(owner);
+    change(() => setKey(keyOwner(), frameTime(), fields, $('ed-easing').value));
+    tell(`Key set at ${frameTime()} s on ${selected >= 0 ? `shape ${selected + 1}` : 'the view'}: ${fields.join(', ')}.`);
+}
+
+function unkeyHere() {
+    const owner = keyOwner(), t = frameTime();
+    const fields = keyFields(owner);
+    const key = (owner.keys || []).find((k) => k.time === t);
+    if (!key || !fields.some((f) => key[f] !== undefined)) return tell(`No key of ${fields.join(', ')} at ${t} s to remove.`, true);
+    change(() => removeKey(keyOwner(), t, fields));
+    tell(`Key removed at ${t} s.`);
+}
+
+function setDuration() {
+    const value = $('ed-duration').value.trim();
+    if (value === '' || Number(value) === 0) {
+        if (doc.duration !== undefined) change(() => { delete doc.duration; });
+        return;
+    }
+    const seconds = Number(value);
+    if (!(Number.isFinite(seconds) && seconds > 0 && seconds <= 86400))
+        return tell('The duration is above 0 and at most 86400 seconds.', true);
+    if (seconds !== doc.duration) change(() => { doc.duration = seconds; doc = ordered(doc); });
+}
+
+// The top-level fields in the order a canonical file gives them.
+function ordered(scene) {
+    const out = {};
+    for (const field of ['format', 'version', 'title', 'size', 'seed', 'duration', 'fps', 'view', 'shapes'])
+        if (scene[field] !== undefined) out[field] = scene[field];
+    return { ...out, ...scene };
+}
+
+function setRate() {
+    const fps = Number($('ed-rate').value);
+    if (!(Number.isInteger(fps) && fps >= 1 && fps <= 1000))
+        return tell('The frame rate is a whole number from 1 to 1000.', true);
+    if (fps === (doc.fps || 30)) return;
+    // The same moment stays on screen.
+    const t = frameTime();
+    change(() => {
+        if (fps === 30) delete doc.fps;
+        else doc.fps = fps;
+        doc = ordered(doc);
+    });
+    showFrame(Math.floor(t * fps));
 }
 
 // Playing: the frame the clock has reached, whenever the workers are free
@@ -116,8 +225,7 @@ function tick(now) {
     const frames = frameCount();
     // An animation frame's time may be a little before the press of play.
     const passed = Math.max(0, Math.floor((now - playStart) / 1000 * (doc.fps || 30)));
-    currentFrame = (playFrom + passed) % frames;
-    showTimeline();
+    showFrame((playFrom + passed) % frames);
     if (!rendering) { wanted = 'preview'; pump(); }
     requestAnimationFrame(tick);
 }
@@ -128,7 +236,7 @@ function play(on) {
     playFrom = currentFrame;
     showTimeline();
     if (playing) requestAnimationFrame(tick);
-    else renderSoon();
+    else { refreshPanel(); renderSoon(); }
 }
 
 function renderSoon() {
@@ -146,6 +254,8 @@ async function pump() {
     const kind = wanted;
     wanted = null;
     rendering = true;
+    let finished;
+    renderDone = new Promise((resolve) => { finished = resolve; });
     // The finer picture has the display's own pixels (at most 1920 wide).
     const shown = $('ed-overlay').getBoundingClientRect().width * (window.devicePixelRatio || 1);
     const width = kind === 'fine' ? Math.max(16, Math.min(1920, Math.round(shown) || kDisplayWidth)) : previewWidth;
@@ -170,6 +280,7 @@ async function pump() {
         tell(`The picture could not be rendered: ${error.message}`, true);
     } finally {
         rendering = false;
+        finished();
         if (wanted) pump();
     }
 }
@@ -359,6 +470,7 @@ function refreshPanel() {
         if (document.activeElement !== $(id)) $(id).value = value;
     $('ed-undo').disabled = !undoStack.length;
     $('ed-redo').disabled = !redoStack.length;
+    showTimeline();
 }
 
 function applyCoordinates() {
@@ -429,7 +541,15 @@ function keyDown(event) {
     if (event.key === ' ' && frameCount() > 1) { event.preventDefault(); return play(!playing); }
     if (event.key === 'Delete' || event.key === 'Backspace') return commands.delete();
     if (event.key === 'Enter') return finishDrawing();
-    if (event.key === 'Escape') { drawing = null; return paintOverlay(); }
+    if (event.key === 'k') return keyHere();
+    if (event.key === 'K') return unkeyHere();
+    if (event.key === ',' || event.key === '.') { play(false); return showFrame(currentFrame + (event.key === ',' ? -1 : 1)); }
+    if (event.key === 'Escape') {
+        // Esc drops the shape being drawn, else the selection (keys then go to the view).
+        if (!drawing && selected >= 0) { selected = -1; refreshPanel(); showTimeline(); }
+        drawing = null;
+        return paintOverlay();
+    }
     if (event.key === '[') return commands.earlier();
     if (event.key === ']') return commands.later();
     const arrows = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] };
@@ -457,6 +577,9 @@ async function exportPicture() {
         return tell('The picture is 1 to 16384 pixels each way.', true);
     exporting = true;
     cancelExport = false;
+    // The workers hold one picture at a time: a preview still being
+    // rendered finishes first (no new one starts while exporting).
+    while (rendering) await renderDone;
     $('ed-export').disabled = true;
     $('ed-cancel').disabled = false;
     const bar = $('ed-progress');
@@ -500,9 +623,13 @@ function wire() {
     $('ed-finish').addEventListener('click', finishDrawing);
     $('ed-play').addEventListener('click', () => play(!playing));
     $('ed-time').addEventListener('input', () => {
-        currentFrame = Number($('ed-time').value);
+        showFrame(Number($('ed-time').value));
         play(false);
     });
+    $('ed-duration').addEventListener('change', setDuration);
+    $('ed-rate').addEventListener('change', setRate);
+    $('ed-key').addEventListener('click', keyHere);
+    $('ed-unkey').addEventListener('click', unkeyHere);
     for (const [id, command] of [['ed-add', 'add'], ['ed-delete', 'delete'], ['ed-duplicate', 'duplicate'], ['ed-earlier', 'earlier'],
                                  ['ed-later', 'later'], ['ed-undo', 'undo'], ['ed-redo', 'redo']])
         $(id).addEventListener('click', () => commands[command]());

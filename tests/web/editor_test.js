@@ -4,7 +4,9 @@
 // in a new page and a damaged one says so and keeps the scene; an SVG comes
 // in with its shapes where they belong; the export at 1000 x 563 is the
 // native picture; a saved scene opens natively and a native one in the
-// page; dragging a disc renders pictures with a clean console. Screenshots
+// page; dragging a disc renders pictures with a clean console; keys set in
+// the page are exactly the file's and its frame at 0.5 s is the native
+// picture at --time 0.5. Screenshots
 // go to the given folder.
 //
 //   node editor_test.js <build-web dir> <native lumek> <screenshot folder> <scratch folder>
@@ -338,6 +340,84 @@ const nativePicture = (file, width, height) => {
         });
         await settle(second);
         await shoot(second, 'animation');
+
+        // ---- Keys set in the page: the file holds them, frames match -record's ----
+        const setField = (id, value) => second.$eval(id, (e, v) => {
+            e.value = v;
+            e.dispatchEvent(new Event(e.type === 'range' ? 'input' : 'change'));
+        }, value);
+        const click = (id) => second.$eval(id, (e) => e.click());
+        await second.select('#ed-start', 'empty');
+        await setField('#ed-duration', '2');
+        await click('input[name=ed-tool][value=disc]');
+        await click('#ed-add');
+        await setField('#ed-coords', '-0.5 0\n0.2');
+        await second.select('#ed-key-what', 'centre');
+        await click('#ed-key');
+        await setField('#ed-time', '30');
+        await setField('#ed-coords', '0.5 0.1\n0.2');
+        await click('#ed-key');
+        const keyed = [{ time: 0, centre: [-0.5, 0] }, { time: 1, centre: [0.5, 0.1] }];
+        await check('two keys of a disc\'s centre set at 0 s and 1 s are exactly the file\'s keys', async () => {
+            const now = await scene(second);
+            assert.strictEqual(now.duration, 2);
+            assert.strictEqual(now.fps, undefined);
+            assert.deepStrictEqual(now.shapes.map((s) => s.keys), [keyed]);
+            assert.strictEqual(await second.$$eval('#ed-keymarks button.mine', (m) => m.length), 2);
+        });
+        await click('#ed-undo');
+        await check('undo takes the second key away, redo brings it back', async () => {
+            assert.deepStrictEqual((await scene(second)).shapes[0].keys, keyed.slice(0, 1));
+            await click('#ed-redo');
+            assert.deepStrictEqual((await scene(second)).shapes[0].keys, keyed);
+        });
+        await click('#ed-unkey');
+        await check('removing the key at 1 s leaves the one at 0 s; undo restores it', async () => {
+            assert.deepStrictEqual((await scene(second)).shapes[0].keys, keyed.slice(0, 1));
+            await click('#ed-undo');
+            assert.deepStrictEqual((await scene(second)).shapes[0].keys, keyed);
+        });
+        await setField('#ed-time', '15');
+        await check('at 0.5 s the outline stands half way', async () =>
+            assert.deepStrictEqual((await scene(second)).shapes[0].centre, [0, 0.05]));
+        const keyedFile = path.join(scratch, 'keyed.json');
+        fs.writeFileSync(keyedFile, await second.evaluate(() => window.lumekEditor.saved()));
+        await setField('#ed-export-width', '64');
+        await setField('#ed-export-height', '48');
+        await second.evaluate(() => { window.lumekLastExport = null; });
+        await click('#ed-export');
+        await second.waitForFunction(() => window.lumekLastExport && window.lumekLastExport.png, { timeout: 60000 })
+            .catch(async (error) => { throw new Error(`${error.message}; the page says: ${(await message(second)).text}`); });
+        const halfWay = Buffer.from(await second.evaluate(async () =>
+            [...new Uint8Array(await window.lumekLastExport.png.arrayBuffer())]));
+        await check('the frame at 0.5 s is the native picture at --time 0.5', async () => {
+            const out = path.join(scratch, 'native-keyed.png');
+            execFileSync(lumekExe, ['--scene', keyedFile, '-png', '--time', '0.5', '--size', '64x48', '--output', out],
+                         { stdio: 'pipe' });
+            const native = decodePng(fs.readFileSync(out)), here = decodePng(halfWay);
+            assert.deepStrictEqual([here.width, here.height], [64, 48]);
+            assert.ok(here.rgb.equals(native.rgb), 'the pixels differ');
+            // The keys moved the disc: frame 0 is another picture.
+            const first = path.join(scratch, 'native-keyed-0.png');
+            execFileSync(lumekExe, ['--scene', keyedFile, '-png', '--time', '0', '--size', '64x48', '--output', first],
+                         { stdio: 'pipe' });
+            assert.ok(!decodePng(fs.readFileSync(first)).rgb.equals(native.rgb), 'the disc did not move');
+        });
+        await settle(second);
+        await shoot(second, 'keys');
+        // From the keyboard alone: Esc leaves the shape, K keys the view.
+        await second.$eval('#ed-overlay', (e) => e.focus());
+        await second.keyboard.press('Escape');
+        await second.keyboard.press('k');
+        await check('Esc then K keys the view at 0.5 s; Ctrl+Z takes it back', async () => {
+            const now = await scene(second);
+            assert.deepStrictEqual(now.view.keys, [{ time: 0.5, centre: [0, 0], height: 2, rotation: 0 }]);
+            assert.deepStrictEqual(now.shapes[0].keys, keyed);
+            await second.keyboard.down('Control');
+            await second.keyboard.press('z');
+            await second.keyboard.up('Control');
+            assert.strictEqual((await scene(second)).view.keys, undefined);
+        });
 
         // ---- 390 pixels wide ----
         await second.setViewport({ width: 390, height: 844 });

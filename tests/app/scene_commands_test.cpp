@@ -111,7 +111,8 @@ TEST(SceneCommands, CheckReportsAndWritesNothing) {
               file +
                   ": lumek-scene version 1, \"Wave\"\n"
                   "  shapes     2 (1 disc, 0 segments, 1 polyline or polygon): 4 for the "
-                  "renderer, of at most 65535\n"
+                  "renderer, of at most " +
+                  std::to_string(kMaxSceneShapes) + "\n"
                   "  view       centre (0, 0), height 2, rotation 0 degrees\n"
                   "  size       1024 x 768 (none given: the default)\n"
                   "  animation  4 s at 30 frames a second (the default): 120 frames\n"

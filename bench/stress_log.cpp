@@ -14,12 +14,16 @@ using Json = nlohmann::ordered_json;
 
 // Figures to a tenth (a clock to the MHz): the log stays readable and
 // short, and no figure claims more than was measured.
-Json rounded(double value, double unit) {
+// Divided, not multiplied back by the unit: 10.04, not 10.040000000000001.
+Json rounded(double value, int decimals) {
     if (!std::isfinite(value)) return nullptr;
-    return std::round(value / unit) * unit;
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
 }
 
-Json positive(double value, double unit) { return value > 0 ? rounded(value, unit) : Json(nullptr); }
+Json positive(double value, int decimals) {
+    return value > 0 ? rounded(value, decimals) : Json(nullptr);
+}
 
 Json text(const std::string& value) { return value.empty() ? Json(nullptr) : Json(value); }
 
@@ -53,8 +57,8 @@ void StressLog::start(const StressLogStart& e) {
     j["utc"] = e.utc;
     j["version"] = text(e.version);
     j["threads"] = e.threads;
-    j["lengthSeconds"] = positive(e.lengthSeconds, 0.1);
-    j["perCoreSeconds"] = positive(e.perCoreSeconds, 0.1);
+    j["lengthSeconds"] = positive(e.lengthSeconds, 1);
+    j["perCoreSeconds"] = positive(e.perCoreSeconds, 1);
     j["processors"] = Json::array();
     for (const StressLogSlot& s : e.slots) j["processors"].push_back(slotIdentity(s));
     const os::MachineInfo& m = e.machine;
@@ -72,19 +76,19 @@ void StressLog::start(const StressLogStart& e) {
 void StressLog::interval(const StressLogInterval& e) {
     Json j;
     j["type"] = "interval";
-    j["seconds"] = rounded(e.seconds, 0.1);
+    j["seconds"] = rounded(e.seconds, 1);
     j["utc"] = e.utc;
-    j["span"] = rounded(e.span, 0.01);
+    j["span"] = rounded(e.span, 2);
     j["processors"] = Json::array();
     for (const StressLogSlot& s : e.slots) {
         Json p = slotIdentity(s);
-        p["framesPerSecond"] = rounded(s.framesPerSecond, 0.1);
-        p["clockMHz"] = positive(s.clockMHz, 1);
-        p["cpufreqMHz"] = positive(s.cpufreqMHz, 1);
+        p["framesPerSecond"] = rounded(s.framesPerSecond, 1);
+        p["clockMHz"] = positive(s.clockMHz, 0);
+        p["cpufreqMHz"] = positive(s.cpufreqMHz, 0);
         p["errors"] = s.errors;
         j["processors"].push_back(p);
     }
-    j["celsius"] = e.celsius ? rounded(*e.celsius, 0.1) : Json(nullptr);
+    j["celsius"] = e.celsius ? rounded(*e.celsius, 1) : Json(nullptr);
     j["sensor"] = text(e.sensor);
     j["frames"] = e.frames;
     j["errors"] = e.errors;
@@ -96,8 +100,8 @@ void StressLog::summary(const StressLogSummary& e) {
     j["type"] = "summary";
     j["utc"] = e.utc;
     j["status"] = e.status;
-    j["seconds"] = rounded(e.seconds, 0.1);
-    j["pausedSeconds"] = rounded(e.paused, 0.1);
+    j["seconds"] = rounded(e.seconds, 1);
+    j["pausedSeconds"] = rounded(e.paused, 1);
     j["finishedAsSet"] = e.finishedAsSet;
     j["stoppedByRequest"] = e.stoppedByRequest;
     j["frames"] = e.frames;
@@ -108,17 +112,17 @@ void StressLog::summary(const StressLogSummary& e) {
         Json p = slotIdentity(s);
         p["frames"] = s.frames;
         p["rounds"] = s.rounds;
-        p["framesPerSecond"] = rounded(s.framesPerSecond, 0.1);
-        p["clockLowMHz"] = positive(s.clockLowMHz, 1);
-        p["clockHighMHz"] = positive(s.clockHighMHz, 1);
+        p["framesPerSecond"] = rounded(s.framesPerSecond, 1);
+        p["clockLowMHz"] = positive(s.clockLowMHz, 0);
+        p["clockHighMHz"] = positive(s.clockHighMHz, 0);
         p["errors"] = s.errors;
         p["stalls"] = s.stalls;
         j["processors"].push_back(p);
     }
-    j["hottestCelsius"] = e.hottestCelsius ? rounded(*e.hottestCelsius, 0.1) : Json(nullptr);
+    j["hottestCelsius"] = e.hottestCelsius ? rounded(*e.hottestCelsius, 1) : Json(nullptr);
     j["hottestSensor"] = text(e.hottestSensor);
-    j["firstMinuteFramesPerSecond"] = e.firstMinute ? rounded(*e.firstMinute, 0.1) : Json(nullptr);
-    j["lastMinuteFramesPerSecond"] = e.lastMinute ? rounded(*e.lastMinute, 0.1) : Json(nullptr);
+    j["firstMinuteFramesPerSecond"] = e.firstMinute ? rounded(*e.firstMinute, 1) : Json(nullptr);
+    j["lastMinuteFramesPerSecond"] = e.lastMinute ? rounded(*e.lastMinute, 1) : Json(nullptr);
     append(j.dump());
 }
 

@@ -89,16 +89,20 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
         // as benchmark records.
         std::string bytes, error;
         if (os::readRegularFile(file, uint64_t(1) << 30, bytes, error) == os::ReadResult::Read) {
-            if (std::optional<StressLogData> log = readStressLog(bytes)) {
+            std::vector<StressLogData> runs = readStressLog(bytes);
+            if (!runs.empty()) {
                 if (!report)
                     err << "lumek: " << printableText(file)
                         << " is a stress log, not benchmark records: --report draws it\n";
-                if (log->skippedLines > 0)
-                    err << "lumek: " << printableText(file) << ": skipped " << log->skippedLines
-                        << (log->skippedLines == 1 ? " line that is" : " lines that are")
-                        << " no entry\n";
-                log->source = file;
-                logs.push_back(std::move(*log));
+                size_t skipped = 0;
+                for (StressLogData& run : runs) {
+                    skipped += run.skippedLines;
+                    run.source = file;
+                    logs.push_back(std::move(run));
+                }
+                if (skipped > 0)
+                    err << "lumek: " << printableText(file) << ": skipped " << skipped
+                        << (skipped == 1 ? " line that is" : " lines that are") << " no entry\n";
                 continue;
             }
         }
@@ -124,7 +128,8 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
         for (const ResultGroup& group : results.groups) runs += group.runs.size();
         out << "Wrote " << printableText(path) << ": " << runs << (runs == 1 ? " run" : " runs");
         if (!logs.empty())
-            out << " and " << logs.size() << (logs.size() == 1 ? " stress log" : " stress logs");
+            out << " and " << logs.size()
+                << (logs.size() == 1 ? " stress run" : " stress runs");
         out << " from " << read.size() << (read.size() == 1 ? " file.\n" : " files.\n");
         return status;
     }

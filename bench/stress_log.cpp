@@ -51,6 +51,18 @@ void StressLog::append(const std::string& line) {
 }
 
 void StressLog::start(const StressLogStart& e) {
+    if (!active()) return;
+    // A run before that was cut short mid-line (a full disk) would take
+    // this line into its broken one: this run starts on a line of its own.
+    std::string before;
+    {
+        os::FileReader reader;
+        std::string error;
+        if (reader.open(path_, error)) {
+            const std::optional<char> last = reader.lastByte();
+            if (last && *last != '\n') before = "\n";
+        }
+    }
     Json j;
     j["type"] = "start";
     j["mode"] = e.mode;
@@ -70,7 +82,7 @@ void StressLog::start(const StressLogStart& e) {
         {"os", {{"name", text(m.system.name)}, {"version", text(m.system.version)}}},
         {"temperatureSensors", text(e.temperatureSensors)},
     };
-    append(j.dump());
+    append(before + j.dump());
 }
 
 void StressLog::interval(const StressLogInterval& e) {
@@ -126,11 +138,10 @@ void StressLog::summary(const StressLogSummary& e) {
     append(j.dump());
 }
 
-std::optional<StressLogData> readStressLog(const std::string& text) {
+std::vector<StressLogData> readStressLog(const std::string& text) {
     std::istringstream lines(text);
     std::string line;
-    StressLogData log;
-    bool started = false;
+    std::vector<StressLogData> runs;
     const auto number = [](const Json& j, const char* key) {
         return j.contains(key) && j[key].is_number() ? j[key].get<double>() : 0.0;
     };
@@ -138,12 +149,11 @@ std::optional<StressLogData> readStressLog(const std::string& text) {
         if (line.empty()) continue;
         const Json j = Json::parse(line, nullptr, false);
         const bool entry = j.is_object() && j.contains("type") && j["type"].is_string();
-        if (!started) {
-            // Only a log's first line tells what the file is.
-            if (!entry || j["type"] != "start" || !j.contains("processors") ||
-                !j["processors"].is_array())
-                return std::nullopt;
-            started = true;
+        // Each run appends its own start line; only the file's first line
+        // tells what the file is.
+        if (entry && j["type"] == "start" && j.contains("processors") &&
+            j["processors"].is_array()) {
+            StressLogData log;
             log.mode = j.value("mode", "");
             log.utc = j.value("utc", "");
             if (j.contains("machine") && j["machine"].is_object() &&
@@ -153,8 +163,11 @@ std::optional<StressLogData> readStressLog(const std::string& text) {
                 log.names.push_back(p.is_object() && p.contains("name") && p["name"].is_string()
                                         ? p["name"].get<std::string>()
                                         : "processor " + std::to_string(log.names.size()));
+            runs.push_back(std::move(log));
             continue;
         }
+        if (runs.empty()) return runs;
+        StressLogData& log = runs.back();
         if (!entry) {
             ++log.skippedLines;
             continue;
@@ -188,8 +201,7 @@ std::optional<StressLogData> readStressLog(const std::string& text) {
             ++log.skippedLines;
         }
     }
-    if (!started) return std::nullopt;
-    return log;
+    return runs;
 }
 
 }  // namespace lumek

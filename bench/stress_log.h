@@ -104,7 +104,8 @@ struct StressLogData {
     size_t skippedLines = 0;  // lines that were no entry (a cut last line)
 };
 
-// The log in `text`, or nothing when its first line is no stress log's start.
-std::optional<StressLogData> readStressLog(const std::string& text);
+// The runs of the log in `text`, one for each start line, in order; none
+// when its first line is no stress log's start.
+std::vector<StressLogData> readStressLog(const std::string& text);
 
 }  // namespace lumek

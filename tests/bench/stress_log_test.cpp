@@ -109,6 +109,24 @@ TEST(StressLog, TheCoreCycleLogsEachCoreAndItsSummary) {
     EXPECT_EQ(lines.back()["processors"].size(), 1u);
 }
 
+// A run after one whose last write was cut short (a full disk) starts on a
+// line of its own, so that neither it nor the cut line is lost with the
+// other.
+TEST(StressLog, ARunAfterACutLineStartsOnALineOfItsOwn) {
+    test::TempDir dir;
+    test::writeFile(dir.file("stress.jsonl"), "{\"type\":\"start\",\"processors\":[]}\n{\"ty");
+    ShortRun run(dir.file("stress.jsonl"));
+    ASSERT_EQ(StressRun("-stress1", run.env), 0) << run.err.str();
+    const std::string text = test::readFile(dir.file("stress.jsonl"));
+    EXPECT_NE(text.find("\n{\"ty\n{\"type\":\"start\",\"mode\":\"stress\""), std::string::npos)
+        << text;
+    const std::vector<StressLogData> runs = readStressLog(text);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].skippedLines, 1u);
+    EXPECT_EQ(runs[1].names.size(), 2u);
+    EXPECT_TRUE(runs[1].ended);
+}
+
 // Killed at any moment, the log holds whole lines only: each is one
 // appending write.
 TEST(StressLog, AKilledRunLeavesOnlyWholeLines) {
@@ -173,8 +191,9 @@ TEST(StressLog, IsReadBackAndDrawnAsOneLinePerProcessorWithErrorsMarked) {
         "\n"
         R"j({"type":"summary","status":2,"frames":2000,"errors":2})j"
         "\n";
-    const std::optional<StressLogData> log = readStressLog(text);
-    ASSERT_TRUE(log.has_value());
+    const std::vector<StressLogData> runs = readStressLog(text);
+    ASSERT_EQ(runs.size(), 1u);
+    const StressLogData* log = &runs[0];
     EXPECT_EQ(log->names.size(), 3u);
     ASSERT_EQ(log->samples.size(), 2u);
     EXPECT_EQ(log->samples[0].clockMHz[1], 2900) << "cpufreq's reading first";
@@ -203,16 +222,26 @@ TEST(StressLog, IsReadBackAndDrawnAsOneLinePerProcessorWithErrorsMarked) {
     EXPECT_EQ(html.find("No benchmark results"), std::string::npos);
 }
 
-TEST(StressLog, OnlyAStartLineMakesAFileAStressLog) {
-    EXPECT_FALSE(readStressLog("").has_value());
-    EXPECT_FALSE(readStressLog("{\"entry\":{},\"machine\":{}}\n").has_value());
-    EXPECT_FALSE(readStressLog("{\"type\":\"interval\",\"processors\":[]}\n").has_value());
-    // A line cut by a crash of the disk is skipped, not fatal.
-    const std::optional<StressLogData> cut = readStressLog(
-        "{\"type\":\"start\",\"processors\":[{\"name\":\"thread 0\"}]}\n{\"type\":\"inter");
-    ASSERT_TRUE(cut.has_value());
-    EXPECT_EQ(cut->skippedLines, 1u);
-    EXPECT_FALSE(cut->ended);
+TEST(StressLog, OnlyAStartLineMakesAFileAStressLogAndEachStartARunOfIt) {
+    EXPECT_TRUE(readStressLog("").empty());
+    EXPECT_TRUE(readStressLog("{\"entry\":{},\"machine\":{}}\n").empty());
+    EXPECT_TRUE(readStressLog("{\"type\":\"interval\",\"processors\":[]}\n").empty());
+    // A line cut by a crash of the disk is skipped, not fatal; the next
+    // run appended after it is a run of its own, with its own processors.
+    const std::vector<StressLogData> runs = readStressLog(
+        "{\"type\":\"start\",\"processors\":[{\"name\":\"thread 0\"}]}\n{\"type\":\"inter\n"
+        "{\"type\":\"start\",\"processors\":[{\"name\":\"a\"},{\"name\":\"b\"}]}\n"
+        "{\"type\":\"interval\",\"seconds\":10,\"processors\":[{\"framesPerSecond\":1},"
+        "{\"framesPerSecond\":2}]}\n"
+        "{\"type\":\"summary\",\"status\":0}\n");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].skippedLines, 1u);
+    EXPECT_FALSE(runs[0].ended);
+    EXPECT_TRUE(runs[0].samples.empty());
+    EXPECT_EQ(runs[1].names, (std::vector<std::string>{"a", "b"}));
+    ASSERT_EQ(runs[1].samples.size(), 1u);
+    EXPECT_EQ(runs[1].samples[0].framesPerSecond[1], 2);
+    EXPECT_TRUE(runs[1].ended);
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include "bench/export_markdown.h"
 #include "bench/export_table.h"
 #include "bench/history.h"
-#include "bench/stress_log.h"
 #include "bench/results.h"
+#include "bench/stress_log.h"
 #include "os/files.h"
 #include "util/switches.h"
 
@@ -128,8 +128,7 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
         for (const ResultGroup& group : results.groups) runs += group.runs.size();
         out << "Wrote " << printableText(path) << ": " << runs << (runs == 1 ? " run" : " runs");
         if (!logs.empty())
-            out << " and " << logs.size()
-                << (logs.size() == 1 ? " stress run" : " stress runs");
+            out << " and " << logs.size() << (logs.size() == 1 ? " stress run" : " stress runs");
         out << " from " << read.size() << (read.size() == 1 ? " file.\n" : " files.\n");
         return status;
     }

@@ -379,8 +379,8 @@ std::string overTime(const char* kind, const std::string& heading, const std::st
     const double height = top + plotHeight + bottom;
     std::string svg = svgOpen(kind, height, heading);
     svg += textAt(left, 18, heading, "start", "heading");
-    if (largest <= 0) return svg + textAt(left, top + 20, "Nothing measured.", "start", "tick") +
-                             "</svg>\n";
+    if (largest <= 0)
+        return svg + textAt(left, top + 20, "Nothing measured.", "start", "tick") + "</svg>\n";
     const double step = niceStep(largest);
     const double topValue = std::ceil(largest / step) * step;
     const double plotWidth = kWidth - left - right;
@@ -404,11 +404,11 @@ std::string overTime(const char* kind, const std::string& heading, const std::st
                "</title></polyline>\n";
         for (const auto& [t, count] : s.errors) {
             const double x = xOf(t), y = top + plotHeight - 6;
-            svg += "<path class=\"error\" d=\"M" + at(x - 5) + " " + at(y - 5) + "L" +
-                   at(x + 5) + " " + at(y + 5) + "M" + at(x - 5) + " " + at(y + 5) + "L" +
-                   at(x + 5) + " " + at(y - 5) + "\"><title>" + escaped(s.name) + ", " +
-                   progress::clock(t) + ": " + figure(count, 0) +
-                   (count == 1 ? " wrong frame" : " wrong frames") + "</title></path>\n";
+            svg += "<path class=\"error\" d=\"M" + at(x - 5) + " " + at(y - 5) + "L" + at(x + 5) +
+                   " " + at(y + 5) + "M" + at(x - 5) + " " + at(y + 5) + "L" + at(x + 5) + " " +
+                   at(y - 5) + "\"><title>" + escaped(s.name) + ", " + progress::clock(t) + ": " +
+                   figure(count, 0) + (count == 1 ? " wrong frame" : " wrong frames") +
+                   "</title></path>\n";
         }
         const auto [keyLeft, row] = keys[key++];
         const double keyTop = top + plotHeight + 38 + legendRow * row;
@@ -420,13 +420,13 @@ std::string overTime(const char* kind, const std::string& heading, const std::st
 }
 
 std::string stressSection(const StressLogData& log) {
-    std::string html = "<section class=\"stress\">\n<h2>Stress log <code>" +
-                       escaped(log.source) + "</code></h2>\n<p class=\"muted\">" +
-                       (log.mode == "cycle" ? "Core cycle" : "Stress run") + " from " +
-                       escaped(log.utc) + (log.cpuModel.empty() ? "" : " on " + escaped(log.cpuModel)) +
-                       ", " + std::to_string(log.names.size()) +
-                       (log.names.size() == 1 ? " processor" : " processors") + ", " +
-                       std::to_string(log.samples.size()) + " intervals; ";
+    std::string html =
+        "<section class=\"stress\">\n<h2>Stress log <code>" + escaped(log.source) +
+        "</code></h2>\n<p class=\"muted\">" + (log.mode == "cycle" ? "Core cycle" : "Stress run") +
+        " from " + escaped(log.utc) + (log.cpuModel.empty() ? "" : " on " + escaped(log.cpuModel)) +
+        ", " + std::to_string(log.names.size()) +
+        (log.names.size() == 1 ? " processor" : " processors") + ", " +
+        std::to_string(log.samples.size()) + " intervals; ";
     if (log.ended)
         html += std::to_string(log.frames) + " frames, " +
                 (log.errors == 0 ? std::string("every frame right")
@@ -448,9 +448,13 @@ std::string stressSection(const StressLogData& log) {
         }
         if (!std::isnan(s.celsius)) temperature.points.push_back({s.seconds, s.celsius});
     }
-    html += overTime("stress-rate", "Frames per second, each processor", "frames/s", rates, palette);
+    html +=
+        overTime("stress-rate", "Frames per second, each processor", "frames/s", rates, palette);
     html += overTime("stress-clock", "Clock, each processor", "MHz", clocks, palette);
-    html += overTime("stress-temperature", "Temperature", "\xC2\xB0" "C", {temperature}, palette);
+    html += overTime("stress-temperature", "Temperature",
+                     "\xC2\xB0"
+                     "C",
+                     {temperature}, palette);
     return html + "</section>\n";
 }
 

@@ -147,8 +147,9 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     session.stop();
     const double ran = session.running();
     const auto slotRate = [&](int slot) {
-        return ran > 0 ? static_cast<double>(s->slots[static_cast<size_t>(slot)].frames.load()) / ran
-                       : 0.0;
+        return ran > 0
+                   ? static_cast<double>(s->slots[static_cast<size_t>(slot)].frames.load()) / ran
+                   : 0.0;
     };
     if (session.reportMemoryShort()) return session.logSummary(1, slotRate);
 

@@ -35,7 +35,7 @@ struct StressEnvironment {
     double terminalSeconds = 1;   // between redraws of the terminal's line
     // The run's log, appended to ("stress.jsonl"); none when empty.
     std::string logPath;
-    double logSeconds = 10;  // between its lines
+    double logSeconds = 10;   // between its lines
     os::MachineInfo machine;  // for its first line
     std::string version;
 

@@ -19,7 +19,7 @@ namespace lumek {
 
 // One processor's figures (one thread's in -stress, one core's in -cycle).
 struct StressLogSlot {
-    std::string name;   // "processor 1 (core 1; package 0)", or "thread 0"
+    std::string name;    // "processor 1 (core 1; package 0)", or "thread 0"
     int processor = -1;  // -1 when its thread is not bound
     double framesPerSecond = 0;
     double clockMHz = 0;    // the latest estimate; 0 before the first
@@ -35,8 +35,8 @@ struct StressLogStart {
     std::string mode;  // "stress" or "cycle"
     std::string utc, version;
     int threads = 0;
-    double lengthSeconds = 0;    // -stressN's length; 0 for none
-    double perCoreSeconds = 0;   // -cycle's time on each core
+    double lengthSeconds = 0;   // -stressN's length; 0 for none
+    double perCoreSeconds = 0;  // -cycle's time on each core
     std::vector<StressLogSlot> slots;
     os::MachineInfo machine;
     std::string temperatureSensors;  // empty when none was found

@@ -69,6 +69,10 @@ StressEnvironment stressEnvironment(int processors) {
     stress.processors = os::affinityProcessors();
     stress.topology = os::systemTopology();
     stress.sensors = os::systemSensors(stress.processors);
+    // Appended to in the working folder, as bench.jsonl is.
+    stress.logPath = "stress.jsonl";
+    stress.machine = os::describeMachine();
+    stress.version = LUMEK_VERSION;
     return stress;
 }
 
@@ -171,6 +175,9 @@ const char* usageText() {
            "  -cycle         the same on one physical core at a time, one thread moving from\n"
            "                 core to core, pass after pass until Ctrl+C; it stays 60 seconds\n"
            "                 on each core, -cycleN (-cycle10) N seconds\n"
+           "                 -stress and -cycle append their settings, every 10 seconds each\n"
+           "                 processor's frames per second, clock and errors, and their\n"
+           "                 summary to stress.jsonl, one JSON line each\n"
            "  -shot1..-shot8 write 1024x768 raw RGB pictures of the eight fixed views; any\n"
            "                 other word with -shot (-shot9, -shot10) is an error\n"
            "  -png           with -shot...: also write each picture as a PNG\n"
@@ -206,7 +213,9 @@ const char* usageText() {
            "  --markdown     with --results: as Markdown\n"
            "  --report [FILE...]  write those runs as one HTML page of charts (each\n"
            "                 machine's scores and runs over time, the latest run's\n"
-           "                 rounds) to report.html, or to the file --output names\n"
+           "                 rounds) to report.html, or to the file --output names; a\n"
+           "                 stress.jsonl given is drawn as each processor's frames per\n"
+           "                 second and clock, and the temperature, over time\n"
            "  --help         print this text\n"
            "  --version      print the version\n"
            "\n"

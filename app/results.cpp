@@ -11,6 +11,7 @@
 #include "bench/export_table.h"
 #include "bench/history.h"
 #include "bench/results.h"
+#include "bench/stress_log.h"
 #include "os/files.h"
 #include "util/switches.h"
 
@@ -72,6 +73,7 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
     const std::vector<std::string> files = resultFiles(text);
     std::vector<PastResult> records;
     std::vector<std::string> read;  // the files that could be read
+    std::vector<StressLogData> logs;
     for (const std::string& file : files) {
         // The reader takes a missing file for an empty history, and a
         // folder reads as one; here both are a mistake to say.
@@ -83,6 +85,27 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
             continue;
         }
         read.push_back(file);
+        // A stress log says so in its first line; anything else is read
+        // as benchmark records.
+        std::string bytes, error;
+        if (os::readRegularFile(file, uint64_t(1) << 30, bytes, error) == os::ReadResult::Read) {
+            std::vector<StressLogData> runs = readStressLog(bytes);
+            if (!runs.empty()) {
+                if (!report)
+                    err << "lumek: " << printableText(file)
+                        << " is a stress log, not benchmark records: --report draws it\n";
+                size_t skipped = 0;
+                for (StressLogData& run : runs) {
+                    skipped += run.skippedLines;
+                    run.source = file;
+                    logs.push_back(std::move(run));
+                }
+                if (skipped > 0)
+                    err << "lumek: " << printableText(file) << ": skipped " << skipped
+                        << (skipped == 1 ? " line that is" : " lines that are") << " no entry\n";
+                continue;
+            }
+        }
         History history = readRecords(file);
         if (!history.skippedLines.empty())
             err << printableText(skippedLinesNote(file, history.skippedLines)) << "\n";
@@ -97,14 +120,16 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
     if (report) {
         const std::string path = output.value_or("report.html");
         std::string error;
-        if (!os::replaceFile(path, resultsHtml(results, read), error)) {
+        if (!os::replaceFile(path, resultsHtml(results, read, logs), error)) {
             err << "lumek: cannot write " << printableText(path) << ": " << error << "\n";
             return 1;
         }
         size_t runs = 0;
         for (const ResultGroup& group : results.groups) runs += group.runs.size();
-        out << "Wrote " << printableText(path) << ": " << runs << (runs == 1 ? " run" : " runs")
-            << " from " << read.size() << (read.size() == 1 ? " file.\n" : " files.\n");
+        out << "Wrote " << printableText(path) << ": " << runs << (runs == 1 ? " run" : " runs");
+        if (!logs.empty())
+            out << " and " << logs.size() << (logs.size() == 1 ? " stress run" : " stress runs");
+        out << " from " << read.size() << (read.size() == 1 ? " file.\n" : " files.\n");
         return status;
     }
     if (results.groups.empty() && !csv) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <map>
 
+#include "util/progress.h"
+
 namespace lumek {
 
 namespace {
@@ -345,6 +347,117 @@ std::string table(const ResultGroup& group) {
     return html + "</tbody></table>\n";
 }
 
+// One figure of several series over a run's seconds, as lines; the points
+// where a series had wrong frames are marked with a cross.
+struct Series {
+    std::string name;
+    std::vector<std::pair<double, double>> points;  // seconds, value (values of 0 unknown)
+    std::vector<std::pair<double, double>> errors;  // where wrong frames were, and how many
+};
+
+std::string overTime(const char* kind, const std::string& heading, const std::string& unit,
+                     const std::vector<Series>& series, Palette& palette) {
+    const double left = 70, right = 30, top = 30, plotHeight = 180, legendRow = 18;
+    double last = 0, largest = 0;
+    for (const Series& s : series)
+        for (const auto& [t, v] : s.points) {
+            last = std::max(last, t);
+            largest = std::max(largest, v);
+        }
+    std::vector<std::pair<double, double>> keys;
+    double keyX = left, keyRow = 0;
+    for (const Series& s : series) {
+        const double width = 24 + 7.0 * static_cast<double>(textWidth(shortName(s.name, 40)));
+        if (keyX > left && keyX + width > kWidth - right) {
+            keyX = left;
+            keyRow += 1;
+        }
+        keys.push_back({keyX, keyRow});
+        keyX += width;
+    }
+    const double bottom = 60 + legendRow * keyRow;
+    const double height = top + plotHeight + bottom;
+    std::string svg = svgOpen(kind, height, heading);
+    svg += textAt(left, 18, heading, "start", "heading");
+    if (largest <= 0)
+        return svg + textAt(left, top + 20, "Nothing measured.", "start", "tick") + "</svg>\n";
+    const double step = niceStep(largest);
+    const double topValue = std::ceil(largest / step) * step;
+    const double plotWidth = kWidth - left - right;
+    const auto yOf = [&](double v) { return top + plotHeight * (1 - v / topValue); };
+    const auto xOf = [&](double t) { return last > 0 ? left + plotWidth * t / last : left; };
+    for (double v = 0; v <= topValue + step / 2; v += step) {
+        svg += line(left, yOf(v), kWidth - right, yOf(v), "grid");
+        svg += textAt(left - 6, yOf(v) + 4, figure(v, 0), "end", "tick");
+    }
+    svg += textAt(left - 6, top - 8, unit, "end", "tick");
+    svg += textAt(xOf(0), top + plotHeight + 18, progress::clock(0), "start", "tick");
+    svg += textAt(xOf(last), top + plotHeight + 18, progress::clock(last), "end", "tick");
+    size_t key = 0;
+    for (const Series& s : series) {
+        const std::string cls = palette.seriesOf(s.name);
+        std::string coordinates;
+        for (const auto& [t, v] : s.points)
+            if (v > 0) coordinates += at(xOf(t)) + "," + at(yOf(v)) + " ";
+        svg += "<polyline class=\"trend " + cls + "\" data-series=\"" + escaped(s.name) +
+               "\" points=\"" + coordinates + "\"><title>" + escaped(s.name) +
+               "</title></polyline>\n";
+        for (const auto& [t, count] : s.errors) {
+            const double x = xOf(t), y = top + plotHeight - 6;
+            svg += "<path class=\"error\" d=\"M" + at(x - 5) + " " + at(y - 5) + "L" + at(x + 5) +
+                   " " + at(y + 5) + "M" + at(x - 5) + " " + at(y + 5) + "L" + at(x + 5) + " " +
+                   at(y - 5) + "\"><title>" + escaped(s.name) + ", " + progress::clock(t) + ": " +
+                   figure(count, 0) + (count == 1 ? " wrong frame" : " wrong frames") +
+                   "</title></path>\n";
+        }
+        const auto [keyLeft, row] = keys[key++];
+        const double keyTop = top + plotHeight + 38 + legendRow * row;
+        svg += "<rect class=\"key " + cls + "\" x=\"" + at(keyLeft) + "\" y=\"" + at(keyTop) +
+               "\" width=\"10\" height=\"10\"/>\n";
+        svg += textAt(keyLeft + 14, keyTop + 9, shortName(s.name, 40), "start", "name");
+    }
+    return svg + "</svg>\n";
+}
+
+std::string stressSection(const StressLogData& log) {
+    std::string html =
+        "<section class=\"stress\">\n<h2>Stress log <code>" + escaped(log.source) +
+        "</code></h2>\n<p class=\"muted\">" + (log.mode == "cycle" ? "Core cycle" : "Stress run") +
+        " from " + escaped(log.utc) + (log.cpuModel.empty() ? "" : " on " + escaped(log.cpuModel)) +
+        ", " + std::to_string(log.names.size()) +
+        (log.names.size() == 1 ? " processor" : " processors") + ", " +
+        std::to_string(log.samples.size()) + " intervals; ";
+    if (log.ended)
+        html += std::to_string(log.frames) + " frames, " +
+                (log.errors == 0 ? std::string("every frame right")
+                                 : std::to_string(log.errors) + " WRONG") +
+                ", status " + std::to_string(log.status) + ".";
+    else
+        html += "the log has no summary: the run did not end as programs end.";
+    html += " Crosses mark wrong frames.</p>\n";
+    Palette palette;
+    std::vector<Series> rates(log.names.size()), clocks(log.names.size());
+    for (size_t i = 0; i < log.names.size(); ++i) rates[i].name = clocks[i].name = log.names[i];
+    Series temperature{"hottest sensor", {}, {}};
+    for (const StressLogData::Sample& s : log.samples) {
+        for (size_t i = 0; i < log.names.size(); ++i) {
+            rates[i].points.push_back({s.seconds, s.framesPerSecond[i]});
+            clocks[i].points.push_back({s.seconds, s.clockMHz[i]});
+            if (s.errors[i] > 0)
+                rates[i].errors.push_back({s.seconds, static_cast<double>(s.errors[i])});
+        }
+        if (!std::isnan(s.celsius)) temperature.points.push_back({s.seconds, s.celsius});
+    }
+    html +=
+        overTime("stress-rate", "Frames per second, each processor", "frames/s", rates, palette);
+    html += overTime("stress-clock", "Clock, each processor", "MHz", clocks, palette);
+    html += overTime("stress-temperature", "Temperature",
+                     "\xC2\xB0"
+                     "C",
+                     {temperature}, palette);
+    return html + "</section>\n";
+}
+
 // Light colours by default and in print, their lighter kin on a dark
 // screen; the series are the Okabe-Ito colours, told apart by most forms
 // of colour blindness.
@@ -371,6 +484,7 @@ svg .grid { stroke: var(--grid); stroke-width: 1; } svg .axis { stroke: var(--mu
 svg .whisker { stroke: var(--text); stroke-width: 1.5; }
 svg .trend { fill: none; stroke-width: 2; }
 svg .point { stroke: var(--bg); stroke-width: 1.5; }
+svg .error { fill: none; stroke: var(--text); stroke-width: 2.5; }
 .s0 { fill: var(--s0); stroke: var(--s0); } .s1 { fill: var(--s1); stroke: var(--s1); }
 .s2 { fill: var(--s2); stroke: var(--s2); } .s3 { fill: var(--s3); stroke: var(--s3); }
 .s4 { fill: var(--s4); stroke: var(--s4); } .s5 { fill: var(--s5); stroke: var(--s5); }
@@ -387,7 +501,8 @@ td.t { white-space: nowrap; }
 
 }  // namespace
 
-std::string resultsHtml(const ResultSet& results, const std::vector<std::string>& sources) {
+std::string resultsHtml(const ResultSet& results, const std::vector<std::string>& sources,
+                        const std::vector<StressLogData>& logs) {
     std::string html =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -408,7 +523,7 @@ std::string resultsHtml(const ResultSet& results, const std::vector<std::string>
         ". Scores in Tq7-Marks, higher is better; a bar's whisker is its run's spread. "
         "Runs of different workloads or benchmark versions measured different things "
         "and are shown apart.</p>\n";
-    if (results.groups.empty()) html += "<p>No benchmark results.</p>\n";
+    if (results.groups.empty() && logs.empty()) html += "<p>No benchmark results.</p>\n";
     Palette palette;
     for (const ResultGroup& group : results.groups) {
         html += "<section class=\"group\">\n<h2>Workload <code>" + escaped(group.workloadId) +
@@ -424,9 +539,7 @@ std::string resultsHtml(const ResultSet& results, const std::vector<std::string>
         html += table(group);
         html += "</section>\n";
     }
-    // Stress logs' charts (frames per second, clock and temperature of each
-    // processor over time) get sections of their own here, after the
-    // benchmark's.
+    for (const StressLogData& log : logs) html += stressSection(log);
     html += "</body>\n</html>\n";
     return html;
 }

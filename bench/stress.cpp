@@ -108,6 +108,7 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
         out << "Each thread is bound to a processor: " << idList(bound) << ".\n";
     const bool byProcessor = refused < 0 && !bound.empty();
     out << session.sensorsText() << std::flush;
+    session.logStart("stress", minutes ? *minutes * 60.0 : 0, 0);
 
     // A terminal's line leaves out the rounds and gives the range of the
     // processors' throughput, to fit; plain lines give each processor's.
@@ -115,11 +116,13 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
         const Totals t = session.totals();
         const bool terminal = session.line().terminal();
         const std::vector<double> rates = session.intervalRates(now);
+        // The total over the same seconds as each processor's figure: a
+        // processor that slows down shows in both at once.
+        double total = 0;
+        for (double r : rates) total += r;
         std::string text = clock(now) + session.pausedNote();
         if (!terminal) text += "  rounds " + std::to_string(t.rounds);
-        text += "  frames " + std::to_string(t.frames) + "  " +
-                progress::rate(static_cast<double>(t.frames), session.runningAt(now), 0) +
-                " frames/s";
+        text += "  frames " + std::to_string(t.frames) + "  " + fixed(total, 0) + " frames/s";
         if (terminal && running > 1) {
             const auto [low, high] = std::minmax_element(rates.begin(), rates.begin() + running);
             text += " (each " + fixed(*low, 0) + "-" + fixed(*high, 0) + ")";
@@ -142,12 +145,17 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
         session.line().show(text);
     });
     session.stop();
-    if (session.reportMemoryShort()) return 1;
+    const double ran = session.running();
+    const auto slotRate = [&](int slot) {
+        return ran > 0
+                   ? static_cast<double>(s->slots[static_cast<size_t>(slot)].frames.load()) / ran
+                   : 0.0;
+    };
+    if (session.reportMemoryShort()) return session.logSummary(1, slotRate);
 
     // Without its standard output the summary still reaches someone.
     std::ostream& summary = session.outputLost() ? *env.err : out;
     const double elapsed = session.elapsed();
-    const double ran = session.running();
     const Totals t = session.totals();
     if (session.finishedAsSet())
         summary << "Finished after " << clock(elapsed) << " as set";
@@ -181,10 +189,10 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
                 << progress::clockLeft(elapsed, length) << " of " << clock(length)
                 << " were not run, so it is no pass (status 130).\n";
     summary << std::flush;
-    const int status = session.status();
-    if (status != 0) return status;
-    if (running < wanted || session.outputLost()) return 1;
-    return cutShort ? 130 : 0;
+    int status = session.status();
+    if (status == 0 && (running < wanted || session.outputLost())) status = 1;
+    if (status == 0 && cutShort) status = 130;
+    return session.logSummary(status, slotRate);
 }
 
 std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
@@ -257,6 +265,7 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
         << std::flush;
     session.awaitBinding();
     out << session.sensorsText() << std::flush;
+    session.logStart("cycle", 0, perCore);
 
     session.watch(0, [&](double now) {
         const Worker& w = s->workers[0];
@@ -277,12 +286,17 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
         session.line().show(text);
     });
     session.stop();
-    if (session.reportMemoryShort()) return 1;
+    const auto slotRate = [&](int slot) {
+        const Slot& at = s->slots[static_cast<size_t>(slot)];
+        const double busy = static_cast<double>(at.busyNs.load()) / 1e9;
+        return busy > 0 ? static_cast<double>(at.frames.load()) / busy : 0.0;
+    };
+    if (session.reportMemoryShort()) return session.logSummary(1, slotRate);
     if (s->refused.load() >= 0) {
         *env.err << "lumek: -cycle could not bind its thread to processor " << s->refused.load()
                  << " (the system refused), and it tests one core at a time only so\n"
                  << std::flush;
-        return 1;
+        return session.logSummary(1, slotRate);
     }
 
     // Without its standard output the summary still reaches someone.
@@ -328,10 +342,10 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
         summary << ", so it is no pass (status 130).\n";
     }
     summary << std::flush;
-    const int status = session.status();
-    if (status != 0) return status;
-    if (session.outputLost()) return 1;
-    return cutShort ? 130 : 0;
+    int status = session.status();
+    if (status == 0 && session.outputLost()) status = 1;
+    if (status == 0 && cutShort) status = 130;
+    return session.logSummary(status, slotRate);
 }
 
 }  // namespace lumek

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/rounds.h"
+#include "os/machine.h"
 #include "os/processors.h"
 #include "os/sensors.h"
 #include "os/system.h"
@@ -32,6 +33,11 @@ struct StressEnvironment {
     std::function<bool()> outputLost;
     double progressSeconds = 10;  // between plain progress lines
     double terminalSeconds = 1;   // between redraws of the terminal's line
+    // The run's log, appended to ("stress.jsonl"); none when empty.
+    std::string logPath;
+    double logSeconds = 10;   // between its lines
+    os::MachineInfo machine;  // for its first line
+    std::string version;
 
     // The processors the threads may be bound to (by id) and where they
     // sit; without any the threads of -stress are not bound (and named by
@@ -63,7 +69,8 @@ struct StressEnvironment {
 // 0 when every frame was right, 2 when any was wrong, 3 when none was but
 // a thread stalled (finished no frame for 10 seconds), 1 when memory ran
 // out or `out` was lost, 130 when a set length was stopped before its end
-// (a run without one is ended by a stop as it should be: 0). Nothing when
+// (a run without one is ended by a stop as it should be: 0). A log that
+// could not be written turns a 0 into 1: its data are lost. Nothing when
 // it was not asked for.
 std::optional<int> StressRun(const char* commandLine, StressEnvironment& env);
 

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "bench/result.h"
 #include "render/bytes.h"
 
 namespace lumek::stability {
@@ -127,7 +128,10 @@ Session::Session(StressEnvironment& env, std::shared_ptr<Shared> shared)
       history_(60 * env.timeScale),
       watch_(s_->workers.size()),
       stallsOf_(s_->slots.size(), 0),
-      lastFrames_(s_->slots.size(), 0) {
+      lastFrames_(s_->slots.size(), 0),
+      runLog_(env.logPath, [this](const std::string& text) { s_->log.write(text); }),
+      logFrames_(s_->slots.size(), 0),
+      logWrong_(s_->slots.size(), 0) {
     line_.measureWith(env.measureColumns);
     // Faults said while the line is drawn go round it: on a terminal both
     // streams are one screen.
@@ -166,6 +170,7 @@ std::string Session::sensorsText() const {
 void Session::watch(double length, const std::function<void(double now)>& report) {
     const double every = env_.terminal ? env_.terminalSeconds : env_.progressSeconds;
     double next = every;
+    double nextLog = env_.logSeconds;
     lastTick_ = seconds();
     continued_ = env_.continued ? env_.continued() : 0;
     for (;;) {
@@ -188,6 +193,12 @@ void Session::watch(double length, const std::function<void(double now)>& report
             break;
         }
         if (s_->memoryShort.load() || s_->refused.load() >= 0 || allDone()) break;
+        // The log keeps its own pace, whatever the screen's.
+        if (runLog_.active() && now >= nextLog) {
+            nextLog += env_.logSeconds;
+            if (nextLog <= now) nextLog = now + env_.logSeconds;
+            logInterval(now);
+        }
         if (now < next) continue;
         // One line for the time missed while paused, not one for each
         // interval.
@@ -325,6 +336,103 @@ std::string Session::machineSummary(bool throughput) const {
     return text;
 }
 
+std::vector<StressLogSlot> Session::logSlots() const {
+    std::vector<StressLogSlot> slots(s_->slots.size());
+    for (size_t i = 0; i < slots.size(); ++i) {
+        slots[i].name = s_->name(static_cast<int>(i));
+        // A thread not bound where it was meant to be runs anywhere.
+        if (s_->name(static_cast<int>(i)) == s_->processorNames[i])
+            slots[i].processor = s_->processorOf[i];
+    }
+    return slots;
+}
+
+void Session::logStart(const std::string& mode, double lengthSeconds, double perCoreSeconds) {
+    if (!runLog_.active()) return;
+    StressLogStart e;
+    e.mode = mode;
+    e.utc = utcNow();
+    e.version = env_.version;
+    e.threads = running_;
+    e.lengthSeconds = lengthSeconds;
+    e.perCoreSeconds = perCoreSeconds;
+    e.slots = logSlots();
+    e.machine = env_.machine;
+    if (env_.sensors.hasTemperatures()) e.temperatureSensors = env_.sensors.temperatureSensors();
+    runLog_.start(e);
+}
+
+void Session::logInterval(double now) {
+    StressLogInterval e;
+    e.seconds = now;
+    e.utc = utcNow();
+    e.span = now - lastLog_ - pausedSinceLog_;
+    e.slots = logSlots();
+    for (size_t i = 0; i < e.slots.size(); ++i) {
+        const Slot& at = s_->slots[i];
+        const uint64_t frames = at.frames.load(std::memory_order_relaxed);
+        const uint64_t wrong = at.wrong.load(std::memory_order_relaxed);
+        StressLogSlot& slot = e.slots[i];
+        slot.framesPerSecond =
+            e.span > 0 ? static_cast<double>(frames - logFrames_[i]) / e.span : 0;
+        slot.errors = wrong - logWrong_[i];
+        slot.clockMHz = at.clockMHz.load();
+        if (s_->processorOf[i] >= 0)
+            slot.cpufreqMHz = env_.sensors.clockMHz(s_->processorOf[i]).value_or(0);
+        logFrames_[i] = frames;
+        logWrong_[i] = wrong;
+    }
+    if (const std::optional<os::Temperature> hot = env_.sensors.hottest()) {
+        e.celsius = hot->celsius;
+        e.sensor = hot->sensor;
+        if (!hottest_ || hot->celsius > hottest_->celsius) hottest_ = hot;
+    }
+    const Totals t = totals();
+    e.frames = t.frames;
+    e.errors = t.wrong;
+    lastLog_ = now;
+    pausedSinceLog_ = 0;
+    runLog_.interval(e);
+}
+
+int Session::logSummary(int status, const std::function<double(int slot)>& rate) {
+    if (!runLog_.active()) return status;
+    StressLogSummary e;
+    e.utc = utcNow();
+    e.seconds = elapsed_;
+    e.paused = paused_;
+    e.finishedAsSet = finishedAsSet_;
+    e.stoppedByRequest = stoppedByRequest_;
+    const Totals t = totals();
+    e.frames = t.frames;
+    e.rounds = t.rounds;
+    e.errors = t.wrong;
+    e.slots = logSlots();
+    for (size_t i = 0; i < e.slots.size(); ++i) {
+        const Slot& at = s_->slots[i];
+        StressLogSlot& slot = e.slots[i];
+        slot.frames = at.frames.load();
+        slot.rounds = at.rounds.load();
+        slot.errors = at.wrong.load();
+        slot.framesPerSecond = rate(static_cast<int>(i));
+        slot.clockLowMHz = at.clockLow.load();
+        slot.clockHighMHz = at.clockHigh.load();
+        slot.stalls = stallsOf_[i];
+    }
+    if (hottest_) {
+        e.hottestCelsius = hottest_->celsius;
+        e.hottestSensor = hottest_->sensor;
+    }
+    if (const std::optional<ThroughputHistory::Rates> r = history_.rates()) {
+        e.firstMinute = r->first;
+        e.lastMinute = r->last;
+    }
+    // The status the run ends with: a log lost before now already makes it 1.
+    e.status = status == 0 && runLog_.lost() ? 1 : status;
+    runLog_.summary(e);
+    return status == 0 && runLog_.lost() ? 1 : status;
+}
+
 int Session::status() const {
     if (s_->memoryShort.load()) return 1;
     if (totals().wrong > 0) return 2;
@@ -372,6 +480,7 @@ void Session::tick(double now) {
     if (!resumed) return;
     paused_ += late;
     pausedSinceReport_ += late;
+    pausedSinceLog_ += late;
 }
 
 void Session::checkStalls(double now) {

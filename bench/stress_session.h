@@ -17,6 +17,7 @@
 
 #include "bench/rounds.h"
 #include "bench/stress.h"
+#include "bench/stress_log.h"
 #include "bench/throughput.h"
 #include "os/threads.h"
 #include "util/progress.h"
@@ -180,6 +181,14 @@ class Session {
     // minute's.
     std::string machineSummary(bool throughput) const;
 
+    // The log's first line, once the threads are bound (their names are
+    // known then). `perCoreSeconds`: -cycle's; 0 for -stress.
+    void logStart(const std::string& mode, double lengthSeconds, double perCoreSeconds);
+    // The log's last line, with the run's `status`, which it returns: 1
+    // instead of 0 when the log was lost (on the way or now). `rate`: a
+    // slot's frames per second over the run.
+    int logSummary(int status, const std::function<double(int slot)>& rate);
+
     // 1 when memory ran out, 2 when a frame was wrong, 3 when none was but
     // a thread stalled, 0 when all was well.
     int status() const;
@@ -197,6 +206,10 @@ class Session {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     }
     bool allDone() const;
+    // Each slot's name and processor, for the log.
+    std::vector<StressLogSlot> logSlots() const;
+    // One line of the log: each slot's figures since the line before.
+    void logInterval(double now);
     // Notes a watcher step: one that came late by more than the pause time
     // is no thread's fault, and when the process was continued meanwhile it
     // stood still: that time is paused.
@@ -216,6 +229,9 @@ class Session {
     std::vector<Watch> watch_;
     std::vector<int> stallsOf_;  // each slot's stalls
     std::vector<uint64_t> lastFrames_;
+    StressLog runLog_;
+    std::vector<uint64_t> logFrames_, logWrong_;  // each slot's at the last log line
+    double lastLog_ = 0, pausedSinceLog_ = 0;
     Range runCpufreq_;
     std::optional<os::Temperature> hottest_;
     double lastTick_ = 0, lastReport_ = 0, elapsed_ = 0;

@@ -258,6 +258,31 @@ TEST(Program, ResultsOfThreeMachinesAsCsvAndAsAPage) {
     EXPECT_EQ(test::readFile(dir.file("report.html")).rfind("<!DOCTYPE html>", 0), 0u);
 }
 
+// A stress log beside benchmark records: the page draws it, the table
+// says where it belongs.
+TEST(Program, AStressLogIsDrawnOnThePageAndNamedByTheTable) {
+    TempDir dir;
+    test::writeFile(dir.file("stress.jsonl"),
+                    "{\"type\":\"start\",\"mode\":\"stress\",\"processors\":"
+                    "[{\"name\":\"processor 0\"},{\"name\":\"processor 1\"}]}\n"
+                    "{\"type\":\"interval\",\"seconds\":10,\"processors\":"
+                    "[{\"framesPerSecond\":200,\"errors\":0},{\"framesPerSecond\":190,"
+                    "\"errors\":1}]}\n"
+                    "{\"type\":\"summary\",\"status\":2,\"frames\":3900,\"errors\":1}\n");
+    test::writeFile(dir.file("bench.jsonl"), test::readFile(LUMEK_RESULTS_DIR "/alpha.jsonl"));
+    const ProcessResult page = lumek("--report bench.jsonl stress.jsonl", dir);
+    EXPECT_EQ(page.status, 0) << page.err;
+    EXPECT_NE(page.out.find(" and 1 stress run from 2 files.\n"), std::string::npos) << page.out;
+    const std::string html = test::readFile(dir.file("report.html"));
+    EXPECT_NE(html.find("<svg class=\"chart stress-rate\""), std::string::npos);
+    EXPECT_NE(html.find("<svg class=\"chart bars"), std::string::npos) << "the records too";
+    const ProcessResult table = lumek("--results stress.jsonl", dir);
+    EXPECT_EQ(table.err.find("lumek: stress.jsonl is a stress log, not benchmark records: "
+                             "--report draws it\n"),
+              0u)
+        << table.err;
+}
+
 TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
     TempDir dir;
     // A name holding a mode's switch is still a file here: no benchmark runs.

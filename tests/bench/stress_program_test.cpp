@@ -36,7 +36,14 @@ TEST(StressProgram, SigintEndsItWithASummaryAfterKeepingEveryProcessorBusy) {
     const std::string out = test::readFile(dir.file("out"));
     EXPECT_NE(out.find("every frame was right.\n"), std::string::npos) << out;
     EXPECT_TRUE(test::readFile(dir.file("err")).empty());
-    EXPECT_TRUE(dir.entries().size() == 2) << "it writes no file";
+    // Its one file is its log, from the start line to the summary.
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"err", "out", "stress.jsonl"}));
+    const std::string log = test::readFile(dir.file("stress.jsonl"));
+    EXPECT_EQ(log.rfind("{\"type\":\"start\",\"mode\":\"stress\",", 0), 0u) << log;
+    const size_t last = log.rfind('\n', log.size() - 2);
+    EXPECT_NE(log.find("{\"type\":\"summary\",", last == std::string::npos ? 0 : last + 1),
+              std::string::npos)
+        << log;
     const int processors = os::usableProcessors();
     EXPECT_GE(lumek.cpuSeconds(), 0.85 * processors * wall)
         << "processor time " << lumek.cpuSeconds() << " s in " << wall << " s on " << processors

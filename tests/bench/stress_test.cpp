@@ -226,6 +226,35 @@ TEST(StressRun, AfterAPauseOneLineSaysSoAndNoneAreCaughtUp) {
         << out;
 }
 
+// The line's total is of the same seconds as each thread's figure: once
+// every thread is held, both are 0, whatever the run did before.
+TEST(StressRun, TheTotalRateIsOfTheSameWindowAsEachThreads) {
+    Harness h;
+    const Clock::time_point holdFrom = Clock::now() + std::chrono::milliseconds(700);
+    const Clock::time_point holdUntil = Clock::now() + std::chrono::milliseconds(1600);
+    h.env.tamper = [holdFrom, holdUntil](FrameImage&, int, uint64_t, const BenchFrame&) {
+        while (Clock::now() >= holdFrom && Clock::now() < holdUntil)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
+    h.runFor(1.6);
+    ASSERT_EQ(StressRun("-stress", h.env), 0) << h.err.str();
+    const std::string out = h.out.str();
+    static const std::regex line(
+        "frames [0-9]+  ([0-9]+) frames/s  [^\n]*\n  frames/s on thread 0: ([0-9]+), 1: ([0-9]+)\n");
+    size_t lines = 0, idle = 0;
+    for (auto m = std::sregex_iterator(out.begin(), out.end(), line); m != std::sregex_iterator();
+         ++m) {
+        const int total = std::stoi((*m)[1]), first = std::stoi((*m)[2]),
+                  second = std::stoi((*m)[3]);
+        // Each figure is rounded on its own.
+        EXPECT_LE(std::abs(total - (first + second)), 1) << m->str();
+        ++lines;
+        if (total == 0) ++idle;
+    }
+    EXPECT_GE(lines, 5u) << out;
+    EXPECT_GE(idle, 1u) << "held threads render nothing, and the total says so\n" << out;
+}
+
 // A watcher held up while the threads go on (its write to a terminal that
 // is not read, a busy machine) is no pause: without a continue of the
 // process the time counts as run, and the rates stay those of the frames.

@@ -1,0 +1,207 @@
+#include "bench/stress_log.h"
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <utility>
+
+#include "os/files.h"
+
+namespace lumek {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Figures to a tenth (a clock to the MHz): the log stays readable and
+// short, and no figure claims more than was measured.
+// Divided, not multiplied back by the unit: 10.04, not 10.040000000000001.
+Json rounded(double value, int decimals) {
+    if (!std::isfinite(value)) return nullptr;
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
+
+Json positive(double value, int decimals) {
+    return value > 0 ? rounded(value, decimals) : Json(nullptr);
+}
+
+Json text(const std::string& value) { return value.empty() ? Json(nullptr) : Json(value); }
+
+Json slotIdentity(const StressLogSlot& s) {
+    Json j;
+    j["name"] = s.name;
+    j["processor"] = s.processor >= 0 ? Json(s.processor) : Json(nullptr);
+    return j;
+}
+
+}  // namespace
+
+StressLog::StressLog(std::string path, std::function<void(const std::string&)> say)
+    : path_(std::move(path)), say_(std::move(say)) {}
+
+void StressLog::append(const std::string& line) {
+    if (!active()) return;
+    std::string error;
+    if (os::appendToFile(path_, line + "\n", error)) return;
+    if (lost_) return;
+    lost_ = true;
+    if (say_)
+        say_("lumek: cannot write the stress log " + path_ + ": " + error +
+             "; the run goes on without it and ends with status 1\n");
+}
+
+void StressLog::start(const StressLogStart& e) {
+    if (!active()) return;
+    // A run before that was cut short mid-line (a full disk) would take
+    // this line into its broken one: this run starts on a line of its own.
+    std::string before;
+    {
+        os::FileReader reader;
+        std::string error;
+        if (reader.open(path_, error)) {
+            const std::optional<char> last = reader.lastByte();
+            if (last && *last != '\n') before = "\n";
+        }
+    }
+    Json j;
+    j["type"] = "start";
+    j["mode"] = e.mode;
+    j["utc"] = e.utc;
+    j["version"] = text(e.version);
+    j["threads"] = e.threads;
+    j["lengthSeconds"] = positive(e.lengthSeconds, 1);
+    j["perCoreSeconds"] = positive(e.perCoreSeconds, 1);
+    j["processors"] = Json::array();
+    for (const StressLogSlot& s : e.slots) j["processors"].push_back(slotIdentity(s));
+    const os::MachineInfo& m = e.machine;
+    j["machine"] = {
+        {"cpuVendor", text(m.processor.vendor)},
+        {"cpuModel", text(m.processor.model)},
+        {"logicalUsable", m.logicalUsable > 0 ? Json(m.logicalUsable) : Json(nullptr)},
+        {"physicalCores", m.physicalCores > 0 ? Json(m.physicalCores) : Json(nullptr)},
+        {"os", {{"name", text(m.system.name)}, {"version", text(m.system.version)}}},
+        {"temperatureSensors", text(e.temperatureSensors)},
+    };
+    append(before + j.dump());
+}
+
+void StressLog::interval(const StressLogInterval& e) {
+    Json j;
+    j["type"] = "interval";
+    j["seconds"] = rounded(e.seconds, 1);
+    j["utc"] = e.utc;
+    j["span"] = rounded(e.span, 2);
+    j["processors"] = Json::array();
+    for (const StressLogSlot& s : e.slots) {
+        Json p = slotIdentity(s);
+        p["framesPerSecond"] = rounded(s.framesPerSecond, 1);
+        p["clockMHz"] = positive(s.clockMHz, 0);
+        p["cpufreqMHz"] = positive(s.cpufreqMHz, 0);
+        p["errors"] = s.errors;
+        j["processors"].push_back(p);
+    }
+    j["celsius"] = e.celsius ? rounded(*e.celsius, 1) : Json(nullptr);
+    j["sensor"] = text(e.sensor);
+    j["frames"] = e.frames;
+    j["errors"] = e.errors;
+    append(j.dump());
+}
+
+void StressLog::summary(const StressLogSummary& e) {
+    Json j;
+    j["type"] = "summary";
+    j["utc"] = e.utc;
+    j["status"] = e.status;
+    j["seconds"] = rounded(e.seconds, 1);
+    j["pausedSeconds"] = rounded(e.paused, 1);
+    j["finishedAsSet"] = e.finishedAsSet;
+    j["stoppedByRequest"] = e.stoppedByRequest;
+    j["frames"] = e.frames;
+    j["rounds"] = e.rounds;
+    j["errors"] = e.errors;
+    j["processors"] = Json::array();
+    for (const StressLogSlot& s : e.slots) {
+        Json p = slotIdentity(s);
+        p["frames"] = s.frames;
+        p["rounds"] = s.rounds;
+        p["framesPerSecond"] = rounded(s.framesPerSecond, 1);
+        p["clockLowMHz"] = positive(s.clockLowMHz, 0);
+        p["clockHighMHz"] = positive(s.clockHighMHz, 0);
+        p["errors"] = s.errors;
+        p["stalls"] = s.stalls;
+        j["processors"].push_back(p);
+    }
+    j["hottestCelsius"] = e.hottestCelsius ? rounded(*e.hottestCelsius, 1) : Json(nullptr);
+    j["hottestSensor"] = text(e.hottestSensor);
+    j["firstMinuteFramesPerSecond"] = e.firstMinute ? rounded(*e.firstMinute, 1) : Json(nullptr);
+    j["lastMinuteFramesPerSecond"] = e.lastMinute ? rounded(*e.lastMinute, 1) : Json(nullptr);
+    append(j.dump());
+}
+
+std::vector<StressLogData> readStressLog(const std::string& text) {
+    std::istringstream lines(text);
+    std::string line;
+    std::vector<StressLogData> runs;
+    const auto number = [](const Json& j, const char* key) {
+        return j.contains(key) && j[key].is_number() ? j[key].get<double>() : 0.0;
+    };
+    while (std::getline(lines, line)) {
+        if (line.empty()) continue;
+        const Json j = Json::parse(line, nullptr, false);
+        const bool entry = j.is_object() && j.contains("type") && j["type"].is_string();
+        // Each run appends its own start line; only the file's first line
+        // tells what the file is.
+        if (entry && j["type"] == "start" && j.contains("processors") &&
+            j["processors"].is_array()) {
+            StressLogData log;
+            log.mode = j.value("mode", "");
+            log.utc = j.value("utc", "");
+            if (j.contains("machine") && j["machine"].is_object() &&
+                j["machine"].contains("cpuModel") && j["machine"]["cpuModel"].is_string())
+                log.cpuModel = j["machine"]["cpuModel"].get<std::string>();
+            for (const Json& p : j["processors"])
+                log.names.push_back(p.is_object() && p.contains("name") && p["name"].is_string()
+                                        ? p["name"].get<std::string>()
+                                        : "processor " + std::to_string(log.names.size()));
+            runs.push_back(std::move(log));
+            continue;
+        }
+        if (runs.empty()) return runs;
+        StressLogData& log = runs.back();
+        if (!entry) {
+            ++log.skippedLines;
+            continue;
+        }
+        if (j["type"] == "interval" && j.contains("processors") && j["processors"].is_array()) {
+            StressLogData::Sample s;
+            s.seconds = number(j, "seconds");
+            const size_t n = log.names.size();
+            s.framesPerSecond.assign(n, 0);
+            s.clockMHz.assign(n, 0);
+            s.errors.assign(n, 0);
+            for (size_t i = 0; i < n && i < j["processors"].size(); ++i) {
+                const Json& p = j["processors"][i];
+                if (!p.is_object()) continue;
+                s.framesPerSecond[i] = number(p, "framesPerSecond");
+                // cpufreq's reading where there is one: it is the system's
+                // own; else the estimate.
+                const double cpufreq = number(p, "cpufreqMHz");
+                s.clockMHz[i] = cpufreq > 0 ? cpufreq : number(p, "clockMHz");
+                s.errors[i] = static_cast<uint64_t>(number(p, "errors"));
+            }
+            if (j.contains("celsius") && j["celsius"].is_number())
+                s.celsius = j["celsius"].get<double>();
+            log.samples.push_back(std::move(s));
+        } else if (j["type"] == "summary") {
+            log.ended = true;
+            log.status = static_cast<int>(number(j, "status"));
+            log.frames = static_cast<uint64_t>(number(j, "frames"));
+            log.errors = static_cast<uint64_t>(number(j, "errors"));
+        } else {
+            ++log.skippedLines;
+        }
+    }
+    return runs;
+}
+
+}  // namespace lumek

@@ -107,8 +107,7 @@ version() { sed -n 's/^project(lumek VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLis
 # tree, because dpkg-buildpackage writes beside the tree it builds. Leaves
 # build-package/<package>_<version>_<arch>.deb for the program, the library
 # (liblumek1, liblumek-dev) and the Python module (python3-lumek); the log
-# and dpkg's other files
-# stay in build-package/debian-build/.
+# and dpkg's other files stay in build-package/debian-build/.
 build_debian_package() {
     local out="$here/build-package" ver arch
     ver="$(version)"

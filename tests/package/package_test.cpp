@@ -317,7 +317,10 @@ TEST(DebianLibraryPackages, SymbolsFileListsExactlyTheExportedSymbols) {
 TEST(DebianLibraryPackages, LintianReportsNoTagAtAll) {
     TempDir dir;
     std::string files = shellQuote(LUMEK_DEB);
-    for (const char* package : kLibraryPackages) files += " " + shellQuote(debFile(package));
+    for (const char* package : kLibraryPackages) {
+        files += ' ';
+        files += shellQuote(debFile(package));
+    }
     const test::ProcessResult r = runCommand(
         "lintian --fail-on error,warning,info --display-info --color never " + files, dir.path());
     EXPECT_EQ(r.status, 0) << r.out << r.err;

@@ -229,7 +229,7 @@ TEST(DebianLibraryPackages, EachHoldsItsFilesInTheMultiarchAndPythonFolders) {
     const std::string version = LUMEK_VERSION;
     TempDir python;
     const test::ProcessResult suffix = runCommand(
-        "python3 -c 'import sysconfig; print(sysconfig.get_config_var(\"EXT_SUFFIX\"))'",
+        "/usr/bin/python3 -c 'import sysconfig; print(sysconfig.get_config_var(\"EXT_SUFFIX\"))'",
         python.path());
     ASSERT_EQ(suffix.status, 0) << suffix.err;
     const std::string module = "lumek" + suffix.out.substr(0, suffix.out.find('\n'));
@@ -361,16 +361,18 @@ TEST(DebianLibraryPackages, ProgramsAndPythonRenderTheCommandLinesBytes) {
             " cc -std=c99 -I/usr/include/stb -o render_pc " + examples +
             "/render_scene.c $(PKG_CONFIG_PATH=" + shellQuote(libdir + "/pkgconfig") +
             " pkg-config --cflags --libs lumek) && " + env + "./render_pc " + scene +
-            " pc.rgb 100 57 45 && ldd ./render_pc",
+            " pc.rgb 100 57 45 && " + env + "ldd ./render_pc",
         dir.path());
     ASSERT_EQ(pc.status, 0) << pc.out << pc.err;
     EXPECT_TRUE(test::readFile(dir.file("pc.rgb")) == want) << "C program (pkg-config)";
     EXPECT_NE(pc.out.find("liblumek.so.1 => " + libdir + "/liblumek.so.1"), std::string::npos)
         << pc.out;
 
+    // Debian's own interpreter, the one the package is built for, whatever
+    // else is first on the path.
     const test::ProcessResult py = runCommand(
         "PYTHONPATH=" + shellQuote(root + "/usr/lib/python3/dist-packages") +
-            " python3 -c 'import sys, lumek\n"
+            " /usr/bin/python3 -c 'import sys, lumek\n"
             "sys.stderr.write(lumek.__file__)\n"
             "a = lumek.Scene.from_file(sys.argv[1]).render(100, 57, frame=45)\n"
             "sys.stdout.buffer.write(a.tobytes())' " +

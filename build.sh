@@ -22,7 +22,7 @@ wine_packages=(wine wine64)
 arm64_packages=(cmake make libxxhash-dev libstb-dev nlohmann-json3-dev g++-aarch64-linux-gnu qemu-user
                 googletest)
 # Building the Debian package the Debian way, and checking what is packaged.
-package_packages=(build-essential dpkg-dev debhelper zip)
+package_packages=(build-essential dpkg-dev debhelper dh-python pybind11-dev python3-dev zip)
 package_test_packages=(unzip lintian desktop-file-utils appstream icoutils man-db)
 web_packages=(cmake make libxxhash-dev clang-14 lld-14 wasi-libc libclang-rt-14-dev-wasm32
               libc++-14-dev-wasm32 libc++abi-14-dev-wasm32)
@@ -105,14 +105,17 @@ version() { sed -n 's/^project(lumek VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLis
 # The Debian package, built as Debian builds packages (debian/: debhelper's
 # CMake support, without the tests and benchmark suite) from a copy of the
 # tree, because dpkg-buildpackage writes beside the tree it builds. Leaves
-# build-package/lumek_<version>_<arch>.deb; the log and dpkg's other files
-# stay in build-package/debian-build/.
+# build-package/<package>_<version>_<arch>.deb for the program, the library
+# (liblumek1, liblumek-dev) and the Python module (python3-lumek); the log
+# and dpkg's other files stay in build-package/debian-build/.
 build_debian_package() {
     local out="$here/build-package" ver arch
     ver="$(version)"
     arch="$(dpkg --print-architecture)"
     local work="$out/debian-build" src="$out/debian-build/lumek-$ver"
-    rm -rf "$work" "$out/lumek_${ver}_${arch}.deb"
+    local packages=(lumek liblumek1 liblumek-dev python3-lumek) pkg
+    rm -rf "$work"
+    for pkg in "${packages[@]}"; do rm -f "$out/${pkg}_${ver}_${arch}.deb"; done
     mkdir -p "$src"
     # The tree as git sees it, uncommitted changes included; else all but
     # the build folders.
@@ -132,9 +135,11 @@ build_debian_package() {
         echo "The Debian package failed; the whole log is $work/build.log"
         return 1
     fi
-    mv "$work/lumek_${ver}_${arch}.deb" "$out/"
     rm -rf "$src"
-    echo "Debian package: $out/lumek_${ver}_${arch}.deb"
+    for pkg in "${packages[@]}"; do
+        mv "$work/${pkg}_${ver}_${arch}.deb" "$out/"
+        echo "Debian package: $out/${pkg}_${ver}_${arch}.deb"
+    done
 }
 
 # The Windows program with the README, the licence and the notices, as a

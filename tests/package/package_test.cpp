@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <initializer_list>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -182,7 +184,7 @@ TEST(DebianPackage, CopyrightNamesEveryLicenceWithItsText) {
         copyright.rfind(
             "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n", 0),
         0u);
-    for (const char* licence : {"Expat", "BSD-2-clause", "Expat or public-domain"}) {
+    for (const char* licence : {"Expat", "BSD-2-clause", "Expat or public-domain", "BSD-3-clause"}) {
         const size_t at = copyright.find(std::string("\n\nLicense: ") + licence + "\n");
         ASSERT_NE(at, std::string::npos) << licence;
         const size_t text = copyright.find('\n', at + 2) + 1;
@@ -190,6 +192,195 @@ TEST(DebianPackage, CopyrightNamesEveryLicenceWithItsText) {
     }
     EXPECT_NE(copyright.find("Files: *\nCopyright: 2026 Lumek developers\nLicense: Expat\n"),
               std::string::npos);
+}
+
+// The library's packages beside the program's: the shared library, what a
+// program is built with, and the Python module.
+const char* const kLibraryPackages[] = {"liblumek1", "liblumek-dev", "python3-lumek"};
+
+std::string debFile(const std::string& package) {
+    return std::string(LUMEK_PACKAGE_DIR) + "/" + package + "_" LUMEK_VERSION "_" LUMEK_DEB_ARCH
+                                                              ".deb";
+}
+
+// Unpacks the named packages into one tree, dir/root, and gives that folder.
+std::string unpackDebs(const TempDir& dir, std::initializer_list<std::string> packages) {
+    for (const std::string& package : packages) {
+        const test::ProcessResult r =
+            runCommand("dpkg-deb -x " + shellQuote(debFile(package)) + " root", dir.path());
+        EXPECT_EQ(r.status, 0) << package << ": " << r.err;
+    }
+    return dir.file("root");
+}
+
+// A control field of a package, without its name ("" when it has none).
+std::string controlField(const std::string& package, const std::string& field) {
+    TempDir dir;
+    const test::ProcessResult r =
+        runCommand("dpkg-deb --field " + shellQuote(debFile(package)) + " " + field, dir.path());
+    EXPECT_EQ(r.status, 0) << package << ": " << r.err;
+    std::string value = r.out;
+    while (!value.empty() && value.back() == '\n') value.pop_back();
+    return value;
+}
+
+TEST(DebianLibraryPackages, EachHoldsItsFilesInTheMultiarchAndPythonFolders) {
+    const std::string lib = "usr/lib/" LUMEK_DEB_MULTIARCH "/";
+    const std::string version = LUMEK_VERSION;
+    TempDir python;
+    const test::ProcessResult suffix = runCommand(
+        "/usr/bin/python3 -c 'import sysconfig; print(sysconfig.get_config_var(\"EXT_SUFFIX\"))'",
+        python.path());
+    ASSERT_EQ(suffix.status, 0) << suffix.err;
+    const std::string module = "lumek" + suffix.out.substr(0, suffix.out.find('\n'));
+    const std::map<std::string, std::set<std::string>> contents = {
+        {"liblumek1",
+         {lib + "liblumek.so.1 -> liblumek.so." + version, lib + "liblumek.so." + version}},
+        {"liblumek-dev",
+         {"usr/include/lumek/lumek.h", "usr/include/lumek/lumek.hpp", lib + "liblumek.a",
+          lib + "liblumek.so -> liblumek.so.1", lib + "pkgconfig/lumek.pc",
+          lib + "cmake/Lumek/LumekConfig.cmake", lib + "cmake/Lumek/LumekConfigVersion.cmake",
+          lib + "cmake/Lumek/LumekTargets.cmake", lib + "cmake/Lumek/LumekTargets-none.cmake"}},
+        {"python3-lumek", {"usr/lib/python3/dist-packages/" + module}},
+    };
+    for (const auto& [package, files] : contents) {
+        TempDir dir;
+        std::set<std::string> expected = files;
+        expected.insert("usr/share/doc/" + package + "/changelog.gz");
+        expected.insert("usr/share/doc/" + package + "/copyright");
+        EXPECT_EQ(listTree(unpackDebs(dir, {package})), expected) << package;
+    }
+}
+
+TEST(DebianLibraryPackages, ControlFieldsTieThemTogether) {
+    EXPECT_EQ(controlField("liblumek1", "Section"), "libs");
+    EXPECT_EQ(controlField("liblumek-dev", "Section"), "libdevel");
+    EXPECT_EQ(controlField("python3-lumek", "Section"), "python");
+    // Installable for several architectures at once; the module is not.
+    EXPECT_EQ(controlField("liblumek1", "Multi-Arch"), "same");
+    EXPECT_EQ(controlField("liblumek-dev", "Multi-Arch"), "same");
+    const std::string library = controlField("liblumek1", "Depends");
+    for (const char* runtime : {"libc6", "libstdc++6", "libgcc-s1"})
+        EXPECT_NE(library.find(runtime), std::string::npos) << library;
+    EXPECT_NE(controlField("liblumek-dev", "Depends").find("liblumek1 (= " LUMEK_VERSION ")"),
+              std::string::npos);
+    const std::string python = controlField("python3-lumek", "Depends");
+    for (const char* needed : {"python3-numpy", "python3 (>= 3.", "libstdc++6"})
+        EXPECT_NE(python.find(needed), std::string::npos) << python;
+    // The module holds the renderer itself.
+    EXPECT_EQ(python.find("liblumek1"), std::string::npos) << python;
+    for (const char* package : kLibraryPackages)
+        EXPECT_EQ(controlField(package, "Version"), LUMEK_VERSION) << package;
+}
+
+// Every symbol the packaged library exports is in the symbols file, with
+// the version that brought it, and nothing else is.
+TEST(DebianLibraryPackages, SymbolsFileListsExactlyTheExportedSymbols) {
+    TempDir dir;
+    const std::string root = unpackDebs(dir, {"liblumek1"});
+    const test::ProcessResult control = runCommand(
+        "dpkg-deb --ctrl-tarfile " + shellQuote(debFile("liblumek1")) + " | tar -xO ./symbols",
+        dir.path());
+    ASSERT_EQ(control.status, 0) << control.err;
+    ASSERT_EQ(control.out.rfind("liblumek.so.1 liblumek1 #MINVER#\n", 0), 0u) << control.out;
+    std::set<std::string> listed;
+    size_t line = 0;
+    while ((line = control.out.find("\n ", line)) != std::string::npos) {
+        line += 2;
+        const std::string entry = control.out.substr(line, control.out.find('\n', line) - line);
+        const size_t space = entry.find(' ');
+        ASSERT_NE(space, std::string::npos) << entry;
+        listed.insert(entry.substr(0, space));
+    }
+    const test::ProcessResult nm = runCommand(
+        "nm -D --defined-only " + shellQuote(root + "/usr/lib/" LUMEK_DEB_MULTIARCH "/liblumek.so.1"),
+        dir.path());
+    ASSERT_EQ(nm.status, 0) << nm.err;
+    std::set<std::string> exported;
+    size_t start = 0;
+    while (start < nm.out.size()) {
+        const size_t end = nm.out.find('\n', start);
+        std::string name = nm.out.substr(start, end - start);
+        start = end == std::string::npos ? nm.out.size() : end + 1;
+        name = name.substr(name.rfind(' ') + 1);
+        const size_t at = name.find("@@");
+        if (at != std::string::npos) name.erase(at, 1);
+        else name += "@" + name;  // the version node itself
+        exported.insert(name);
+    }
+    EXPECT_EQ(listed, exported);
+    EXPECT_EQ(listed.count("lumek_render_frame@LUMEK_1"), 1u);
+}
+
+// Together they are what a user gets from the archive: lintian has nothing
+// to say about them, not even for information.
+TEST(DebianLibraryPackages, LintianReportsNoTagAtAll) {
+    TempDir dir;
+    std::string files = shellQuote(LUMEK_DEB);
+    for (const char* package : kLibraryPackages) {
+        files += ' ';
+        files += shellQuote(debFile(package));
+    }
+    const test::ProcessResult r = runCommand(
+        "lintian --fail-on error,warning,info --display-info --color never " + files, dir.path());
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+// A C program built against the unpacked packages, found through the CMake
+// package and through pkg-config, and the Python module, render a scene with
+// the packaged program's bytes.
+TEST(DebianLibraryPackages, ProgramsAndPythonRenderTheCommandLinesBytes) {
+    TempDir dir;
+    const std::string root = unpackDebs(dir, {"lumek", "liblumek1", "liblumek-dev", "python3-lumek"});
+    const std::string libdir = root + "/usr/lib/" LUMEK_DEB_MULTIARCH;
+    const std::string scene = shellQuote(std::string(LUMEK_SOURCE_DIR) + "/examples/orbit.json");
+    const std::string examples = shellQuote(std::string(LUMEK_SOURCE_DIR) + "/examples");
+    const std::string env = "LD_LIBRARY_PATH=" + shellQuote(libdir) + " ";
+    // Frame 45 at 30 a second is the moment 1.5.
+    const test::ProcessResult cli = runCommand(
+        "root/usr/bin/lumek --scene " + scene + " -shot --size 100x57 --time 1.5 --output cli",
+        dir.path());
+    ASSERT_EQ(cli.status, 0) << cli.out << cli.err;
+    const std::string want = test::readFile(dir.file("cli.raw"));
+    ASSERT_EQ(want.size(), 100u * 57u * 3u);
+
+    const test::ProcessResult cmake = runCommand(
+        "cmake -S " + examples + " -B cmake-build -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH=" +
+            shellQuote(root + "/usr") + " && cmake --build cmake-build --target render_scene_c && " +
+            env + "cmake-build/render_scene_c " + scene + " cmake.rgb 100 57 45",
+        dir.path());
+    ASSERT_EQ(cmake.status, 0) << cmake.out << cmake.err;
+    EXPECT_TRUE(test::readFile(dir.file("cmake.rgb")) == want) << "C program (CMake package)";
+    // The package's own configuration file, not one elsewhere on the system.
+    const std::string cache = test::readFile(dir.file("cmake-build/CMakeCache.txt"));
+    EXPECT_NE(cache.find("Lumek_DIR:PATH=" + libdir + "/cmake/Lumek"), std::string::npos);
+
+    const test::ProcessResult pc = runCommand(
+        "PKG_CONFIG_PATH=" + shellQuote(libdir + "/pkgconfig") +
+            " cc -std=c99 -I/usr/include/stb -o render_pc " + examples +
+            "/render_scene.c $(PKG_CONFIG_PATH=" + shellQuote(libdir + "/pkgconfig") +
+            " pkg-config --cflags --libs lumek) && " + env + "./render_pc " + scene +
+            " pc.rgb 100 57 45 && " + env + "ldd ./render_pc",
+        dir.path());
+    ASSERT_EQ(pc.status, 0) << pc.out << pc.err;
+    EXPECT_TRUE(test::readFile(dir.file("pc.rgb")) == want) << "C program (pkg-config)";
+    EXPECT_NE(pc.out.find("liblumek.so.1 => " + libdir + "/liblumek.so.1"), std::string::npos)
+        << pc.out;
+
+    // Debian's own interpreter, the one the package is built for, whatever
+    // else is first on the path.
+    const test::ProcessResult py = runCommand(
+        "PYTHONPATH=" + shellQuote(root + "/usr/lib/python3/dist-packages") +
+            " /usr/bin/python3 -c 'import sys, lumek\n"
+            "sys.stderr.write(lumek.__file__)\n"
+            "a = lumek.Scene.from_file(sys.argv[1]).render(100, 57, frame=45)\n"
+            "sys.stdout.buffer.write(a.tobytes())' " +
+            scene,
+        dir.path());
+    ASSERT_EQ(py.status, 0) << py.err;
+    EXPECT_EQ(py.err.rfind(root + "/usr/lib/python3/dist-packages/lumek", 0), 0u) << py.err;
+    EXPECT_TRUE(py.out == want) << "Python module";
 }
 
 TEST(DesktopEntry, ValidatesAndStartsTheShowUnderTheIconsName) {

@@ -378,7 +378,11 @@ bool reportUnknownWords(const char* text) {
 
 int runModes(const CommandLine& line) {
     const char* commandLine = line.text.c_str();
-    if (switches::asks(commandLine, switches::kHelp) || switches::hasHelpWord(commandLine)) {
+    // After "--results" and "--report" every word is a file's name, "-h" too.
+    const bool files = switches::asks(commandLine, switches::kResults) ||
+                       switches::asks(commandLine, switches::kReport);
+    if (switches::asks(commandLine, switches::kHelp) ||
+        (!files && switches::hasHelpWord(commandLine))) {
         std::cout << usageText();
         return 0;
     }

@@ -207,12 +207,13 @@ TEST(Program, WordsAndLengthsItDoesNotUnderstandAreSaidAndNothingRuns) {
         EXPECT_EQ(r.status, 0) << args;
         EXPECT_EQ(r.out, help) << args;
     }
-    // A file name is no switch, whatever it holds.
-    test::writeFile(dir.file("lumek-stress=5 -h.jsonl"),
-                    test::readFile(LUMEK_RESULTS_DIR "/alpha.jsonl"));
-    const ProcessResult named = lumek("--results 'lumek-stress=5 -h.jsonl'", dir);
-    EXPECT_EQ(named.status, 0) << named.err;
-    EXPECT_NE(named.out.find("alpha"), std::string::npos) << named.out;
+    // A file name is no switch, whatever it holds, nor a help word.
+    for (const char* name : {"lumek-stress=5x.jsonl", "-h"}) {
+        test::writeFile(dir.file(name), test::readFile(LUMEK_RESULTS_DIR "/alpha.jsonl"));
+        const ProcessResult named = lumek(std::string("--results ") + name, dir);
+        EXPECT_EQ(named.status, 0) << name << ": " << named.err;
+        EXPECT_NE(named.out.find("alpha"), std::string::npos) << name << ": " << named.out;
+    }
 }
 
 // Ctrl+C at any moment: every file is either absent or whole, and no

@@ -223,6 +223,26 @@ std::vector<Word> splitWords(const std::string& text) {
     return words;
 }
 
+bool endsWith(const std::string& text, const char* end) {
+    const size_t n = std::strlen(end);
+    return text.size() >= n && text.compare(text.size() - n, n, end) == 0;
+}
+
+// A length given as the next word ("-stress 5m", "-cycle 90") is joined to
+// its switch, where the switches are looked for.
+std::string joinLengths(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (!endsWith(out, switches::kStress) && !endsWith(out, switches::kCycle)) continue;
+        size_t next = i + 1;
+        while (next < text.size() && isBlank(text[next])) ++next;
+        if (next > i + 1 && next < text.size() && text[next] >= '0' && text[next] <= '9')
+            i = next - 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 CommandLine readArguments(int argc, const char* const* argv) {
@@ -238,6 +258,7 @@ CommandLine readArguments(int argc, const char* const* argv) {
         if (!line.text.empty()) line.text += ' ';
         line.text += word;
     }
+    line.text = joinLengths(line.text);
     return line;
 }
 
@@ -257,6 +278,7 @@ CommandLine readCommandText(const std::string& text) {
         copied = words[i].end;
     }
     line.text.append(text, copied, std::string::npos);
+    line.text = joinLengths(line.text);
     return line;
 }
 

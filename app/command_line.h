@@ -46,7 +46,8 @@ struct CommandLine {
 // From an argument vector (the arguments after the program's path): an
 // argument that is exactly an option takes the next argument whole, blanks
 // and all, as its value ("--size=WxH" in one argument works too); the
-// others are joined by single blanks.
+// others are joined by single blanks. A length given as the word after
+// -stress or -cycle ("-stress 5m") is joined to its switch ("-stress5m").
 CommandLine readArguments(int argc, const char* const* argv);
 
 // From one text (Windows hands the program one; also the tests): an option

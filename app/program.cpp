@@ -164,17 +164,19 @@ const char* usageText() {
            "                 and, where cores have several threads, one thread on each core;\n"
            "                 append every figure, the machine and the build as one JSON line\n"
            "                 to bench.jsonl, and compare with the last run there of the same\n"
-           "                 work on the same machine\n"
+           "                 work on the same machine; the last line is the score\n"
            "  -json          with -bench: standard output carries that JSON record alone\n"
            "                 (the lines for people go to stderr)\n"
            "  -stress        render the benchmark's frames on every processor, one thread\n"
            "                 bound to each, checking every frame; shows progress, clocks and\n"
            "                 temperatures, and a summary for each processor. -stress runs\n"
-           "                 until Ctrl+C; -stressN (-stress30) ends by itself after\n"
-           "                 N minutes\n"
+           "                 until Ctrl+C; with a length it ends by itself: -stress30s,\n"
+           "                 -stress45m, -stress2h or -stress 45m (a bare number, as in\n"
+           "                 -stress30, counts minutes)\n"
            "  -cycle         the same on one physical core at a time, one thread moving from\n"
            "                 core to core, pass after pass until Ctrl+C; it stays 60 seconds\n"
-           "                 on each core, -cycleN (-cycle10) N seconds\n"
+           "                 on each core, or the length given: -cycle90s, -cycle2m or\n"
+           "                 -cycle 90s (a bare number, as in -cycle10, counts seconds);\n"
            "                 -stress and -cycle append their settings, every 10 seconds each\n"
            "                 processor's frames per second, clock and errors, and their\n"
            "                 summary to stress.jsonl, one JSON line each\n"
@@ -216,8 +218,11 @@ const char* usageText() {
            "                 rounds) to report.html, or to the file --output names; a\n"
            "                 stress.jsonl given is drawn as each processor's frames per\n"
            "                 second and clock, and the temperature, over time\n"
-           "  --help         print this text\n"
+           "  --help, -h, -help  print this text (-h and -help as words of their own)\n"
            "  --version      print the version\n"
+           "\n"
+           "A word that holds no switch at all is named on stderr with the switch it most\n"
+           "likely meant, and nothing runs (status 1).\n"
            "\n"
            "Settings of the show (switches are found anywhere in the text):\n"
            "  -i             nearest-texel filtering instead of linear\n"
@@ -229,14 +234,15 @@ const char* usageText() {
            "Exit status: 0 when all went well; 1 when a file, standard output or the video\n"
            "stream could not be written, a file of --results or --report could not be read,\n"
            "memory ran out, the window could not be opened, a -bench, -stress or -cycle\n"
-           "thread could not be started, -cycle could not bind its thread, the number after\n"
-           "-stress or -cycle is none they take (-stress0), or a word with -shot is none of\n"
+           "thread could not be started, -cycle could not bind its thread, a word holds no\n"
+           "switch, the length after -stress or -cycle is none they take (-stress0,\n"
+           "-stress=5, -stress30x), or a word with -shot is none of\n"
            "-shot1..-shot8 (-shot, -shot9, -shot10; a picture switch inside it, as -shot1\n"
            "in -shot10, is still written);\n"
            "2 when -bench, -stress or -cycle found a wrong frame, or -record was asked to\n"
            "write into a terminal; 3 when no frame was wrong but a -stress or -cycle thread\n"
            "stalled (finished no frame for 10 seconds); 130 when Ctrl+C, SIGTERM or SIGHUP\n"
-           "stopped -shot or -record early, -stressN before its N minutes, or -cycle before\n"
+           "stopped -shot or -record early, -stress before its set length, or -cycle before\n"
            "every core had its time once (-stress without a length ends so with 0); a\n"
            "signal the parent ignores, as under nohup, stays ignored.\n"
            "\n"
@@ -254,6 +260,8 @@ const char* usageText() {
            "  Compared with the run of 2026-12-07T21:02:11Z: one thread +0.4 %, within the\n"
            "  two runs' spread (2.1 %); all threads -0.3 %, within the two runs' spread\n"
            "  (2.6 %).\n"
+           "  Score: one thread 1145.15, all threads 2257.52 Tq7-Marks (higher is better);\n"
+           "  one thread steady (spread 0.4 %), all threads steady (spread 0.9 %).\n"
            "\n"
            "Example: lumek -bench -json | python3 -m json.tool\n"
            "  the record: format, benchmarkVersion, label, program, time, workload,\n"
@@ -366,9 +374,24 @@ std::optional<int> runResults(const char* text, const ValueOptions& options) {
     return ResultsRun(text, options.output, std::cout, std::cerr);
 }
 
+// Words that hold no switch at all: each is named with the switch it
+// most likely meant, and nothing is done.
+bool reportUnknownWords(const char* text) {
+    const std::vector<std::string> unknown = switches::unknownWords(text);
+    for (const std::string& word : unknown)
+        std::cerr << "lumek: usage error: " << word << " is no switch (did you mean "
+                  << switches::nearestSwitch(word) << "?)\n";
+    if (!unknown.empty()) std::cerr << "lumek: every switch is in lumek --help\n";
+    return !unknown.empty();
+}
+
 int runModes(const CommandLine& line) {
     const char* commandLine = line.text.c_str();
-    if (switches::asks(commandLine, switches::kHelp)) {
+    // After "--results" and "--report" every word is a file's name, "-h" too.
+    const bool files = switches::asks(commandLine, switches::kResults) ||
+                       switches::asks(commandLine, switches::kReport);
+    if (switches::asks(commandLine, switches::kHelp) ||
+        (!files && switches::hasHelpWord(commandLine))) {
         std::cout << usageText();
         return 0;
     }
@@ -380,6 +403,7 @@ int runModes(const CommandLine& line) {
     // after "--results" are file names, which may hold a mode's switch.
     if (const std::optional<int> status = runResults(commandLine, line.options))
         return *status;
+    if (reportUnknownWords(commandLine)) return 1;
     const char* modeSwitch = nullptr;
     for (const ModeRow& mode : kModes)
         if (modeSwitch == nullptr && switches::asks(commandLine, mode.switchText))

@@ -47,12 +47,18 @@ class WrongFrameLog {
 // of the threads: the figures are then for fewer, which stderr says at once.
 bool measureRounds(BenchEnvironment& env, std::ostream& people, uint32_t startState,
                    const FrameCheck& check, BenchResult& result) {
+    auto revised = [&env](const char* figure, RoundFigures figures) {
+        if (!env.roundTimes) return figures;
+        env.roundTimes(figure, figures.perThread);
+        summarizeFigures(figures);
+        return figures;
+    };
     const RoundFigures& one = result.oneThread =
-        measureOneThread(startState, env.roundSeconds, check);
+        revised("one", measureOneThread(startState, env.roundSeconds, check));
     people << oneThreadLine(one) << "\n" << std::flush;
 
     const RoundFigures& all = result.allThreads =
-        measureAllThreads(startState, env.threads, env.roundSeconds, check);
+        revised("all", measureAllThreads(startState, env.threads, env.roundSeconds, check));
     people << allThreadsLine(all, one.msPerRound) << "\n" << std::flush;
     // Fewer threads than asked for measure another machine than the one
     // the figure's name promises: said, and not a success.
@@ -189,6 +195,8 @@ std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env) 
         }
         if (json && env.out) *env.out << record << "\n" << std::flush;
     }
+    if (env.roundSeconds > 0)
+        people << scoreLine(result.oneThread, result.allThreads) << "\n" << std::flush;
 
     if (result.wrongFrames != 0) return 2;
     return written && !shortOfThreads ? 0 : 1;

@@ -57,6 +57,9 @@ struct BenchEnvironment {
     // threads the all-thread one runs (0 leaves them out).
     double roundSeconds = 2.0;
     int threads = 1;
+    // Tests only: may replace the measured round times of the one-thread
+    // ("one") and all-threads ("all") rounds before figures are made of them.
+    std::function<void(const char* figure, std::vector<ThreadRounds>& threads)> roundTimes;
     // Tests only: may change a frame before it is checked.
     decltype(FrameCheck::tamper) tamper;
 };
@@ -68,6 +71,7 @@ std::string rowShaderName();
 // returns the exit status: 0, 1 when "bench.txt" or "bench.jsonl" could not
 // be written, 2 when a frame was wrong. Nothing when it was not asked for.
 // With "-json" the people's lines go to `err` and `out` gets the record.
+// The people's lines end with the score line.
 std::optional<int> BenchmarkRun(const char* commandLine, BenchEnvironment& env);
 
 }  // namespace lumek

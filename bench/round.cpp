@@ -52,6 +52,27 @@ std::string noiseLine(double spread) {
            " %: the machine was not quiet, so these figures may not repeat.\n";
 }
 
+std::string scoreLine(const RoundFigures& one, const RoundFigures& all) {
+    auto rating = [](const RoundFigures& f) {
+        return f.msPerRound > 0 ? formatGeneral(kReferenceRenderMs / f.msPerRound) : "none";
+    };
+    auto verdict = [](const char* name, double spread) {
+        const std::string figure = "spread " + fixed(spread * 100, 1) + " %";
+        if (!(spread > kNoisySpread)) return std::string(name) + " steady (" + figure + ")";
+        return std::string(name) + " noisy (" + figure + ", over " +
+               fixed(kNoisySpread * 100, 0) + " %: the machine was not quiet)";
+    };
+    std::string line = "Score: one thread " + rating(one) + ", all threads " + rating(all) +
+                       " Tq7-Marks (higher is better); " + verdict("one thread", one.spread) +
+                       ", " + verdict("all threads", all.spread);
+    const double speedUp = all.msPerRound > 0 ? one.msPerRound / all.msPerRound : 0;
+    if (all.msPerRound > 0 && speedUp < 1)
+        line += "; all threads only " + fixed(speedUp, 2) +
+                " times one thread: another program was probably busy";
+    if (one.wrongFrames + all.wrongFrames > 0) line += "; wrong frames: not valid";
+    return line + ".";
+}
+
 std::string oneThreadLine(const RoundFigures& one) {
     return ratingLine("One thread", one,
                       " (median of " + plural(one.rounds, "round", "rounds") + ")") +

@@ -94,6 +94,11 @@ std::string notValidNote(uint64_t wrongFrames);
 // its line end; nothing when they did not.
 std::string noiseLine(double spread);
 
+// The run's score in one line (no line end): both ratings, which way is
+// better, and whether each set of rounds was quiet; an all-threads figure
+// below one thread's is flagged with its likely cause.
+std::string scoreLine(const RoundFigures& one, const RoundFigures& all);
+
 // The one-thread figure's line, as the benchmark prints it (no line end):
 // "One thread: 44.84 ms per 32 frames (median of 45 rounds), rating ...".
 std::string oneThreadLine(const RoundFigures& one);

@@ -71,6 +71,22 @@ void LineLog::close() {
     line_ = nullptr;
 }
 
+void summarizeFigures(RoundFigures& figures) {
+    figures.rounds = 0;
+    figures.wrongFrames = 0;
+    figures.spread = 0;
+    double roundsPerMs = 0;
+    for (ThreadRounds& slot : figures.perThread) {
+        slot.summary = summarizeRounds(slot.roundNs);
+        figures.rounds += slot.roundNs.size();
+        figures.wrongFrames += slot.wrongFrames;
+        figures.spread = std::max(figures.spread, slot.summary.spread);
+        const double m = slot.summary.medianNs / 1e6;
+        if (m > 0) roundsPerMs += 1 / m;
+    }
+    figures.msPerRound = roundsPerMs > 0 ? 1 / roundsPerMs : 0;
+}
+
 RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCheck& check) {
     // One thread's figure is its median round.
     return measureAllThreads(startState, 1, seconds, check);
@@ -143,18 +159,8 @@ RoundFigures measureAllThreads(const MakeRoundWorker& makeWorker, int threads, d
     RoundFigures figures;
     figures.threads = started;
     figures.pinned = !processors.empty() && !unpinned.load();
-    double roundsPerMs = 0;
-    for (int t = 0; t < started; ++t) {
-        ThreadRounds& slot = slots[static_cast<size_t>(t)];
-        slot.summary = summarizeRounds(slot.roundNs);
-        figures.rounds += slot.roundNs.size();
-        figures.wrongFrames += slot.wrongFrames;
-        figures.spread = std::max(figures.spread, slot.summary.spread);
-        const double m = slot.summary.medianNs / 1e6;
-        if (m > 0) roundsPerMs += 1 / m;
-        figures.perThread.push_back(std::move(slot));
-    }
-    figures.msPerRound = roundsPerMs > 0 ? 1 / roundsPerMs : 0;
+    for (int t = 0; t < started; ++t) figures.perThread.push_back(std::move(slots[static_cast<size_t>(t)]));
+    summarizeFigures(figures);
     return figures;
 }
 

@@ -38,18 +38,28 @@ std::vector<int> stressPlan(const StressEnvironment& env, int threads) {
     return plan;
 }
 
+// A set length: in whole minutes where it is some, as it always was said.
+std::string lengthText(int64_t seconds) {
+    const auto count = static_cast<uint64_t>(seconds);
+    if (count % 60 == 0) return plural(count / 60, "minute", "minutes");
+    return plural(count, "second", "seconds");
+}
+
 }  // namespace
 
 std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     if (!switches::asks(commandLine, switches::kStress)) return std::nullopt;
     std::ostream& out = *env.out;
-    const std::optional<int> minutes = switches::numberAfter(commandLine, switches::kStress);
-    if (!minutes && switches::hasNumberAfter(commandLine, switches::kStress)) {
-        *env.err << "lumek: -stress takes a length of 1 to 999999999 minutes (-stress30), or "
-                    "none to run until stopped\n";
+    const switches::Length asked = switches::lengthAfter(commandLine, switches::kStress, 60);
+    if (asked.status == switches::Length::Invalid) {
+        *env.err << "lumek: usage error: " << asked.word << " is no length (did you mean "
+                 << asked.hint << "?); -stress takes 1 to 999999999 seconds, minutes or hours "
+                    "(-stress30s, -stress45m, -stress2h; -stress30 counts minutes), or none "
+                    "to run until stopped\n";
         return 1;
     }
-    const double length = minutes ? *minutes * 60.0 * env.timeScale : 0;
+    const int64_t seconds = asked.status == switches::Length::Valid ? asked.seconds : 0;  // 0: none
+    const double length = static_cast<double>(seconds) * env.timeScale;
 
     const int wanted = env.threads > 0 ? env.threads : 1;
     const std::vector<int> plan = stressPlan(env, wanted);
@@ -86,8 +96,8 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
                  << std::flush;
     out << "Stress run on " << plural(static_cast<uint64_t>(running), "thread", "threads")
         << ": the benchmark's 32 frames, round after round, every frame checked";
-    if (minutes)
-        out << ", for " << plural(static_cast<uint64_t>(*minutes), "minute", "minutes")
+    if (seconds > 0)
+        out << ", for " << lengthText(seconds)
             << ". Stop it earlier with Ctrl+C.\n";
     else
         out << ". Stop it with Ctrl+C.\n";
@@ -198,14 +208,16 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
 std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
     if (!switches::asks(commandLine, switches::kCycle)) return std::nullopt;
     std::ostream& out = *env.out;
-    const std::optional<int> asked = switches::numberAfter(commandLine, switches::kCycle);
-    if (!asked && switches::hasNumberAfter(commandLine, switches::kCycle)) {
-        *env.err << "lumek: -cycle takes 1 to 999999999 seconds on each core (-cycle10), or none "
-                    "for 60\n";
+    const switches::Length asked = switches::lengthAfter(commandLine, switches::kCycle, 1);
+    if (asked.status == switches::Length::Invalid) {
+        *env.err << "lumek: usage error: " << asked.word << " is no length (did you mean "
+                 << asked.hint << "?); -cycle takes 1 to 999999999 seconds, minutes or hours "
+                    "on each core (-cycle90s, -cycle2m; -cycle90 counts seconds), or none "
+                    "for 60 seconds\n";
         return 1;
     }
-    const int perCore = asked.value_or(60);
-    const double perCoreSeconds = perCore * env.timeScale;
+    const int64_t perCore = asked.status == switches::Length::Valid ? asked.seconds : 60;
+    const double perCoreSeconds = static_cast<double>(perCore) * env.timeScale;
     if (env.processors.empty()) {
         *env.err << "lumek: -cycle binds its thread to one core after another, and this system "
                     "does not tell which processors there are\n";

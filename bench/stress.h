@@ -65,7 +65,8 @@ struct StressEnvironment {
 };
 
 // Runs the stress mode when the text asks for it ("-stress" anywhere;
-// "-stress30": for 30 minutes) and returns the exit status once it ends:
+// "-stress30" or "-stress30m": for 30 minutes, "-stress90s", "-stress2h")
+// and returns the exit status once it ends:
 // 0 when every frame was right, 2 when any was wrong, 3 when none was but
 // a thread stalled (finished no frame for 10 seconds), 1 when memory ran
 // out or `out` was lost, 130 when a set length was stopped before its end
@@ -74,9 +75,11 @@ struct StressEnvironment {
 // it was not asked for.
 std::optional<int> StressRun(const char* commandLine, StressEnvironment& env);
 
-// The same for the core cycle ("-cycle"; "-cycle10": 10 seconds on each
-// core, 60 without a number); 1 also when its thread cannot be bound, and
-// 130 when it was stopped before every core had its time once.
+// The same for the core cycle ("-cycle"; "-cycle10" or "-cycle10s": 10
+// seconds on each core, "-cycle2m", 60 seconds without a length); 1 also when its thread cannot be bound, and
+// 130 when it was stopped before every core had its time once. A length that
+// is none ("-stress0", "-stress=5", "-cycle30x") is said and ends with 1
+// before anything runs.
 std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env);
 
 }  // namespace lumek

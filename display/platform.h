@@ -15,6 +15,10 @@ enum class MessageButtons { Ok, YesNo };
 enum class MessageIcon { Exclamation, Stop, Information };
 enum class MessageAnswer { Ok, Yes, No };
 
+// The message's line on stderr: "lumek: CAPTION: TEXT" on one line, the
+// caption left out where it is only the program's name.
+std::string messageLine(const char* text, const char* caption);
+
 // A modal message box without owner; the text also goes to stderr.
 MessageAnswer showMessage(const char* text, const char* caption, MessageButtons buttons,
                           MessageIcon icon);

@@ -2,6 +2,7 @@
 // person may see; and the window procedure. The steps themselves are the
 // platform's (WindowSystem).
 #include <cstdio>
+#include <string>
 
 #include "display/gl_view.h"
 #include "display/platform.h"
@@ -87,10 +88,21 @@ void useWindowSystem(WindowSystem* system) { activeSystem = system; }
 
 const char* missingDisplay() { return sys().missingDisplay(); }
 
+std::string messageLine(const char* text, const char* caption) {
+    // A caption that is only the program's name would repeat the prefix.
+    std::string name = caption;
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    std::string line = "lumek: ";
+    if (name != "lumek") line += std::string(caption) + ": ";
+    for (const char* p = text; *p != '\0'; ++p) line += *p == '\n' ? ' ' : *p;
+    return line + "\n";
+}
+
 MessageAnswer showMessage(const char* text, const char* caption, MessageButtons buttons,
                           MessageIcon icon) {
     // Also on stderr, so a failure without a display still says why.
-    std::fprintf(stderr, "lumek: %s: %s\n", caption, text);
+    std::fputs(messageLine(text, caption).c_str(), stderr);
     std::fflush(stderr);
     return sys().messageBox(text, caption, buttons, icon);
 }
@@ -110,7 +122,7 @@ void closeWindow() {
         ws.showCursor(true);
     }
     if (state.holdsContext) {
-        if (!ws.releaseCurrent()) shutdownError("Release Of DC And RC Failed.");
+        if (!ws.releaseCurrent()) shutdownError(ws.releaseCurrentFailure());
         if (!ws.deleteContext()) shutdownError("Release Rendering Context Failed.");
         state.holdsContext = false;
     }

@@ -136,6 +136,9 @@ class SdlWindowSystem final : public WindowSystem {
     }
 
     bool releaseCurrent() override { return SDL_GL_MakeCurrent(window_, nullptr) == 0; }
+    const char* releaseCurrentFailure() override {
+        return "Cannot release the OpenGL context from the window.";
+    }
 
     bool deleteContext() override {
         SDL_GL_DeleteContext(context_);

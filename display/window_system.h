@@ -57,6 +57,8 @@ class WindowSystem {
     virtual void showWindow() = 0;  // show, bring to the front, focus
 
     virtual bool releaseCurrent() = 0;
+    // What the person is told when releaseCurrent failed.
+    virtual const char* releaseCurrentFailure() { return "Release Of DC And RC Failed."; }
     virtual bool deleteContext() = 0;
     virtual bool releaseDeviceContext() = 0;
     virtual bool destroyWindow() = 0;

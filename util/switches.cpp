@@ -1,5 +1,6 @@
 #include "util/switches.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace lumek::switches {
@@ -17,32 +18,140 @@ int renderSize(const char* text, int fallback) {
 
 namespace {
 
-// The digits directly after the switch's first place that has any.
-const char* digitsAfter(const char* text, const char* switchText) {
-    const size_t length = std::strlen(switchText);
-    for (const char* at = std::strstr(text, switchText); at != nullptr;
-         at = std::strstr(at + 1, switchText))
-        if (at[length] >= '0' && at[length] <= '9') return at + length;
-    return nullptr;
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The word from `at` to the next blank (a long one cut: it is only named).
+std::string wordFrom(const char* at) {
+    const char* end = at;
+    while (*end != '\0' && !isBlank(*end) && end - at < 40) ++end;
+    return std::string(at, end);
 }
 
 }  // namespace
 
-bool hasNumberAfter(const char* text, const char* switchText) {
-    return digitsAfter(text, switchText) != nullptr;
+Length lengthAfter(const char* text, const char* switchText, int64_t bareUnitSeconds) {
+    const size_t length = std::strlen(switchText);
+    const char* at = std::strstr(text, switchText);
+    while (at != nullptr && !isDigit(at[length]) && at[length] != '=' && at[length] != ':')
+        at = std::strstr(at + 1, switchText);
+    Length out;
+    if (at == nullptr) return out;
+    const char* p = at + length;
+    auto invalid = [&](std::string hint) {
+        out.status = Length::Invalid;
+        out.word = wordFrom(at);
+        out.hint = std::move(hint);
+        return out;
+    };
+    const std::string name = switchText;
+    if (!isDigit(*p)) {
+        // "-stress=5": the length goes directly after the switch.
+        const std::string rest = wordFrom(p + 1);
+        return invalid(name + (rest.empty() || !isDigit(rest[0]) ? "30" : rest));
+    }
+    const char* digits = p;
+    while (*p == '0') ++p;
+    int64_t value = 0;
+    int count = 0;
+    for (; isDigit(*p) && count < 10; ++p, ++count) value = value * 10 + (*p - '0');
+    const std::string number(digits, p);
+    if (count > 9 || value == 0) return invalid(name + "30");
+    int64_t unit = bareUnitSeconds;
+    if (*p == 's' || *p == 'm' || *p == 'h') {
+        unit = *p == 's' ? 1 : *p == 'm' ? 60 : 3600;
+        ++p;
+    }
+    if (*p != '\0' && !isBlank(*p) && *p != '-')
+        return invalid(name + number + "s, " + name + number + "m or " + name + number + "h");
+    out.status = Length::Valid;
+    out.seconds = value * unit;
+    return out;
 }
 
-std::optional<int> numberAfter(const char* text, const char* switchText) {
-    const char* digits = digitsAfter(text, switchText);
-    if (digits == nullptr) return std::nullopt;
-    long value = 0;
-    while (*digits == '0') ++digits;  // leading zeros add nothing
-    for (int count = 0; *digits >= '0' && *digits <= '9'; ++digits, ++count) {
-        if (count == 9) return std::nullopt;
-        value = value * 10 + (*digits - '0');
+namespace {
+
+std::vector<std::string> splitWords(const char* text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (const char* p = text;; ++p) {
+        if (*p == '\0' || isBlank(*p)) {
+            if (!word.empty()) words.push_back(word);
+            word.clear();
+            if (*p == '\0') break;
+        } else if (*p != '"') {
+            word += *p;
+        }
     }
-    if (value == 0) return std::nullopt;
-    return static_cast<int>(value);
+    return words;
+}
+
+bool isHelpWord(const std::string& word) {
+    for (const char* help : kHelpWords)
+        if (word == help) return true;
+    return false;
+}
+
+size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1,
+                               diagonal + (a[i - 1] != b[j - 1] ? 1u : 0u)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string withoutDashes(const std::string& text) {
+    const size_t first = text.find_first_not_of('-');
+    return first == std::string::npos ? "" : text.substr(first);
+}
+
+}  // namespace
+
+bool hasHelpWord(const char* text) {
+    for (const std::string& word : splitWords(text))
+        if (isHelpWord(word)) return true;
+    return false;
+}
+
+std::vector<std::string> unknownWords(const char* text) {
+    std::vector<std::string> unknown;
+    for (const std::string& word : splitWords(text)) {
+        if (isHelpWord(word)) continue;
+        bool known = false;
+        for (const std::string& s : everySwitch())
+            if (word.find(s) != std::string::npos) known = true;
+        if (!known) unknown.push_back(word);
+    }
+    return unknown;
+}
+
+std::string nearestSwitch(const std::string& word) {
+    // Counted in half steps: a word that begins a switch's name ("-v",
+    // "-rec") is taken as meaning it before one a letter away.
+    const std::string bare = withoutDashes(word);
+    std::string best;
+    size_t bestCost = 0;
+    auto consider = [&](const std::string& s) {
+        size_t cost = 2 * editDistance(word, s);
+        const std::string name = withoutDashes(s);
+        if (!bare.empty() && name.compare(0, bare.size(), bare) == 0)
+            cost = std::min<size_t>(cost, 1);
+        if (best.empty() || cost < bestCost) {
+            best = s;
+            bestCost = cost;
+        }
+    };
+    for (const std::string& s : everySwitch()) consider(s);
+    for (const char* help : kHelpWords) consider(help);
+    return best;
 }
 
 const std::vector<std::string>& everySwitch() {

@@ -78,14 +78,31 @@ bool asks(const char* text, const char* switchText);
 // `fallback`.
 int renderSize(const char* text, int fallback);
 
-// The whole number written directly after the switch ("-stress30": 30),
-// at its first place followed by a digit; nothing when no place is, or
-// when the number is 0 or does not fit in 9 digits (leading zeros aside).
-std::optional<int> numberAfter(const char* text, const char* switchText);
+// A length written directly after a switch: 1 to 9 digits (leading zeros
+// aside, not 0) and an optional unit, s, m or h ("-stress30s", "-cycle2m");
+// a bare number counts `bareUnitSeconds` each. Only the switch's first place
+// followed by a digit, "=" or ":" is read; the unit must end the word or be
+// followed by another switch ("-stress2h-t3").
+struct Length {
+    enum Status { None, Valid, Invalid };
+    Status status = None;
+    int64_t seconds = 0;  // Valid
+    std::string word;     // Invalid: the word as written, for the report
+    std::string hint;     // Invalid: what was probably meant ("-stress5")
+};
+Length lengthAfter(const char* text, const char* switchText, int64_t bareUnitSeconds);
 
-// Whether the switch is directly followed by a digit anywhere: digits that
-// numberAfter does not take ("-stress0") are then a mistake to report.
-bool hasNumberAfter(const char* text, const char* switchText);
+// Words that ask for the help only as a word of their own: "-h" is inside
+// "--help", so it cannot be looked for as a substring.
+inline constexpr const char* kHelpWords[2] = {"-h", "-help"};
+bool hasHelpWord(const char* text);
+
+// The words of the text (split at blanks and tabs, quotes dropped) that hold
+// no switch at all and are no help word.
+std::vector<std::string> unknownWords(const char* text);
+
+// The switch closest to what `word` was probably meant to be.
+std::string nearestSwitch(const std::string& word);
 
 // Every switch: the settings, the modes, their options, the rows of
 // "-shot", the informational ones and the options that take a value.

@@ -157,6 +157,24 @@ TEST(ValueOptions, AValueIsTakenOutBeforeTheSwitchesAreLookedFor) {
     EXPECT_NE(t.text.find("-png"), std::string::npos) << t.text;
 }
 
+// "-stress 5m": a length as the next word is joined to its switch, from an
+// argument vector and from a whole text; other next words stay apart.
+TEST(CommandLine, ALengthAsTheNextWordBelongsToItsSwitch) {
+    EXPECT_EQ(fromArguments({"-stress", "5m"}).text, "-stress5m");
+    EXPECT_EQ(fromArguments({"-t3", "-cycle", "90"}).text, "-t3 -cycle90");
+    EXPECT_EQ(readCommandText("-stress   30s -t3").text, "-stress30s -t3");
+    EXPECT_EQ(readCommandText("x-stress\t2h").text, "x-stress2h");
+    EXPECT_EQ(readCommandText("-stress -t3 5").text, "-stress -t3 5");
+    EXPECT_EQ(readCommandText("-stressed 5").text, "-stressed 5");
+    EXPECT_EQ(readCommandText("-stress").text, "-stress");
+    EXPECT_EQ(readCommandText("-stress ").text, "-stress ");
+    const CommandLine joined = fromArguments({"-stress", "5m"});
+    const switches::Length length =
+        switches::lengthAfter(joined.text.c_str(), switches::kStress, 60);
+    EXPECT_EQ(length.status, switches::Length::Valid);
+    EXPECT_EQ(length.seconds, 300);
+}
+
 TEST(ValueOptions, ValuesMayHoldBlanksInAnArgumentOrInQuotes) {
     const CommandLine a = fromArguments({"-png", "--scene", "my scenes/a -bench.json"});
     EXPECT_EQ(a.options.scene, "my scenes/a -bench.json");

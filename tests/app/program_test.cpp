@@ -177,6 +177,45 @@ TEST(Program, ShotWordsThatNameNoPictureAreUsageErrorsAndOpenNoWindow) {
     EXPECT_EQ(r.err.rfind("lumek: usage error: -shot9 names no picture\n", 0), 0u) << r.err;
 }
 
+// What the program does not understand is said with what was probably
+// meant, and nothing runs: no window, no thread, no file.
+TEST(Program, WordsAndLengthsItDoesNotUnderstandAreSaidAndNothingRuns) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"-bnech", "lumek: usage error: -bnech is no switch (did you mean -bench?)\n"
+                   "lumek: every switch is in lumek --help\n"},
+        {"-t3 -v", "lumek: usage error: -v is no switch (did you mean --version?)\n"
+                   "lumek: every switch is in lumek --help\n"},
+        {"-stress30x", "lumek: usage error: -stress30x is no length (did you mean -stress30s, "
+                       "-stress30m or -stress30h?); -stress takes"},
+        {"-stress=5", "lumek: usage error: -stress=5 is no length (did you mean -stress5?)"},
+        {"-stress 0", "lumek: usage error: -stress0 is no length"},
+        {"-cycle=5", "lumek: usage error: -cycle=5 is no length (did you mean -cycle5?)"},
+    };
+    for (const auto& [args, said] : cases) {
+        TempDir dir;
+        const ProcessResult r = lumek(args, dir);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_TRUE(r.out.empty()) << args << ": " << r.out;
+        EXPECT_EQ(r.err.rfind(said, 0), 0u) << args << ": " << r.err;
+        EXPECT_TRUE(dir.entries().empty()) << args;
+    }
+    // "-h" and "-help" are words of their own, so they ask for the help.
+    TempDir dir;
+    const std::string help = lumek("--help", dir).out;
+    for (const char* args : {"-h", "-t3 -help"}) {
+        const ProcessResult r = lumek(args, dir);
+        EXPECT_EQ(r.status, 0) << args;
+        EXPECT_EQ(r.out, help) << args;
+    }
+    // A file name is no switch, whatever it holds, nor a help word.
+    for (const char* name : {"lumek-stress=5x.jsonl", "-h"}) {
+        test::writeFile(dir.file(name), test::readFile(LUMEK_RESULTS_DIR "/alpha.jsonl"));
+        const ProcessResult named = lumek(std::string("--results ") + name, dir);
+        EXPECT_EQ(named.status, 0) << name << ": " << named.err;
+        EXPECT_NE(named.out.find("alpha"), std::string::npos) << name << ": " << named.out;
+    }
+}
+
 // Ctrl+C at any moment: every file is either absent or whole, and no
 // temporary file is left behind.
 TEST(Program, AnInterruptNeverLeavesATemporaryOrPartialFile) {

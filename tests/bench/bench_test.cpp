@@ -289,15 +289,19 @@ TEST(BenchmarkProgram, TwoRunsLeaveTwoEntriesAndPrintThemWithTheirChecksAndRatin
                   0u)
             << after;
         EXPECT_NE(after.find("\nAll threads: "), std::string::npos) << after;
-        // Then only a line on noise, and on the second run the comparison.
+        // Then only a line on noise, on the second run the comparison, and
+        // last the score.
         std::istringstream lines(after);
+        std::vector<std::string> rest;
         int count = 0;
-        for (std::string line; std::getline(lines, line); ++count) {
-            if (count >= 3) {
-                EXPECT_TRUE(line.rfind("Noise: ", 0) == 0 || line.rfind("Compared with ", 0) == 0)
-                    << line;
-            }
-        }
+        for (std::string line; std::getline(lines, line); ++count)
+            if (count >= 3) rest.push_back(line);
+        ASSERT_FALSE(rest.empty()) << after;
+        EXPECT_EQ(rest.back().rfind("Score: one thread ", 0), 0u) << rest.back();
+        rest.pop_back();
+        for (const std::string& line : rest)
+            EXPECT_TRUE(line.rfind("Noise: ", 0) == 0 || line.rfind("Compared with ", 0) == 0)
+                << line;
         EXPECT_TRUE(r->err.empty()) << r->err;
     }
     EXPECT_EQ(first.out.find("Compared with "), std::string::npos);

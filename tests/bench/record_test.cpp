@@ -466,6 +466,51 @@ TEST(BenchRecord, AllThreadsOnFewerThreadsThanAskedIsSaidAndNotASuccess) {
     EXPECT_EQ(Json::parse(test::readFile("bench.jsonl"))["allThreads"]["threads"], 1);
 }
 
+// The people's lines end with one summary line whose scores are the
+// record's; all-threads rounds spread over 3 % and a speed-up below 1 are
+// said there (the round times injected: a busy machine cannot be ordered).
+TEST(BenchRecord, TheScoreLineHoldsTheRecordsScoresAndBothNoiseVerdicts) {
+    struct Case {
+        std::vector<int64_t> one, all;  // each all-threads thread gets `all`
+        std::vector<std::string> said, unsaid;
+    };
+    const Case cases[] = {
+        {{5000000, 5000000, 5010000},
+         {20000000, 26000000, 14000000, 23000000, 17000000},
+         {"one thread steady (spread 0.0 %)", "all threads noisy (spread 22.2 %, over 3 %",
+          "all threads only 0.50 times one thread: another program was probably busy"},
+         {"one thread noisy"}},
+        {{5000000, 5200000, 4800000, 5300000, 4700000},
+         {5000000, 5000000, 5010000},
+         {"one thread noisy (spread 5.9 %", "all threads steady (spread 0.0 %)"},
+         {"only", "all threads noisy"}},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        test::ScopedWorkingDir cwd(dir.path());
+        BenchRun run;
+        run.env.roundTimes = [&c](const char* figure, std::vector<ThreadRounds>& threads) {
+            for (ThreadRounds& t : threads)
+                t.roundNs = std::string(figure) == "one" ? c.one : c.all;
+        };
+        ASSERT_EQ(run(), 0) << run.err.str();
+        const std::vector<std::string> people = test::lines(run.out.str());
+        ASSERT_FALSE(people.empty());
+        const std::string& line = people.back();
+        const Json r = Json::parse(test::lines(test::readFile("bench.jsonl")).at(0));
+        const std::string expected =
+            "Score: one thread " + formatGeneral(r["oneThread"]["rating"].get<double>()) +
+            ", all threads " + formatGeneral(r["allThreads"]["rating"].get<double>()) +
+            " Tq7-Marks (higher is better); ";
+        EXPECT_EQ(line.rfind(expected, 0), 0u) << line;
+        for (const std::string& text : c.said) EXPECT_NE(line.find(text), std::string::npos) << line;
+        for (const std::string& text : c.unsaid)
+            EXPECT_EQ(line.find(text), std::string::npos) << line;
+        // The entry's five lines still open the output, unchanged in form.
+        EXPECT_EQ(people.at(0).rfind("Datum: 6.12.2026", 0), 0u) << people.at(0);
+    }
+}
+
 TEST(RoundStatistics, MedianMadAndTheRobustSpread) {
     const RoundSummary s = summarizeRounds({100, 104, 96, 300, 102});
     EXPECT_EQ(s.count, 5u);

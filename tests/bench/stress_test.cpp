@@ -69,15 +69,20 @@ TEST(StressRun, DoesNothingWithoutItsSwitch) {
     EXPECT_TRUE(h.out.str().empty());
 }
 
-TEST(StressRun, DigitsThatGiveNoLengthAreRefusedRatherThanRunForever) {
-    for (const char* line : {"-stress0", "-stress1000000000", "-cycle0", "-cycle00"}) {
+TEST(StressRun, TextThatGivesNoLengthIsRefusedRatherThanRunForever) {
+    for (const char* line : {"-stress0", "-stress1000000000", "-stress30x", "-stress=5",
+                             "-cycle0", "-cycle00", "-cycle=5", "-cycle90sec"}) {
         Harness h;
         const bool stress = std::string(line).find("-stress") == 0;
         EXPECT_EQ(stress ? StressRun(line, h.env) : CycleRun(line, h.env), 1) << line;
         EXPECT_TRUE(h.out.str().empty()) << line << ": " << h.out.str();
-        EXPECT_NE(h.err.str().find(stress ? "lumek: -stress takes a length of 1 to 999999999 "
-                                            "minutes"
-                                          : "lumek: -cycle takes 1 to 999999999 seconds"),
+        EXPECT_EQ(h.err.str().rfind("lumek: usage error: " + std::string(line) +
+                                        " is no length (did you mean ",
+                                    0),
+                  0u)
+            << line << ": " << h.err.str();
+        EXPECT_NE(h.err.str().find(stress ? "-stress takes 1 to 999999999 seconds, minutes or hours"
+                                          : "-cycle takes 1 to 999999999 seconds, minutes or hours"),
                   std::string::npos)
             << line << ": " << h.err.str();
     }

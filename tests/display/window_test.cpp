@@ -79,6 +79,19 @@ TEST(OpenWindow, EveryFailingStepReleasesWhatWasMadeThenSaysWhy) {
     }
 }
 
+// A message box's text also goes to stderr, on one line, its prefix said once.
+TEST(Messages, TheStderrLineSaysTheProgramsNameOnceOnOneLine) {
+    EXPECT_EQ(messageLine("The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. "
+                          "Use Windowed Mode Instead?",
+                          "Lumek"),
+              "lumek: The Requested Fullscreen Mode Is Not Supported By Your Video Card. Use "
+              "Windowed Mode Instead?\n");
+    EXPECT_EQ(messageLine("Program Will Now Close.", "ERROR"),
+              "lumek: ERROR: Program Will Now Close.\n");
+    EXPECT_EQ(messageLine("a", "LUMEK"), "lumek: a\n");
+    EXPECT_EQ(messageLine("a", "Lumek Show"), "lumek: Lumek Show: a\n");
+}
+
 TEST(OpenWindow, AClassThatCannotBeRegisteredIsReportedWithoutClosing) {
     FakeWindowSystem fake;
     fake.failing = {"registerClass"};

@@ -238,11 +238,14 @@ const char* usageText() {
            "switch, the length after -stress or -cycle is none they take (-stress0,\n"
            "-stress=5, -stress30x), or a word with -shot is none of\n"
            "-shot1..-shot8 (-shot, -shot9, -shot10; a picture switch inside it, as -shot1\n"
-           "in -shot10, is still written);\n"
+           "in -shot10, is still written), a scene file could not be read or holds a\n"
+           "mistake, or an option's value is missing, malformed, given twice or not for\n"
+           "the mode;\n"
            "2 when -bench, -stress or -cycle found a wrong frame, or -record was asked to\n"
            "write into a terminal; 3 when no frame was wrong but a -stress or -cycle thread\n"
            "stalled (finished no frame for 10 seconds); 130 when Ctrl+C, SIGTERM or SIGHUP\n"
-           "stopped -shot or -record early, -stress before its set length, or -cycle before\n"
+           "stopped -shot, --scene FILE -png or -record early, -stress before its set\n"
+           "length, or -cycle before\n"
            "every core had its time once (-stress without a length ends so with 0); a\n"
            "signal the parent ignores, as under nohup, stays ignored.\n"
            "\n"
@@ -352,11 +355,15 @@ int runScene(const CommandLine& line, const char* mode) {
         return status;
     }
     os::ignoreBrokenPipe();
+    os::catchStopRequests();
     ShotEnvironment shots{sceneLibrary, renderSlots, programRandom(),  std::cout,
                           std::cerr,    processors,  os::stopRequested};
     shots.size = options.size;
-    return ScenePictureRun(*parsed.document, pictureBaseName(*options.scene, options.output),
-                           options.time.value_or(0.0), raw, png, shots);
+    const int status =
+        ScenePictureRun(*parsed.document, pictureBaseName(*options.scene, options.output),
+                        options.time.value_or(0.0), raw, png, shots);
+    os::stopHandled();
+    return status;
 }
 
 // "--results" and "--report", which take only "--output" (the page's).

@@ -25,6 +25,9 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 std::string unreadable(const std::string& path) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) return "it is a folder";
+    // A FIFO or a device would hold the open (and the reading) for ever.
+    const std::string kind = os::notRegularFile(path);
+    if (!kind.empty()) return kind;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return std::strerror(errno);
     std::fclose(file);

@@ -113,6 +113,7 @@ int SceneBenchmarkRun(const SceneDocument& scene, bool json,
     result.local = env.localTime();
     result.workloadId = sceneWorkloadId(workload, frameHashes);
     result.machine = env.machine;
+    result.label = env.label;
     result.renderMs = static_cast<uint32_t>(firstPassNs / 1000000);
     result.framesChecked = 0;
     result.scene = workload;

@@ -118,7 +118,7 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
         out << "Each thread is bound to a processor: " << idList(bound) << ".\n";
     const bool byProcessor = refused < 0 && !bound.empty();
     out << session.sensorsText() << std::flush;
-    session.logStart("stress", minutes ? *minutes * 60.0 : 0, 0);
+    session.logStart("stress", static_cast<double>(seconds), 0);
 
     // A terminal's line leaves out the rounds and gives the range of the
     // processors' throughput, to fit; plain lines give each processor's.

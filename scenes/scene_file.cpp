@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
@@ -726,6 +727,21 @@ SceneParse parseScene(const std::string& text, const std::string& fileName) {
         placeOf(text, *deep, result.error);
         result.error.message = "not a scene: lists and objects nested more than " +
                                std::to_string(kMaxDepth) + " deep";
+        return result;
+    }
+    // The parsed tree takes up to about 40 times the text, and freeing a
+    // tree that a failed allocation cut short allocates too (which would end
+    // the program): so the room is asked for before parsing starts.
+    try {
+        // Kept in a volatile so that the compiler cannot leave the
+        // allocation out.
+        static char* volatile probe = nullptr;
+        std::unique_ptr<char[]> room(new char[text.size() * 40 + (size_t(1) << 20)]);
+        probe = room.get();
+        static_cast<void>(probe);
+    } catch (const std::bad_alloc&) {
+        result.error.message = "not enough memory to read it (about " +
+                               std::to_string(text.size() * 40 / 1000000 + 1) + " MB)";
         return result;
     }
     json root;

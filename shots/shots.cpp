@@ -367,6 +367,14 @@ int ScenePictureRun(const SceneDocument& scene, const std::string& baseName, dou
             rgbFromRgba(picture.pixels(), count, rgb.data());
             env.slots.release();  // the frame's memory, before the PNG is made
         }
+        // A stop asked for while the picture was made: nothing is written.
+        if (env.stopRequested && env.stopRequested()) {
+            env.slots.release();
+            env.err << "lumek: stopped; not written: " << (raw ? baseName + ".raw" : "")
+                    << (raw && png ? ", " : "") << (png ? baseName + ".png" : "") << "\n"
+                    << std::flush;
+            return kStoppedStatus;
+        }
         auto write = [&](const std::string& name, const std::string& bytes) {
             std::string error;
             if (os::replaceFile(name, bytes, error)) {

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <random>
 #include <regex>
@@ -339,6 +341,12 @@ TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
     EXPECT_EQ(lumek("--results folder.jsonl", dir).err,
               "lumek: cannot read folder.jsonl: it is a folder\n");
     std::filesystem::remove(dir.file("folder.jsonl"));
+    // A FIFO would hold the reading for ever: refused at once.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.jsonl").c_str(), 0600), 0);
+    const ProcessResult fifo = lumek("--results pipe.jsonl", dir);
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_EQ(fifo.err, "lumek: cannot read pipe.jsonl: it is a FIFO, not a regular file\n");
+    std::filesystem::remove(dir.file("pipe.jsonl"));
     EXPECT_NE(missing.out.find("| alpha |"), std::string::npos) << "the files there are shown";
 
     // The options that take a value: only the page's file name.

@@ -319,4 +319,23 @@ TEST_F(MemorySweep, RunningOutOfMemoryEndsARecordingWithOneLine) {
 }
 
 }  // namespace
+// A scene file too large for the memory there is: one line that says so
+// and status 1. A tree that a failed allocation cut short cannot be freed
+// safely, so the reader must see it coming (the program used to abort).
+TEST_F(MemorySweep, ASceneFileTooLargeForTheMemoryIsRefused) {
+    TempDir dir;
+    std::string points;
+    for (int i = 0; i < 200000; ++i)
+        points += (i ? ", [" : "[") + std::to_string(i % 1000) + ", " + std::to_string(i / 1000) + "]";
+    test::writeFile(dir.file("big.json"),
+                    "{\"format\": \"lumek-scene\", \"version\": 1, \"view\": {\"centre\": [0, 0], "
+                    "\"height\": 1}, \"shapes\": [{\"type\": \"polyline\", \"points\": [" +
+                        points + "], \"colour\": \"#ffffff\", \"falloff\": 1}]}");
+    const ProcessResult r = test::runCommand(
+        "ulimit -v 60000; " + lumek() + " --scene big.json --check", dir.path());
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err.find("lumek: big.json: not enough memory to read it"), 0u) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+}
+
 }  // namespace lumek

@@ -93,6 +93,19 @@ TEST(SceneBench, TheRecordNamesTheSceneAndComparesOnlyWithTheSameScene) {
     EXPECT_GT(records[0]["check"]["framesChecked"].get<int>(), 2 * kSceneBenchFrames - 1);
 }
 
+// The label a person gives names a scene's run too, as it names the
+// built-in benchmark's.
+TEST(SceneBench, TheRecordCarriesTheLabel) {
+    test::TempDir dir;
+    SceneBench bench(dir);
+    bench.env.label = "office pc";
+    ASSERT_EQ(bench.run(lamp(0.1f)), 0) << bench.err.str();
+    std::istringstream lines(test::readFile(bench.record));
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(Json::parse(line)["label"], "office pc");
+}
+
 // A frame that differs from its first render, on any thread, in any round,
 // is reported and the run is not valid.
 TEST(SceneBench, AFrameUnlikeItsFirstPassIsWrong) {

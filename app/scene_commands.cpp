@@ -6,6 +6,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "util/printable.h"
 #include "os/files.h"
 #include "render/any_size.h"
 #include "render/renderer.h"
@@ -46,8 +47,8 @@ std::vector<std::string> problems(const SceneDocument& doc) {
     double lastKey = doc.view.keys.empty() ? 0.0 : doc.view.keys.back().time;
     for (size_t i = 0; i < doc.shapes.size(); ++i) {
         const SceneShape& s = doc.shapes[i];
-        const std::string name =
-            "shapes[" + std::to_string(i) + "]" + (s.id.empty() ? "" : " (id \"" + s.id + "\")");
+        const std::string name = "shapes[" + std::to_string(i) + "]" +
+                                 (s.id.empty() ? "" : " (id \"" + printable(s.id) + "\")");
         if (s.type == SceneShapeType::Disc && s.radius == 0.0f && s.keys.empty())
             found.push_back(name + ": a disc of radius 0 is never seen");
         if (s.type == SceneShapeType::Segment && s.start == s.end && s.keys.empty())
@@ -142,7 +143,7 @@ int checkSceneFile(const std::string& file, std::ostream& out, std::ostream& err
         outlines += s.type == SceneShapeType::Polyline || s.type == SceneShapeType::Polygon;
     }
     out << file << ": lumek-scene version " << kSceneFormatVersion;
-    if (!doc.title.empty()) out << ", \"" << doc.title << "\"";
+    if (!doc.title.empty()) out << ", \"" << printable(doc.title) << "\"";
     out << "\n";
     out << "  shapes     " << doc.shapes.size() << " (" << plural(discs, "disc", "discs") << ", "
         << plural(segments, "segment", "segments") << ", "

@@ -2,12 +2,16 @@
 
 #include <cstdio>
 
+#include "util/printable.h"
+
 namespace lumek {
 
 namespace {
 
 // Quoted when it holds a comma, a quote or a line end; quotes doubled.
-std::string field(const std::string& text) {
+std::string field(const std::string& raw) {
+    // Text from the records: no control character reaches a terminal.
+    const std::string text = printable(raw);
     if (text.find_first_of(",\"\n") == std::string::npos) return text;
     std::string quoted = "\"";
     for (const char c : text) {

@@ -7,6 +7,7 @@
 
 #include "bench/verify.h"
 #include "os/files.h"
+#include "util/printable.h"
 
 namespace lumek {
 
@@ -32,23 +33,16 @@ std::string percent(double value, bool sign) {
     return text;
 }
 
-// Text from the file as the terminal may show it: control characters
-// written as escapes, so that none can move the cursor or forge a line.
-std::string printable(const std::string& text) {
-    std::string shown;
+// Text from the file as the terminal may show it: backslashes doubled, so
+// that an escape in the text cannot pass for one of ours, then control
+// characters written as escapes.
+std::string printableRecordText(const std::string& text) {
+    std::string doubled;
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-            shown += escape;
-        } else if (c == '\\') {
-            shown += "\\\\";
-        } else {
-            shown += c;
-        }
+        if (c == '\\') doubled += '\\';
+        doubled += c;
     }
-    return shown;
+    return printable(doubled);
 }
 
 // One rating's change and whether it exceeds the runs' spreads together.
@@ -149,7 +143,7 @@ History readHistory(const std::string& path, const BenchResult& now) {
 std::string comparisonLine(const PastResult& before, const BenchResult& now) {
     const double one = kReferenceRenderMs / now.oneThread.msPerRound;
     const double all = kReferenceRenderMs / now.allThreads.msPerRound;
-    return "Compared with the run of " + printable(before.utc) + ": " +
+    return "Compared with the run of " + printableRecordText(before.utc) + ": " +
            change("one thread", before.oneThreadRating, one, before.oneThreadSpread,
                   now.oneThread.spread) +
            "; " +

@@ -229,8 +229,9 @@ int SceneRecordRun(const SceneDocument& scene, RecordEnvironment& env) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         char summary[120];
-        std::snprintf(summary, sizeof summary, "%llu frames in %.1f s",
-                      static_cast<unsigned long long>(written), seconds);
+        std::snprintf(summary, sizeof summary, "%llu %s in %.1f s",
+                      static_cast<unsigned long long>(written), written == 1 ? "frame" : "frames",
+                      seconds);
         if (status == 0)
             *progress << "Recorded " << summary << ".\n";
         else if (status == 130 && cut == 0)

@@ -14,6 +14,7 @@
 #include <unordered_set>
 
 #include "os/files.h"
+#include "util/printable.h"
 
 namespace lumek {
 
@@ -59,7 +60,8 @@ std::string SceneError::text() const {
     t.append(": ");
     if (!path.empty()) t.append(path).append(": ");
     t.append(message);
-    return t;
+    // The file's name and its fields' names are the file's own text.
+    return printable(t);
 }
 
 // ---- Reading ---------------------------------------------------------------

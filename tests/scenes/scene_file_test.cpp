@@ -225,6 +225,20 @@ TEST(SceneFile, RefusesBadInputNamingThePlace) {
     }
 }
 
+// A field's name is the file's own text: its control characters never
+// reach the terminal in the message that names it.
+TEST(SceneFile, AMessageNamingTheFilesTextHoldsNoControlCharacter) {
+    const SceneParse p = parseScene(
+        sceneText("    {\"type\": \"disc\", \"centre\": [0, 0], \"r\\u001b[31madius\": 1, "
+                  "\"colour\": \"#ffffff\", \"falloff\": 1}"),
+        "esc\n.json");
+    ASSERT_FALSE(p);
+    const std::string text = p.error.text();
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+    EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+    EXPECT_NE(text.find("esc\\x0a.json"), std::string::npos) << text;
+}
+
 TEST(SceneFile, RefusesMoreShapesThanTheLimit) {
     // One polygon of kMaxSceneShapes sides is the most; a segment more is not.
     std::string points;

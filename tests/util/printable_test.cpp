@@ -1,0 +1,21 @@
+#include "util/printable.h"
+
+#include <gtest/gtest.h>
+
+namespace lumek {
+namespace {
+
+// What a file may hold to take over a terminal: an escape sequence, a line
+// end that forges a line of ours, a carriage return, a C1 control in UTF-8.
+TEST(Printable, ControlCharactersBecomeEscapesAndOtherTextStays) {
+    EXPECT_EQ(printable("a\x1b[31mRED\nproblems   none\r"),
+              "a\\x1b[31mRED\\x0aproblems   none\\x0d");
+    EXPECT_EQ(printable("x\x7fy\xc2\x9b" "z"), "x\\x7fy\\u009bz");
+    // Other UTF-8 stays, the C2 lead byte of a printable character too.
+    EXPECT_EQ(printable("caf\xc3\xa9 \xc2\xa0 \xe2\x82\xac"), "caf\xc3\xa9 \xc2\xa0 \xe2\x82\xac");
+    EXPECT_EQ(printable("end\xc2"), "end\xc2");
+    EXPECT_EQ(printable(""), "");
+}
+
+}  // namespace
+}  // namespace lumek

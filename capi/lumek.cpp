@@ -154,7 +154,11 @@ uint32_t lumek_version(void) { return LUMEK_VERSION_NUMBER; }
 const char* lumek_version_string(void) { return LUMEK_VERSION_STRING; }
 
 const char* lumek_status_text(lumek_status status) {
-    switch (status) {
+    // As a number: a caller may hand in any value, and one that names no
+    // status is no enumerator to load.
+    int number;
+    std::memcpy(&number, &status, sizeof number);
+    switch (number) {
         case LUMEK_OK: return "success";
         case LUMEK_ERROR_NULL_ARGUMENT: return "a required pointer was null";
         case LUMEK_ERROR_INVALID_ARGUMENT: return "an argument is out of range";

@@ -100,11 +100,12 @@ template <class Visit>
 void SceneGrid::forEachCell(const Geometry& shape, const Box& box, Visit visit) const {
     auto column = [this](double x) {
         const double c = std::floor((x - x0_) / cell_);
-        return c < 0 ? 0 : c >= nx_ ? nx_ - 1 : static_cast<int>(c);
+        // Not a number (a cell of no size) is the first cell, as below 0.
+        return !(c >= 0) ? 0 : c >= nx_ ? nx_ - 1 : static_cast<int>(c);
     };
     auto row = [this](double y) {
         const double c = std::floor((y - y0_) / cell_);
-        return c < 0 ? 0 : c >= ny_ ? ny_ - 1 : static_cast<int>(c);
+        return !(c >= 0) ? 0 : c >= ny_ ? ny_ - 1 : static_cast<int>(c);
     };
     const int ix0 = column(box.x0 - margin_), ix1 = column(box.x1 + margin_);
     const int iy0 = row(box.y0 - margin_), iy1 = row(box.y1 + margin_);
@@ -406,7 +407,7 @@ SceneGrid::LineHits SceneGrid::searchLine(const Ray& ray, Vec2 p,
         if (!(from <= to)) continue;
         auto cellOf = [](double v, double origin, double size, int count) {
             const double c = std::floor((v - origin) / size);
-            return c < 0 ? 0 : c >= count ? count - 1 : static_cast<int>(c);
+            return !(c >= 0) ? 0 : c >= count ? count - 1 : static_cast<int>(c);
         };
         int ix = cellOf(ox + from * dx, x0_, cell_, nx_);
         int iy = cellOf(oy + from * dy, y0_, cell_, ny_);

@@ -8,19 +8,9 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "shots/scene_files.h"
 
 namespace lumek {
-
-struct NamedText {
-    std::string name;  // "Lumeklogo.json"
-    std::string text;
-};
-
-// The ten built-in scenes as scene files: the eight of the screenshots
-// posed and viewed as their pictures, FarLights and WhiteDisc as the show
-// shows them (at 5:04 and 5:06). Each, at its size with its seed, renders
-// exactly that picture.
-std::vector<NamedText> builtInSceneFiles(int threads = 1);
 
 // Writes them into `dir` (made when missing), one line on `out` per file
 // written, one on `err` per file that could not be; 0, or 1 when one could

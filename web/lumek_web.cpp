@@ -27,6 +27,7 @@
 #include "scenes/library.h"
 #include "scenes/scene_file.h"
 #include "scenes/timeline.h"
+#include "shots/scene_files.h"
 #include "shots/table.h"
 #include "web/wasm/module_shims.h"
 
@@ -358,30 +359,7 @@ LUMEK_EXPORT("scene_release") void sceneRelease() {
 LUMEK_EXPORT("builtin_scenes") const char* builtinScenes() {
     static std::string all;
     if (!all.empty()) return all.c_str();
-    SceneLibrary library;
-    buildSceneLibrary(library);
-    auto add = [&](int list, Vec2 centre, float height, uint32_t seed) {
-        SceneDocument doc = sceneFromShapes(library[list], centre, height, sceneName(list));
-        doc.width = kShotWidth;
-        doc.height = kShotHeight;
-        doc.seed = seed;
-        all += std::string(sceneName(list)) + ".json\n" + writeScene(doc);
-        all += '\0';
-    };
-    {
-        FrameImage image(kShotWidth, kShotHeight, 1.0f);
-        RandomStream random;
-        RayRenderer renderer(&image, random, 1);
-        for (int row = 1; row <= kShotCount; ++row) {
-            const ShotRow& shot = shotRow(row);
-            const uint32_t seed = random.state();
-            renderShot(row, library, renderer);
-            add(shot.list, shot.viewCentre, shot.viewHeight, seed);
-        }
-    }
-    add(kFarLights, {0.0f, 0.0f}, 4.0f, kDefaultSceneSeed);
-    add(kWhiteDisc, {0.0f, 0.0f}, 1.0f, kDefaultSceneSeed);
-    deleteSceneShapes(library);
+    for (const NamedText& file : builtInSceneFiles()) all += file.name + "\n" + file.text + '\0';
     all += '\0';
     return all.c_str();
 }

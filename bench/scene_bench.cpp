@@ -8,6 +8,7 @@
 #include "bench/verify.h"
 #include "os/files.h"
 #include "render/any_size.h"
+#include "scenes/scene_picture.h"
 #include "util/progress.h"
 #include "util/sha256.h"
 
@@ -31,10 +32,8 @@ class SceneWorker : public RoundWorker {
     // Frame `index` of a round into the picture.
     void render(int index) {
         const int64_t frame = sceneBenchFrame(scene_, index);
-        poseScene(scene_, sceneFrameTime(scene_, frame), posed_);
-        random_.setState(sceneFrameState(scene_.frameSeed(), frame));
-        picture_.render(posed_.list(), {posed_.pose.viewCentre, posed_.pose.axisX,
-                                        posed_.pose.axisY, posed_.pose.viewHeight});
+        renderScenePicture(scene_, sceneFrameTime(scene_, frame), frame, picture_, random_,
+                           posed_);
     }
     uint64_t hash() const { return frameHash(picture_.frame()); }
 

@@ -8,6 +8,7 @@
 #include "record/y4m.h"
 #include "render/any_size.h"
 #include "render/renderer.h"
+#include "scenes/scene_picture.h"
 #include "util/progress.h"
 #include "util/switches.h"
 
@@ -210,11 +211,8 @@ int SceneRecordRun(const SceneDocument& scene, RecordEnvironment& env) {
             break;
         }
         const int64_t number = static_cast<int64_t>(n);
-        poseScene(scene, sceneFrameTime(scene, number), posed);
-        env.random.setState(sceneFrameState(scene.frameSeed(), number));
-        picture.render(posed.list(),
-                       {posed.pose.viewCentre, posed.pose.axisX, posed.pose.axisY,
-                        posed.pose.viewHeight});
+        renderScenePicture(scene, sceneFrameTime(scene, number), number, picture, env.random,
+                           posed);
         y4mFrame(picture.pixels(), width, height, frame);
         size_t frameWritten = 0;
         if (!env.write(frame.data(), frame.size(), frameWritten, error)) {

@@ -34,6 +34,54 @@ std::string progressLine(uint64_t frames, uint64_t total, uint32_t showMs, doubl
     return text;
 }
 
+// The video on standard output, and how its writing ended.
+class VideoStream {
+  public:
+    explicit VideoStream(RecordEnvironment& env) : env_(env) {}
+
+    // Writes the header or a whole frame: 0 when every byte went out; 130
+    // when a stop ended a write the reader did not take (of a frame, the
+    // part that went out is kept to be said), else 1.
+    int write(const void* data, size_t size, bool isFrame) {
+        size_t written = 0;
+        if (env_.write(static_cast<const uint8_t*>(data), size, written, error_)) return 0;
+        const bool stopped = env_.stopRequested && env_.stopRequested() && error_ == "stopped";
+        if (stopped && isFrame) cut_ = written;
+        return stopped ? 130 : 1;
+    }
+
+    // The run's last line, for `summary` ("12 frames in 1.0 s").
+    void finish(std::ostream& out, int status, const char* summary) const {
+        if (status == 0)
+            out << "Recorded " << summary << ".\n";
+        else if (status == 130 && cut_ == 0)
+            out << "Stopped after " << summary << ".\n";
+        else if (status == 130)
+            out << "Stopped after " << summary << "; the reader was not reading, so the "
+                << "stream ends with " << cut_ << " bytes of the next frame (a cut frame).\n";
+        else
+            out << "lumek: the video stream could not be written (" << error_ << ") after "
+                << summary << ".\n";
+        out << std::flush;
+    }
+
+  private:
+    RecordEnvironment& env_;
+    std::string error_;
+    size_t cut_ = 0;  // bytes of a frame that a stop cut short, 0 when none
+};
+
+// Whether --frames asks for frames the video has; says so when not.
+bool rangeFits(std::ostream* progress, const char* what, uint64_t frames, uint64_t first,
+               uint64_t last) {
+    if (last < frames) return true;
+    if (progress)
+        *progress << "lumek: " << what << " has " << frames << " frames, 0-" << frames - 1
+                  << "; --frames asks for " << first << "-" << last << "\n"
+                  << std::flush;
+    return false;
+}
+
 }  // namespace
 
 const uint64_t kRecordShowFrames = kShowFrames;
@@ -62,13 +110,7 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
 
     const uint64_t first = env.frames ? env.frames->first : 0;
     const uint64_t last = env.frames ? env.frames->last : kShowFrames - 1;
-    if (last >= kShowFrames) {
-        if (progress)
-            *progress << "lumek: the show has " << kShowFrames << " frames, 0-" << kShowFrames - 1
-                      << "; --frames asks for " << first << "-" << last << "\n"
-                      << std::flush;
-        return 1;
-    }
+    if (!rangeFits(progress, "the show", kShowFrames, first, last)) return 1;
     const uint64_t total = last - first + 1;
 
     const int size = recordSize(commandLine);
@@ -83,24 +125,14 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
     auto seconds = [&start] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
-    int status = 0;
-    std::string error;
+    VideoStream stream(env);
     const std::string header = y4mHeader(width, height, kShowAspect);
+    int status = stream.write(header.data(), header.size(), false);
     std::vector<uint8_t> frame;
     uint64_t written = 0;
     uint32_t lastMs = 0;
     double nextRedraw = 0;
     uint64_t nextTenth = total / 10;
-    size_t cut = 0;  // bytes of a frame that a stop cut short, 0 when none
-    // A stop that ends a write the reader did not take is a stop (130),
-    // not a failed output.
-    auto failed = [&] {
-        return env.stopRequested && env.stopRequested() && error == "stopped" ? 130 : 1;
-    };
-    size_t headerWritten = 0;
-    if (!env.write(reinterpret_cast<const uint8_t*>(header.data()), header.size(), headerWritten,
-                   error))
-        status = failed();
     for (uint64_t n = 0; status == 0 && n <= last; ++n) {
         if (env.stopRequested && env.stopRequested()) {
             status = 130;
@@ -122,12 +154,8 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
         }
         picture.render(*env.timeline.currentShapes, view);
         y4mFrame(picture.pixels(), width, height, frame);
-        size_t frameWritten = 0;
-        if (!env.write(frame.data(), frame.size(), frameWritten, error)) {
-            status = failed();
-            if (status == 130) cut = frameWritten;
-            break;
-        }
+        status = stream.write(frame.data(), frame.size(), true);
+        if (status != 0) break;
         ++written;
         lastMs = env.elapsedMs;
         if (progress == nullptr) continue;
@@ -151,17 +179,7 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
         std::snprintf(summary, sizeof summary, "%llu frames (show time %s) in %.1f s",
                       static_cast<unsigned long long>(written),
                       progress::clock(lastMs / 1000.0).c_str(), seconds());
-        if (status == 0)
-            *progress << "Recorded " << summary << ".\n";
-        else if (status == 130 && cut == 0)
-            *progress << "Stopped after " << summary << ".\n";
-        else if (status == 130)
-            *progress << "Stopped after " << summary << "; the reader was not reading, so the "
-                      << "stream ends with " << cut << " bytes of the next frame (a cut frame).\n";
-        else
-            *progress << "lumek: the video stream could not be written (" << error << ") after "
-                      << summary << ".\n";
-        *progress << std::flush;
+        stream.finish(*progress, status, summary);
     }
     return status;
 }
@@ -179,32 +197,18 @@ int SceneRecordRun(const SceneDocument& scene, RecordEnvironment& env) {
     const uint64_t frames = static_cast<uint64_t>(scene.frameCount());
     const uint64_t first = env.frames ? env.frames->first : 0;
     const uint64_t last = env.frames ? env.frames->last : frames - 1;
-    if (last >= frames) {
-        if (progress)
-            *progress << "lumek: the scene has " << frames << " frames, 0-" << frames - 1
-                      << "; --frames asks for " << first << "-" << last << "\n"
-                      << std::flush;
-        return 1;
-    }
+    if (!rangeFits(progress, "the scene", frames, first, last)) return 1;
     const int width = env.size ? env.size->width : scene.pictureWidth();
     const int height = env.size ? env.size->height : scene.pictureHeight();
     AnySizeRenderer picture(env.slots, width, height, 1.0f, env.random, env.threads);
     PosedScene posed;
 
     const auto start = std::chrono::steady_clock::now();
-    int status = 0;
-    std::string error;
+    VideoStream stream(env);
     const std::string header = y4mSquarePixelHeader(width, height, scene.framesPerSecond());
+    int status = stream.write(header.data(), header.size(), false);
     std::vector<uint8_t> frame;
     uint64_t written = 0;
-    size_t cut = 0;  // bytes of a frame that a stop cut short, 0 when none
-    auto failed = [&] {
-        return env.stopRequested && env.stopRequested() && error == "stopped" ? 130 : 1;
-    };
-    size_t headerWritten = 0;
-    if (!env.write(reinterpret_cast<const uint8_t*>(header.data()), header.size(), headerWritten,
-                   error))
-        status = failed();
     for (uint64_t n = first; status == 0 && n <= last; ++n) {
         if (env.stopRequested && env.stopRequested()) {
             status = 130;
@@ -214,13 +218,8 @@ int SceneRecordRun(const SceneDocument& scene, RecordEnvironment& env) {
         renderScenePicture(scene, sceneFrameTime(scene, number), number, picture, env.random,
                            posed);
         y4mFrame(picture.pixels(), width, height, frame);
-        size_t frameWritten = 0;
-        if (!env.write(frame.data(), frame.size(), frameWritten, error)) {
-            status = failed();
-            if (status == 130) cut = frameWritten;
-        } else {
-            ++written;
-        }
+        status = stream.write(frame.data(), frame.size(), true);
+        if (status == 0) ++written;
     }
     env.slots.release();
     if (progress) {
@@ -230,17 +229,7 @@ int SceneRecordRun(const SceneDocument& scene, RecordEnvironment& env) {
         std::snprintf(summary, sizeof summary, "%llu %s in %.1f s",
                       static_cast<unsigned long long>(written), written == 1 ? "frame" : "frames",
                       seconds);
-        if (status == 0)
-            *progress << "Recorded " << summary << ".\n";
-        else if (status == 130 && cut == 0)
-            *progress << "Stopped after " << summary << ".\n";
-        else if (status == 130)
-            *progress << "Stopped after " << summary << "; the reader was not reading, so the "
-                      << "stream ends with " << cut << " bytes of the next frame (a cut frame).\n";
-        else
-            *progress << "lumek: the video stream could not be written (" << error << ") after "
-                      << summary << ".\n";
-        *progress << std::flush;
+        stream.finish(*progress, status, summary);
     }
     return status;
 }

@@ -15,6 +15,30 @@ namespace {
 
 FrameObserver frameObserver = nullptr;
 
+// The window's main loop: one waiting event at a time; when none waits, the
+// clock advances (also while minimised) and, while the window is active,
+// `present` shows a frame (false: the run is over), and the buffers are
+// swapped. Returns the quit code.
+template <class Present>
+int mainLoop(Present present) {
+    elapsedMs = 0;
+    lastTickMs = display::clockMs();
+    int quitCode = 0;
+    for (;;) {
+        const display::Pumped pumped = display::takeEvent(quitCode);
+        if (pumped == display::Pumped::Quit) break;
+        if (pumped == display::Pumped::Dispatched) continue;
+
+        const uint32_t now = display::clockMs();
+        elapsedMs += now - lastTickMs;
+        lastTickMs = now;
+        if (display::windowActive() && !present()) break;
+        display::swapBuffers();
+        if (frameObserver != nullptr && display::windowActive()) frameObserver(elapsedMs);
+    }
+    return quitCode;
+}
+
 }  // namespace
 
 void observeFrames(FrameObserver observer) { frameObserver = observer; }
@@ -51,25 +75,11 @@ int runInteractive(const std::string& missingMode) {
     const display::QuadOptions quad{settings.renderSize, settings.quadScale,
                                     settings.linearFiltering};
 
-    elapsedMs = 0;
-    lastTickMs = display::clockMs();
-    int quitCode = 0;
-    for (;;) {
-        const display::Pumped pumped = display::takeEvent(quitCode);
-        if (pumped == display::Pumped::Quit) break;
-        if (pumped == display::Pumped::Dispatched) continue;
-
-        // Idle: the clock runs on even while minimised.
-        const uint32_t now = display::clockMs();
-        elapsedMs += now - lastTickMs;
-        lastTickMs = now;
-        if (display::windowActive() &&
-            !display::presentFrame(timeline, sceneLibrary, elapsedMs, *renderSlots.currentRenderer,
-                                   *renderSlots.currentImage, quad))
-            break;  // the show is over
-        display::swapBuffers();
-        if (frameObserver != nullptr && display::windowActive()) frameObserver(elapsedMs);
-    }
+    const int quitCode = mainLoop([&quad] {
+        // False once the show is over.
+        return display::presentFrame(timeline, sceneLibrary, elapsedMs,
+                                     *renderSlots.currentRenderer, *renderSlots.currentImage, quad);
+    });
 
     display::closeWindow();
     deleteSceneShapes(sceneLibrary);
@@ -103,18 +113,7 @@ int runInteractiveScene(const SceneDocument& scene) {
                                     settings.linearFiltering};
     PosedScene posed;
 
-    elapsedMs = 0;
-    lastTickMs = display::clockMs();
-    int quitCode = 0;
-    for (;;) {
-        const display::Pumped pumped = display::takeEvent(quitCode);
-        if (pumped == display::Pumped::Quit) break;
-        if (pumped == display::Pumped::Dispatched) continue;
-
-        const uint32_t now = display::clockMs();
-        elapsedMs += now - lastTickMs;
-        lastTickMs = now;
-        if (!display::windowActive()) continue;
+    const int quitCode = mainLoop([&] {
         // The animation loops over its duration; a still scene is one frame.
         double seconds = 0;
         if (scene.animated() && *scene.duration > 0)
@@ -125,9 +124,8 @@ int runInteractiveScene(const SceneDocument& scene) {
         renderSlots.currentRenderer->render(posed.list(), centre, axisX, axisY,
                                             posed.pose.viewHeight);
         display::drawImage(*renderSlots.currentImage, quad);
-        display::swapBuffers();
-        if (frameObserver != nullptr) frameObserver(elapsedMs);
-    }
+        return true;
+    });
 
     display::closeWindow();
     renderSlots.release();

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "render/owned_shapes.h"
 #include "render/renderer.h"
 
 namespace lumek {
@@ -31,30 +32,9 @@ namespace {
 constexpr int kWidth = 1024, kHeight = 768;
 constexpr float kViewHeight = 2.0f;  // the view: x in -1.33 ... 1.33, y in -1 ... 1
 
-struct Scene {
-    ShapeList list;
-    std::vector<std::unique_ptr<Shape>> owned;
-    void disc(float r, float x, float y, int red, int green, int blue, float f) {
-        auto s = std::make_unique<CircleShape>();
-        s->setCircle(r, x, y);
-        s->setColor(red, green, blue);
-        s->setFalloff(f);
-        list.pushBack(s.get());
-        owned.push_back(std::move(s));
-    }
-    void segment(float x0, float y0, float x1, float y1, int red, int green, int blue, float f) {
-        auto s = std::make_unique<SegmentShape>();
-        s->setStart(x0, y0);
-        s->setEnd(x1, y1);
-        s->setColor(red, green, blue);
-        s->setFalloff(f);
-        list.pushBack(s.get());
-        owned.push_back(std::move(s));
-    }
-};
 
-std::unique_ptr<Scene> makeScene(int count, int kind) {
-    auto scene = std::make_unique<Scene>();
+std::unique_ptr<OwnedShapes> makeScene(int count, int kind) {
+    auto scene = std::make_unique<OwnedShapes>();
     std::mt19937 gen(12345u + static_cast<unsigned>(count) * 7u + static_cast<unsigned>(kind));
     std::uniform_real_distribution<float> x(-1.4f, 1.4f), y(-1.05f, 1.05f), unit(0.0f, 1.0f);
     std::uniform_int_distribution<int> colour(40, 255);
@@ -157,7 +137,7 @@ double testsPerLine(R& r, const ShapeList& shapes) {
 void sceneFrames(benchmark::State& state, Way way) {
     const int count = static_cast<int>(state.range(0));
     const int kind = static_cast<int>(state.range(1));
-    const std::unique_ptr<Scene> scene = makeScene(count, kind);
+    const std::unique_ptr<OwnedShapes> scene = makeScene(count, kind);
     FrameImage image(kWidth, kHeight, 1.0f);
     RandomStream random;
     RayRenderer renderer(&image, random, 1);

@@ -11,33 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "render/owned_shapes.h"
 #include "render/renderer.h"
 #include "render/targets.h"
 
 namespace lumek {
 namespace {
 
-struct Scene {
-    ShapeList list;
-    std::vector<std::unique_ptr<Shape>> owned;
-    void disc(float r, float x, float y, int red, int green, int blue, float f) {
-        auto s = std::make_unique<CircleShape>();
-        s->setCircle(r, x, y);
-        s->setColor(red, green, blue);
-        s->setFalloff(f);
-        list.pushBack(s.get());
-        owned.push_back(std::move(s));
-    }
-    void segment(float x0, float y0, float x1, float y1, int red, int green, int blue, float f) {
-        auto s = std::make_unique<SegmentShape>();
-        s->setStart(x0, y0);
-        s->setEnd(x1, y1);
-        s->setColor(red, green, blue);
-        s->setFalloff(f);
-        list.pushBack(s.get());
-        owned.push_back(std::move(s));
-    }
-};
 
 struct View {
     Vec2 centre{0, 0}, axisX{1, 0}, axisY{0, 1};
@@ -56,7 +36,7 @@ View turned(float angle, Vec2 centre, float height) {
 // The straightforward render against the cells on every row shader, one
 // thread and three; also against today's per-tile lists where the scene
 // is small enough for them. Returns false after the first difference.
-void expectCellsAgree(const Scene& scene, const View& view, int width, int height,
+void expectCellsAgree(const OwnedShapes& scene, const View& view, int width, int height,
                       uint32_t startState, const std::string& what) {
     FrameImage expected(width, height, 1.0f);
     RandomStream refRandom;
@@ -94,7 +74,7 @@ TEST(LargeScene, ThousandsOfShortSegmentsAndDiscs) {
     std::mt19937 gen(2024);
     std::uniform_real_distribution<float> pos(-1.6f, 1.6f), unit(0.0f, 1.0f);
     std::uniform_int_distribution<int> colour(0, 255);
-    Scene scene;
+    OwnedShapes scene;
     for (int i = 0; i < 3000; ++i) {
         const float x = pos(gen), y = pos(gen);
         if (i % 4 == 0)
@@ -112,7 +92,7 @@ TEST(LargeScene, ThousandsOfShortSegmentsAndDiscs) {
 }
 
 TEST(LargeScene, AMazeOfWallsAndLongSegmentsCrossingTheView) {
-    Scene maze;
+    OwnedShapes maze;
     std::mt19937 gen(77);
     std::uniform_int_distribution<int> coin(0, 1);
     const int cells = 24;
@@ -128,7 +108,7 @@ TEST(LargeScene, AMazeOfWallsAndLongSegmentsCrossingTheView) {
     expectCellsAgree(maze, View{}, 64, 64, 11, "maze");
     expectCellsAgree(maze, turned(0.31f, {0.1f, 0.05f}, 1.1f), 48, 48, 12, "turned maze");
 
-    Scene crossing;
+    OwnedShapes crossing;
     std::uniform_real_distribution<float> angle(0.0f, 6.2831853f), offset(-1.0f, 1.0f);
     for (int i = 0; i < 1500; ++i) {
         const float a = angle(gen), o = offset(gen);
@@ -143,7 +123,7 @@ TEST(LargeScene, AMazeOfWallsAndLongSegmentsCrossingTheView) {
 // regular pattern), shapes the pixels lie on or in, degenerate shapes and
 // shapes a million units away.
 TEST(LargeScene, TiesTouchingDegenerateAndFarShapes) {
-    Scene scene;
+    OwnedShapes scene;
     // Regular rows of walls: many lines meet two at the same distance.
     for (int i = -20; i <= 20; ++i) {
         const float x = i * 0.0625f;
@@ -178,20 +158,20 @@ TEST(LargeScene, TiesTouchingDegenerateAndFarShapes) {
 
 TEST(LargeScene, SmallScenesThroughCellsMatchToo) {
     // A handful of shapes: lists of 0, 1 and 2 candidates everywhere.
-    Scene few;
+    OwnedShapes few;
     few.disc(0.2f, 0.0f, 0.0f, 240, 240, 240, 2.0f);
     few.segment(-0.9f, -0.5f, 0.8f, 0.6f, 200, 100, 50, 1.0f);
     few.segment(0.5f, -0.9f, 0.55f, 0.9f, 50, 100, 200, 1.0f);
     expectCellsAgree(few, View{}, 32, 32, 1, "three shapes");
     expectCellsAgree(few, turned(0.4f, {0.9f, 0.9f}, 0.5f), 32, 32, 2, "three shapes, edge");
-    Scene none;
+    OwnedShapes none;
     expectCellsAgree(none, View{}, 16, 16, 3, "no shapes");
 }
 
 // Beyond the old 16-bit shape index: 70,000 shapes, most outside a small
 // picture (the straightforward render stays affordable), some inside.
 TEST(LargeScene, BeyondSixtyFiveThousandShapes) {
-    Scene scene;
+    OwnedShapes scene;
     std::mt19937 gen(5);
     std::uniform_real_distribution<float> wide(-200.0f, 200.0f), near(-1.0f, 1.0f),
         unit(0.0f, 1.0f);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "os/threads.h"
+#include "render/owned_shapes.h"
 #include "render/renderer.h"
 #include "render/targets.h"
 #include "render/worker_pool.h"
@@ -111,28 +112,6 @@ TEST(Attenuate, IsDefinedForEveryColourFalloffAndDistance) {
     EXPECT_EQ(out.r, 0);
 }
 
-struct OwnedScene {
-    ShapeList list;
-    std::vector<std::unique_ptr<Shape>> owned;
-    void disc(float r, float x, float y, int32_t red, int32_t green, int32_t blue, float f) {
-        auto s = std::make_unique<CircleShape>();
-        s->setCircle(r, x, y);
-        s->setColor(red, green, blue);
-        s->setFalloff(f);
-        list.pushBack(s.get());
-        owned.push_back(std::move(s));
-    }
-    void segment(float x0, float y0, float x1, float y1, int32_t red, int32_t green, int32_t blue,
-                 float f) {
-        auto s = std::make_unique<SegmentShape>();
-        s->setStart(x0, y0);
-        s->setEnd(x1, y1);
-        s->setColor(red, green, blue);
-        s->setFalloff(f);
-        list.pushBack(s.get());
-        owned.push_back(std::move(s));
-    }
-};
 
 // Renders with the straightforward renderer and with every row shader on
 // 1 and 3 threads, with 8-pixel tiles and with 16-pixel ones (the widest
@@ -164,13 +143,13 @@ void expectEveryRowShaderAgrees(const ShapeList& shapes, const char* what) {
 }
 
 TEST(FastRender, AgreesBeyondTheShippedColoursAndFalloffs) {
-    OwnedScene bright;
+    OwnedShapes bright;
     bright.disc(0.3f, 0.2f, 0.1f, 100000, 40000, -70000, 0.5f);
     bright.segment(-0.8f, -0.5f, 0.7f, 0.4f, std::numeric_limits<int32_t>::max(),
                    std::numeric_limits<int32_t>::min(), 255, 3.0f);
     expectEveryRowShaderAgrees(bright.list, "colours beyond 32-bit products");
 
-    OwnedScene negative;
+    OwnedShapes negative;
     negative.disc(0.25f, -0.3f, 0.0f, 240, 120, 60, -2.0f);
     negative.segment(0.1f, -0.6f, 0.2f, 0.6f, 200, 100, 50, -0.7f);
     negative.disc(0.1f, 0.5f, 0.5f, 80, 80, 80, -1e30f);
@@ -180,7 +159,7 @@ TEST(FastRender, AgreesBeyondTheShippedColoursAndFalloffs) {
     // -32768 ... 32767, and in doubles once one does not: both sides of that
     // edge, with zero falloffs for whole weights of 65536.
     for (int32_t outside : {32767, 32768, -32768, -32769}) {
-        OwnedScene edge;
+        OwnedShapes edge;
         edge.disc(0.3f, 0.2f, 0.1f, -32768, 32767, -1, 0.0f);
         edge.segment(-0.8f, -0.5f, 0.7f, 0.4f, 32767, -32768, 255, 0.0f);
         edge.disc(0.15f, -0.4f, 0.3f, 12345, -23456, outside, 2.5f);
@@ -195,7 +174,7 @@ TEST(FastRender, AgreesBeyondTheShippedColoursAndFalloffs) {
 // and hits at 1,000,000 or beyond must not count when a line has several
 // candidates (a single candidate has no limit).
 TEST(FastRender, AgreesWhereHitsTieOrLieBeyondTheLimit) {
-    OwnedScene ties;
+    OwnedShapes ties;
     for (int copy = 0; copy < 2; ++copy) {
         ties.disc(0.3f, 0.2f, 0.1f, 200 - 100 * copy, 40 + 100 * copy, 90, 1.0f + copy);
         ties.segment(-0.8f, -0.5f, 0.7f, 0.4f, 30 + 150 * copy, 220 - 150 * copy, 60, 2.0f - copy);
@@ -203,7 +182,7 @@ TEST(FastRender, AgreesWhereHitsTieOrLieBeyondTheLimit) {
     ties.segment(0.7f, 0.4f, -0.8f, -0.5f, 10, 10, 250, 0.5f);
     expectEveryRowShaderAgrees(ties.list, "shapes at the same distance");
 
-    OwnedScene far;
+    OwnedShapes far;
     far.disc(2.0e5f, 1.0e6f, 0.0f, 250, 200, 0, 0.0f);
     far.disc(3.0e5f, -1.1e6f, 0.1f, 0, 200, 250, 0.0f);
     far.segment(0.9e6f, -1.0e6f, 1.1e6f, 1.0e6f, 120, 0, 120, 0.0f);
@@ -212,18 +191,18 @@ TEST(FastRender, AgreesWhereHitsTieOrLieBeyondTheLimit) {
 }
 
 TEST(FastRender, AgreesForInfiniteAndUndefinedCoordinates) {
-    OwnedScene nanDisc;
+    OwnedShapes nanDisc;
     nanDisc.disc(0.3f, kNaN, 0.1f, 200, 100, 50, 1.0f);
     nanDisc.disc(0.2f, 0.3f, 0.3f, 50, 100, 200, 1.0f);
     expectEveryRowShaderAgrees(nanDisc.list, "a disc at no number");
 
-    OwnedScene infiniteStart;
+    OwnedShapes infiniteStart;
     infiniteStart.segment(kInf, 0.2f, 0.3f, -0.2f, 180, 90, 40, 0.5f);
     infiniteStart.segment(-0.5f, -kInf, -0.4f, 0.3f, 40, 90, 180, 0.5f);
     infiniteStart.disc(0.1f, 0.0f, 0.0f, 90, 90, 90, 2.0f);
     expectEveryRowShaderAgrees(infiniteStart.list, "segments starting at infinity");
 
-    OwnedScene infiniteDisc;
+    OwnedShapes infiniteDisc;
     infiniteDisc.disc(kInf, 0.0f, 0.0f, 100, 100, 100, 1.0f);
     infiniteDisc.disc(0.2f, kInf, -kInf, 100, 0, 0, 1.0f);
     expectEveryRowShaderAgrees(infiniteDisc.list, "infinite discs");

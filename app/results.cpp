@@ -122,6 +122,15 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
 
     if (report) {
         const std::string path = output.value_or("report.html");
+        // The page must never take the place of the records it was made from.
+        for (const std::string& file : read) {
+            std::error_code same;
+            if (std::filesystem::equivalent(path, file, same)) {
+                err << "lumek: cannot write " << printableText(path) << ": it is "
+                    << printableText(file) << ", one of the files read; choose another --output\n";
+                return 1;
+            }
+        }
         std::string error;
         if (!os::replaceFile(path, resultsHtml(results, read, logs), error)) {
             err << "lumek: cannot write " << printableText(path) << ": " << error << "\n";

@@ -53,7 +53,8 @@ std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     const switches::Length asked = switches::lengthAfter(commandLine, switches::kStress, 60);
     if (asked.status == switches::Length::Invalid) {
         *env.err << "lumek: usage error: " << asked.word << " is no length (did you mean "
-                 << asked.hint << "?); -stress takes 1 to 999999999 seconds, minutes or hours "
+                 << asked.hint
+                 << "?); -stress takes a length in seconds, minutes or hours, at most 31 years "
                     "(-stress30s, -stress45m, -stress2h; -stress30 counts minutes), or none "
                     "to run until stopped\n";
         return 1;
@@ -211,7 +212,8 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
     const switches::Length asked = switches::lengthAfter(commandLine, switches::kCycle, 1);
     if (asked.status == switches::Length::Invalid) {
         *env.err << "lumek: usage error: " << asked.word << " is no length (did you mean "
-                 << asked.hint << "?); -cycle takes 1 to 999999999 seconds, minutes or hours "
+                 << asked.hint
+                 << "?); -cycle takes a length in seconds, minutes or hours, at most 31 years "
                     "on each core (-cycle90s, -cycle2m; -cycle90 counts seconds), or none "
                     "for 60 seconds\n";
         return 1;

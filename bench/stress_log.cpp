@@ -1,6 +1,10 @@
 #include "bench/stress_log.h"
 
+#include <chrono>
+#include <cstdio>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 #include <utility>
 
@@ -36,14 +40,27 @@ Json slotIdentity(const StressLogSlot& s) {
 
 }  // namespace
 
+// Names one run's lines, so that runs appending to one file at once can
+// be told apart.
+std::string runId() {
+    std::random_device device;
+    const uint64_t mixed =
+        (uint64_t(device()) << 32 ^ device()) ^
+        uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(mixed));
+    return text;
+}
+
 StressLog::StressLog(std::string path, std::function<void(const std::string&)> say)
-    : path_(std::move(path)), say_(std::move(say)) {}
+    : path_(std::move(path)), say_(std::move(say)), run_(active() ? runId() : "") {}
 
 void StressLog::append(const std::string& line) {
-    if (!active()) return;
+    // After a write that failed (or was cut short by a full disk) nothing
+    // more is written: a later line would join the cut one.
+    if (!active() || lost_) return;
     std::string error;
     if (os::appendToFile(path_, line + "\n", error)) return;
-    if (lost_) return;
     lost_ = true;
     if (say_)
         say_("lumek: cannot write the stress log " + path_ + ": " + error +
@@ -65,6 +82,7 @@ void StressLog::start(const StressLogStart& e) {
     }
     Json j;
     j["type"] = "start";
+    j["run"] = run_;
     j["mode"] = e.mode;
     j["utc"] = e.utc;
     j["version"] = text(e.version);
@@ -88,6 +106,7 @@ void StressLog::start(const StressLogStart& e) {
 void StressLog::interval(const StressLogInterval& e) {
     Json j;
     j["type"] = "interval";
+    j["run"] = run_;
     j["seconds"] = rounded(e.seconds, 1);
     j["utc"] = e.utc;
     j["span"] = rounded(e.span, 2);
@@ -110,6 +129,7 @@ void StressLog::interval(const StressLogInterval& e) {
 void StressLog::summary(const StressLogSummary& e) {
     Json j;
     j["type"] = "summary";
+    j["run"] = run_;
     j["utc"] = e.utc;
     j["status"] = e.status;
     j["seconds"] = rounded(e.seconds, 1);
@@ -142,39 +162,62 @@ std::vector<StressLogData> readStressLog(const std::string& text) {
     std::istringstream lines(text);
     std::string line;
     std::vector<StressLogData> runs;
-    const auto number = [](const Json& j, const char* key) {
-        return j.contains(key) && j[key].is_number() ? j[key].get<double>() : 0.0;
+    std::map<std::string, size_t> byRun;  // the runs that name themselves
+    // A figure no run writes (of another type, not finite, out of range)
+    // makes its line no entry.
+    bool sound = true;
+    const auto number = [&sound](const Json& j, const char* key, double most) {
+        if (!j.contains(key) || j[key].is_null()) return 0.0;
+        const double v = j[key].is_number() ? j[key].get<double>() : -1.0;
+        if (!(v >= 0 && v <= most)) sound = false;
+        return sound ? v : 0.0;
+    };
+    const auto string = [](const Json& j, const char* key) {
+        return j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : std::string();
     };
     while (std::getline(lines, line)) {
         if (line.empty()) continue;
         const Json j = Json::parse(line, nullptr, false);
         const bool entry = j.is_object() && j.contains("type") && j["type"].is_string();
+        const std::string run = entry ? string(j, "run") : "";
         // Each run appends its own start line; only the file's first line
         // tells what the file is.
         if (entry && j["type"] == "start" && j.contains("processors") &&
             j["processors"].is_array()) {
             StressLogData log;
-            log.mode = j.value("mode", "");
-            log.utc = j.value("utc", "");
-            if (j.contains("machine") && j["machine"].is_object() &&
-                j["machine"].contains("cpuModel") && j["machine"]["cpuModel"].is_string())
-                log.cpuModel = j["machine"]["cpuModel"].get<std::string>();
+            log.mode = string(j, "mode");
+            log.utc = string(j, "utc");
+            if (j.contains("machine") && j["machine"].is_object())
+                log.cpuModel = string(j["machine"], "cpuModel");
             for (const Json& p : j["processors"])
                 log.names.push_back(p.is_object() && p.contains("name") && p["name"].is_string()
                                         ? p["name"].get<std::string>()
                                         : "processor " + std::to_string(log.names.size()));
+            if (!run.empty()) byRun[run] = runs.size();
             runs.push_back(std::move(log));
             continue;
         }
         if (runs.empty()) return runs;
-        StressLogData& log = runs.back();
+        // A line that names its run belongs to it, even between the lines
+        // of another run writing at the same time.
+        size_t index = runs.size() - 1;
+        if (!run.empty()) {
+            const auto found = byRun.find(run);
+            if (found == byRun.end()) {
+                ++runs.back().skippedLines;
+                continue;
+            }
+            index = found->second;
+        }
+        StressLogData& log = runs[index];
         if (!entry) {
             ++log.skippedLines;
             continue;
         }
+        sound = true;
         if (j["type"] == "interval" && j.contains("processors") && j["processors"].is_array()) {
             StressLogData::Sample s;
-            s.seconds = number(j, "seconds");
+            s.seconds = number(j, "seconds", 1e10);
             const size_t n = log.names.size();
             s.framesPerSecond.assign(n, 0);
             s.clockMHz.assign(n, 0);
@@ -182,21 +225,33 @@ std::vector<StressLogData> readStressLog(const std::string& text) {
             for (size_t i = 0; i < n && i < j["processors"].size(); ++i) {
                 const Json& p = j["processors"][i];
                 if (!p.is_object()) continue;
-                s.framesPerSecond[i] = number(p, "framesPerSecond");
+                s.framesPerSecond[i] = number(p, "framesPerSecond", 1e9);
                 // cpufreq's reading where there is one: it is the system's
                 // own; else the estimate.
-                const double cpufreq = number(p, "cpufreqMHz");
-                s.clockMHz[i] = cpufreq > 0 ? cpufreq : number(p, "clockMHz");
-                s.errors[i] = static_cast<uint64_t>(number(p, "errors"));
+                const double cpufreq = number(p, "cpufreqMHz", 1e6);
+                const double estimate = number(p, "clockMHz", 1e6);
+                s.clockMHz[i] = cpufreq > 0 ? cpufreq : estimate;
+                s.errors[i] = static_cast<uint64_t>(number(p, "errors", 1e15));
             }
-            if (j.contains("celsius") && j["celsius"].is_number())
-                s.celsius = j["celsius"].get<double>();
-            log.samples.push_back(std::move(s));
+            if (j.contains("celsius") && j["celsius"].is_number()) {
+                const double celsius = j["celsius"].get<double>();
+                if (celsius >= -100 && celsius <= 1000) s.celsius = celsius;
+                else sound = false;
+            }
+            if (sound) log.samples.push_back(std::move(s));
+            else ++log.skippedLines;
         } else if (j["type"] == "summary") {
+            const double status = number(j, "status", 255);
+            const double frames = number(j, "frames", 1e18);
+            const double errors = number(j, "errors", 1e18);
+            if (!sound) {
+                ++log.skippedLines;
+                continue;
+            }
             log.ended = true;
-            log.status = static_cast<int>(number(j, "status"));
-            log.frames = static_cast<uint64_t>(number(j, "frames"));
-            log.errors = static_cast<uint64_t>(number(j, "errors"));
+            log.status = static_cast<int>(status);
+            log.frames = static_cast<uint64_t>(frames);
+            log.errors = static_cast<uint64_t>(errors);
         } else {
             ++log.skippedLines;
         }

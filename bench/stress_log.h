@@ -83,6 +83,7 @@ class StressLog {
 
     std::string path_;
     std::function<void(const std::string&)> say_;
+    std::string run_;  // this run's name in every line
     bool lost_ = false;
 };
 

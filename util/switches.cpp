@@ -32,9 +32,14 @@ std::string wordFrom(const char* at) {
 
 Length lengthAfter(const char* text, const char* switchText, int64_t bareUnitSeconds) {
     const size_t length = std::strlen(switchText);
+    // The first place where text is joined to the switch: nothing, a blank
+    // or the next switch ("-stress-t3") after it is no length.
+    auto joined = [](const char* after) {
+        return *after != '\0' && !isBlank(*after) &&
+               !(after[0] == '-' && after[1] != '\0' && !isDigit(after[1]));
+    };
     const char* at = std::strstr(text, switchText);
-    while (at != nullptr && !isDigit(at[length]) && at[length] != '=' && at[length] != ':')
-        at = std::strstr(at + 1, switchText);
+    while (at != nullptr && !joined(at + length)) at = std::strstr(at + 1, switchText);
     Length out;
     if (at == nullptr) return out;
     const char* p = at + length;
@@ -46,8 +51,10 @@ Length lengthAfter(const char* text, const char* switchText, int64_t bareUnitSec
     };
     const std::string name = switchText;
     if (!isDigit(*p)) {
-        // "-stress=5": the length goes directly after the switch.
-        const std::string rest = wordFrom(p + 1);
+        // "-stress=5": the length goes directly after the switch; "-stressx",
+        // "-stress-5" take none.
+        const bool separator = *p == '=' || *p == ':';
+        const std::string rest = separator ? wordFrom(p + 1) : "";
         return invalid(name + (rest.empty() || !isDigit(rest[0]) ? "30" : rest));
     }
     const char* digits = p;
@@ -64,6 +71,8 @@ Length lengthAfter(const char* text, const char* switchText, int64_t bareUnitSec
     }
     if (*p != '\0' && !isBlank(*p) && *p != '-')
         return invalid(name + number + "s, " + name + number + "m or " + name + number + "h");
+    // Beyond what a clock of nanoseconds counts (292 years) no run goes.
+    if (value * unit > kLongestLengthSeconds) return invalid(name + "30");
     out.status = Length::Valid;
     out.seconds = value * unit;
     return out;

@@ -78,11 +78,17 @@ bool asks(const char* text, const char* switchText);
 // `fallback`.
 int renderSize(const char* text, int fallback);
 
+// The longest length -stress and -cycle take: 999999999 seconds (31 years).
+inline constexpr int64_t kLongestLengthSeconds = 999999999;
+
 // A length written directly after a switch: 1 to 9 digits (leading zeros
 // aside, not 0) and an optional unit, s, m or h ("-stress30s", "-cycle2m");
-// a bare number counts `bareUnitSeconds` each. Only the switch's first place
-// followed by a digit, "=" or ":" is read; the unit must end the word or be
-// followed by another switch ("-stress2h-t3").
+// a bare number counts `bareUnitSeconds` each; at most
+// kLongestLengthSeconds. Only the switch's first place with text joined to
+// it is read (not the end of the word, nor the next switch, "-stress-t3");
+// the unit must end the word or be followed by another switch
+// ("-stress2h-t3"). Anything else joined to it ("-stressx", "-stress-5",
+// "-stress=5") is Invalid.
 struct Length {
     enum Status { None, Valid, Invalid };
     Status status = None;

@@ -350,6 +350,16 @@ TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
     EXPECT_NE(missing.out.find("| alpha |"), std::string::npos) << "the files there are shown";
 
     // The options that take a value: only the page's file name.
+    // The page never takes the place of the records it is made from.
+    const std::string records = test::readFile(dir.file("old-bench.jsonl"));
+    const ProcessResult over = lumek("--report old-bench.jsonl --output ./old-bench.jsonl", dir);
+    EXPECT_EQ(over.status, 1);
+    EXPECT_EQ(over.err.find("lumek: cannot write ./old-bench.jsonl: it is old-bench.jsonl, one of "
+                            "the files read"),
+              0u)
+        << over.err;
+    EXPECT_EQ(test::readFile(dir.file("old-bench.jsonl")), records);
+
     const ProcessResult page = lumek("--report old-bench.jsonl --output 'my -bench page.html'", dir);
     EXPECT_EQ(page.status, 0) << page.err;
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"my -bench page.html", "old-bench.jsonl"}));

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
@@ -118,7 +119,7 @@ TEST(StressLog, ARunAfterACutLineStartsOnALineOfItsOwn) {
     ShortRun run(dir.file("stress.jsonl"));
     ASSERT_EQ(StressRun("-stress1", run.env), 0) << run.err.str();
     const std::string text = test::readFile(dir.file("stress.jsonl"));
-    EXPECT_NE(text.find("\n{\"ty\n{\"type\":\"start\",\"mode\":\"stress\""), std::string::npos)
+    EXPECT_NE(text.find("\n{\"ty\n{\"type\":\"start\",\"run\":"), std::string::npos)
         << text;
     const std::vector<StressLogData> runs = readStressLog(text);
     ASSERT_EQ(runs.size(), 2u);
@@ -242,6 +243,46 @@ TEST(StressLog, OnlyAStartLineMakesAFileAStressLogAndEachStartARunOfIt) {
     ASSERT_EQ(runs[1].samples.size(), 1u);
     EXPECT_EQ(runs[1].samples[0].framesPerSecond[1], 2);
     EXPECT_TRUE(runs[1].ended);
+}
+
+// Two runs appending to one file at once: each line names its run, so
+// neither takes the other's lines. Lines with figures no run writes (or of
+// other types) are skipped, not drawn and not fatal.
+TEST(StressLog, EachLineGoesToItsOwnRunAndImpossibleFiguresAreSkipped) {
+    const std::vector<StressLogData> runs = readStressLog(
+        "{\"type\":\"start\",\"run\":\"a\",\"mode\":5,\"processors\":[{\"name\":\"x\"}]}\n"
+        "{\"type\":\"start\",\"run\":\"b\",\"processors\":[{\"name\":\"y\"}]}\n"
+        "{\"type\":\"interval\",\"run\":\"a\",\"seconds\":10,\"processors\":[{\"framesPerSecond\":7}]}\n"
+        "{\"type\":\"interval\",\"run\":\"b\",\"seconds\":1e308,\"processors\":[]}\n"
+        "{\"type\":\"summary\",\"run\":\"a\",\"status\":0,\"frames\":70}\n"
+        "{\"type\":\"summary\",\"run\":\"b\",\"status\":1e300,\"frames\":-5}\n"
+        "{\"type\":\"summary\",\"run\":\"c\",\"status\":0}\n");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].mode, "");  // of another type
+    ASSERT_EQ(runs[0].samples.size(), 1u);
+    EXPECT_EQ(runs[0].samples[0].framesPerSecond[0], 7);
+    EXPECT_TRUE(runs[0].ended);
+    EXPECT_EQ(runs[0].frames, 70u);
+    EXPECT_TRUE(runs[1].samples.empty());
+    EXPECT_FALSE(runs[1].ended);
+    EXPECT_EQ(runs[1].skippedLines, 3u);  // two impossible lines and one of no run
+}
+
+// Once a write failed (a full disk cuts a line short), nothing more is
+// written: a later line would join the cut one.
+TEST(StressLog, AfterAFailedWriteNoLaterLineIsWritten) {
+    test::TempDir dir;
+    const std::string path = dir.file("stress.jsonl");
+    ASSERT_TRUE(std::filesystem::create_directory(path));
+    int said = 0;
+    StressLog log(path, [&said](const std::string&) { ++said; });
+    log.start(StressLogStart{});
+    std::filesystem::remove(path);
+    log.interval(StressLogInterval{});
+    log.summary(StressLogSummary{});
+    EXPECT_EQ(said, 1);
+    EXPECT_TRUE(log.lost());
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ TEST(Switches, ALengthDirectlyAfterASwitchIsReadWithItsUnit) {
     // The first place that has digits counts; a plain one before it does not.
     EXPECT_EQ(stressSeconds("-stress -stress12s"), 12);
     EXPECT_EQ(stressSeconds("-stress0000000005"), 5 * 60);
-    EXPECT_EQ(stressSeconds("-stress999999999h"), 999999999LL * 3600);
+    EXPECT_EQ(stressSeconds("-stress999999999s"), 999999999);  // the longest
     const switches::Length cycle = switches::lengthAfter("-cycle90", "-cycle", 1);
     EXPECT_EQ(cycle.status, switches::Length::Valid);
     EXPECT_EQ(cycle.seconds, 90);
@@ -37,10 +37,12 @@ TEST(Switches, NoLengthIsNoneAndAMalformedOneIsNamedWithWhatWasMeant) {
     EXPECT_EQ(stressSeconds(""), -1);
     EXPECT_EQ(stressSeconds("-stress"), -1);
     EXPECT_EQ(stressSeconds("-stress -t3"), -1);
+    EXPECT_EQ(stressSeconds("-stress-t3"), -1);  // the next switch, joined
     EXPECT_EQ(stressSeconds("-cycle5"), -1);
     for (const char* wrong : {"-stress0", "-stress000s", "-stress1000000000", "-stress30x",
                               "-stress30sec", "-stress=5", "-stress:5", "-stress5.5",
-                              "-stress -stress0"})
+                              "-stress -stress0", "-stress-30", "-stress+5", "-stressx",
+                              "-stressed", "-stress16666667m", "-stress999999999h"})
         EXPECT_EQ(stressSeconds(wrong), -2) << wrong;
     const switches::Length equals = switches::lengthAfter("-t3 -stress=5 -r4", "-stress", 60);
     EXPECT_EQ(equals.word, "-stress=5");

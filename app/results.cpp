@@ -13,6 +13,7 @@
 #include "bench/results.h"
 #include "bench/stress_log.h"
 #include "os/files.h"
+#include "util/printable.h"
 #include "util/switches.h"
 
 namespace lumek {
@@ -82,20 +83,20 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
         // folder reads as one; here both are a mistake to say.
         const std::string reason = unreadable(file);
         if (!reason.empty()) {
-            err << "lumek: cannot read " << printableText(file) << ": " << reason
+            err << "lumek: cannot read " << printable(file) << ": " << reason
                 << (file == "bench.jsonl" ? " (lumek -bench writes it)\n" : "\n");
             status = 1;
             continue;
         }
         read.push_back(file);
-        // A stress log says so in its first line; anything else is read
+        // A stress log says so in its start lines; anything else is read
         // as benchmark records.
         std::string bytes, error;
         if (os::readRegularFile(file, uint64_t(1) << 30, bytes, error) == os::ReadResult::Read) {
             std::vector<StressLogData> runs = readStressLog(bytes);
             if (!runs.empty()) {
                 if (!report)
-                    err << "lumek: " << printableText(file)
+                    err << "lumek: " << printable(file)
                         << " is a stress log, not benchmark records: --report draws it\n";
                 size_t skipped = 0;
                 for (StressLogData& run : runs) {
@@ -104,14 +105,14 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
                     logs.push_back(std::move(run));
                 }
                 if (skipped > 0)
-                    err << "lumek: " << printableText(file) << ": skipped " << skipped
+                    err << "lumek: " << printable(file) << ": skipped " << skipped
                         << (skipped == 1 ? " line that is" : " lines that are") << " no entry\n";
                 continue;
             }
         }
         History history = readRecords(file);
         if (!history.skippedLines.empty())
-            err << printableText(skippedLinesNote(file, history.skippedLines)) << "\n";
+            err << printable(skippedLinesNote(file, history.skippedLines)) << "\n";
         records.insert(records.end(), history.records.begin(), history.records.end());
     }
     const ResultSet results = groupResults(records);
@@ -126,19 +127,19 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
         for (const std::string& file : read) {
             std::error_code same;
             if (std::filesystem::equivalent(path, file, same)) {
-                err << "lumek: cannot write " << printableText(path) << ": it is "
-                    << printableText(file) << ", one of the files read; choose another --output\n";
+                err << "lumek: cannot write " << printable(path) << ": it is "
+                    << printable(file) << ", one of the files read; choose another --output\n";
                 return 1;
             }
         }
         std::string error;
         if (!os::replaceFile(path, resultsHtml(results, read, logs), error)) {
-            err << "lumek: cannot write " << printableText(path) << ": " << error << "\n";
+            err << "lumek: cannot write " << printable(path) << ": " << error << "\n";
             return 1;
         }
         size_t runs = 0;
         for (const ResultGroup& group : results.groups) runs += group.runs.size();
-        out << "Wrote " << printableText(path) << ": " << runs << (runs == 1 ? " run" : " runs");
+        out << "Wrote " << printable(path) << ": " << runs << (runs == 1 ? " run" : " runs");
         if (!logs.empty())
             out << " and " << logs.size() << (logs.size() == 1 ? " stress run" : " stress runs");
         out << " from " << read.size() << (read.size() == 1 ? " file.\n" : " files.\n");

@@ -163,6 +163,7 @@ std::vector<StressLogData> readStressLog(const std::string& text) {
     std::string line;
     std::vector<StressLogData> runs;
     std::map<std::string, size_t> byRun;  // the runs that name themselves
+    size_t unplaced = 0;                  // lines before the first start
     // A figure no run writes (of another type, not finite, out of range)
     // makes its line no entry.
     bool sound = true;
@@ -180,8 +181,8 @@ std::vector<StressLogData> readStressLog(const std::string& text) {
         const Json j = Json::parse(line, nullptr, false);
         const bool entry = j.is_object() && j.contains("type") && j["type"].is_string();
         const std::string run = entry ? string(j, "run") : "";
-        // Each run appends its own start line; only the file's first line
-        // tells what the file is.
+        // Each run appends its own start line; a file with none is no
+        // stress log.
         if (entry && j["type"] == "start" && j.contains("processors") &&
             j["processors"].is_array()) {
             StressLogData log;
@@ -197,7 +198,13 @@ std::vector<StressLogData> readStressLog(const std::string& text) {
             runs.push_back(std::move(log));
             continue;
         }
-        if (runs.empty()) return runs;
+        // Lines before the first start (a start line cut short, or another
+        // program's text) are counted, not taken as proof that the file is
+        // no stress log: that would lose every run after them.
+        if (runs.empty()) {
+            ++unplaced;
+            continue;
+        }
         // A line that names its run belongs to it, even between the lines
         // of another run writing at the same time.
         size_t index = runs.size() - 1;
@@ -256,6 +263,7 @@ std::vector<StressLogData> readStressLog(const std::string& text) {
             ++log.skippedLines;
         }
     }
+    if (!runs.empty()) runs.front().skippedLines += unplaced;
     return runs;
 }
 

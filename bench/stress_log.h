@@ -105,8 +105,9 @@ struct StressLogData {
     size_t skippedLines = 0;  // lines that were no entry (a cut last line)
 };
 
-// The runs of the log in `text`, one for each start line, in order; none
-// when its first line is no stress log's start.
+// The runs of the log in `text`, one for each start line, in order (lines
+// before the first start are the first run's skipped lines); none when no
+// line is a stress log's start.
 std::vector<StressLogData> readStressLog(const std::string& text);
 
 }  // namespace lumek

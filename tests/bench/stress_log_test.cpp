@@ -243,6 +243,13 @@ TEST(StressLog, OnlyAStartLineMakesAFileAStressLogAndEachStartARunOfIt) {
     ASSERT_EQ(runs[1].samples.size(), 1u);
     EXPECT_EQ(runs[1].samples[0].framesPerSecond[1], 2);
     EXPECT_TRUE(runs[1].ended);
+    // A first start line cut short loses that run, not the runs after it.
+    const std::vector<StressLogData> after = readStressLog(
+        "{\"type\":\"sta\n{\"type\":\"interval\",\"processors\":[]}\n"
+        "{\"type\":\"start\",\"processors\":[{\"name\":\"a\"}]}\n");
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].names, std::vector<std::string>{"a"});
+    EXPECT_EQ(after[0].skippedLines, 2u);
 }
 
 // Two runs appending to one file at once: each line names its run, so

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "util/printable.h"
 #include "util/progress.h"
 
 namespace lumek {
@@ -14,7 +15,7 @@ namespace {
 // Text and attribute values alike.
 std::string escaped(const std::string& text) {
     std::string out;
-    for (const char c : printableText(text)) {
+    for (const char c : printable(text)) {
         switch (c) {
             case '&':
                 out += "&amp;";

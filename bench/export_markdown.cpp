@@ -1,5 +1,7 @@
 #include "bench/export_markdown.h"
 
+#include "util/printable.h"
+
 namespace lumek {
 
 namespace {
@@ -8,7 +10,7 @@ namespace {
 // a label cannot break the table or format itself.
 std::string cell(const std::string& text) {
     std::string out;
-    for (const char c : printableText(text)) {
+    for (const char c : printable(text)) {
         if (std::string("\\|*_`[]<>#~").find(c) != std::string::npos) out += '\\';
         out += c;
     }

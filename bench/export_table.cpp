@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "util/printable.h"
+
 namespace lumek {
 
 namespace {
@@ -10,16 +12,16 @@ namespace {
 using Row = std::vector<std::string>;
 
 Row cells(const PastResult& run) {
-    return {printableText(machineName(run)),
-            printableText(run.cpuModel.empty() ? "-" : run.cpuModel),
+    return {printable(machineName(run)),
+            printable(run.cpuModel.empty() ? "-" : run.cpuModel),
             std::to_string(run.allThreads),
-            printableText(run.rowShader),
+            printable(run.rowShader),
             std::to_string(run.benchmarkVersion),
             scoreText(run.oneThreadRating),
             "± " + spreadText(run.oneThreadSpread),
             scoreText(run.allThreadsRating),
             "± " + spreadText(run.allThreadsSpread),
-            printableText(run.utc)};
+            printable(run.utc)};
 }
 
 // Numbers line up on the right, words on the left.
@@ -39,7 +41,7 @@ std::string resultsTable(const ResultSet& results) {
             for (size_t i = 0; i < row.size(); ++i)
                 widths[i] = std::max(widths[i], textWidth(row[i]));
         if (!out.empty()) out += "\n";
-        out += "Workload " + printableText(group.workloadId) + ", benchmark version " +
+        out += "Workload " + printable(group.workloadId) + ", benchmark version " +
                std::to_string(group.benchmarkVersion) + " (higher is better):\n";
         for (const Row& row : rows) {
             std::string line;

@@ -60,11 +60,4 @@ size_t textWidth(const std::string& text) {
     return width;
 }
 
-std::string printableText(const std::string& text) {
-    std::string shown = text;
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    return shown;
-}
-
 }  // namespace lumek

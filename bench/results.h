@@ -41,8 +41,4 @@ std::string spreadText(double spread);
 // bytes.
 size_t textWidth(const std::string& text);
 
-// Text from a file made safe to print: control characters (which could
-// move the cursor or start a new line) become "?".
-std::string printableText(const std::string& text);
-
 }  // namespace lumek

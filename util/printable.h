@@ -1,6 +1,7 @@
 // Text that came from a file or from the system, made safe to show on a
-// terminal: control characters (C0, DEL and the C1 range) become escapes,
-// so that none can move the cursor, recolour the terminal or forge a line.
+// terminal: control characters (C0, DEL, the C1 range and the bidirectional
+// controls) become escapes, so that none can move the cursor, recolour the
+// terminal, forge a line or reverse a name.
 #pragma once
 
 #include <string>
@@ -9,7 +10,9 @@
 namespace lumek {
 
 // Bytes below 0x20 and 0x7f as "\xNN"; the UTF-8 forms of U+0080..U+009F
-// as "\u00NN". Everything else, other UTF-8 included, stays as it is.
+// and of the bidirectional controls (U+200E, U+200F, U+202A..U+202E,
+// U+2066..U+2069) as "\uNNNN". Everything else, other UTF-8 included, stays
+// as it is.
 std::string printable(std::string_view text);
 
 }  // namespace lumek

@@ -14,6 +14,10 @@ TEST(Printable, ControlCharactersBecomeEscapesAndOtherTextStays) {
     // Other UTF-8 stays, the C2 lead byte of a printable character too.
     EXPECT_EQ(printable("caf\xc3\xa9 \xc2\xa0 \xe2\x82\xac"), "caf\xc3\xa9 \xc2\xa0 \xe2\x82\xac");
     EXPECT_EQ(printable("end\xc2"), "end\xc2");
+    // A right-to-left override would show "txt.exe" as "exe.txt"; its
+    // neighbours in the same block stay.
+    EXPECT_EQ(printable("a\xe2\x80\xaetxt.exe\xe2\x81\xa9\xe2\x80\x94\xe2\x80"),
+              "a\\u202etxt.exe\\u2069\xe2\x80\x94\xe2\x80");
     EXPECT_EQ(printable(""), "");
 }
 

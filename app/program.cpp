@@ -308,6 +308,10 @@ std::string unusedOption(const char* text, const ValueOptions& o, const char* mo
                "option";
     if (scene && (mode == switches::kStress || mode == switches::kCycle))
         return "--scene does nothing" + named;
+    // (Reached only without --results and --report, which take these.)
+    for (const char* format : {switches::kCsv, switches::kMarkdown})
+        if (switches::asks(text, format))
+            return std::string(format) + " is for --results (lumek --results " + format + ")";
     if (o.time && !(scene && picture))
         return "--time is for a scene's picture (--scene FILE -png)";
     if (o.frames && !record) return "--frames is for -record";

@@ -364,13 +364,16 @@ TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
     EXPECT_EQ(page.status, 0) << page.err;
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"my -bench page.html", "old-bench.jsonl"}));
     for (const char* args : {"--results old-bench.jsonl --output x.html",
-                             "--report old-bench.jsonl --label x", "--label box"}) {
+                             "--report old-bench.jsonl --label x", "--label box",
+                             "-bench --csv"}) {
         const ProcessResult refused = lumek(args, dir);
         EXPECT_EQ(refused.status, 1) << args;
         EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << refused.err;
         EXPECT_EQ(dir.entries().size(), 2u) << args;
     }
     EXPECT_EQ(lumek("--label box", dir).err, "lumek: --label is for -bench\n");
+    EXPECT_EQ(lumek("-stress --markdown", dir).err,
+              "lumek: --markdown is for --results (lumek --results --markdown)\n");
 
     const ProcessResult none = lumek("--results", dir);
     EXPECT_EQ(none.status, 1);

@@ -167,18 +167,27 @@ function showFrame(frame) {
 
 const keyFields = (owner) => (keyable(owner).includes($('ed-key-what').value) ? [$('ed-key-what').value] : keyable(owner));
 
+// The key shown at the current frame: keys are found by frame, not by equal
+// times, because a key's time need not fall on a frame (a file's, or one set
+// before the frame rate changed).
+const keyAtFrame = (owner) =>
+    (owner.keys || []).find((k) => Math.round(k.time * (doc.fps || 30)) === currentFrame);
+
 function keyHere() {
     const owner = keyOwner();
     const fields = keyFields(owner);
-    change(() => setKey(keyOwner(), frameTime(), fields, $('ed-easing').value));
-    tell(`Key set at ${frameTime()} s on ${selected >= 0 ? `shape ${selected + 1}` : 'the view'}: ${fields.join(', ')}.`);
+    const t = keyAtFrame(owner)?.time ?? frameTime();
+    change(() => setKey(keyOwner(), t, fields, $('ed-easing').value));
+    tell(`Key set at ${t} s on ${selected >= 0 ? `shape ${selected + 1}` : 'the view'}: ${fields.join(', ')}.`);
 }
 
 function unkeyHere() {
-    const owner = keyOwner(), t = frameTime();
+    const owner = keyOwner();
     const fields = keyFields(owner);
-    const key = (owner.keys || []).find((k) => k.time === t);
-    if (!key || !fields.some((f) => key[f] !== undefined)) return tell(`No key of ${fields.join(', ')} at ${t} s to remove.`, true);
+    const key = keyAtFrame(owner);
+    if (!key || !fields.some((f) => key[f] !== undefined))
+        return tell(`No key of ${fields.join(', ')} at ${frameTime()} s to remove.`, true);
+    const t = key.time;
     change(() => removeKey(keyOwner(), t, fields));
     tell(`Key removed at ${t} s.`);
 }
@@ -215,7 +224,9 @@ function setRate() {
         else doc.fps = fps;
         doc = ordered(doc);
     });
-    showFrame(Math.floor(t * fps));
+    // (A hair above, so that a moment on a frame of both rates is not put
+    // one frame early by the product's rounding.)
+    showFrame(Math.floor(t * fps + 1e-9));
 }
 
 // Playing: the frame the clock has reached, whenever the workers are free

@@ -380,6 +380,19 @@ const nativePicture = (file, width, height) => {
         await setField('#ed-time', '15');
         await check('at 0.5 s the outline stands half way', async () =>
             assert.deepStrictEqual((await scene(second)).shapes[0].centre, [0, 0.05]));
+        // A key whose time falls between frames (0.5 s at 25 fps is frame
+        // 12.5) is still the one its frame shows, to set and to remove.
+        await click('#ed-key');
+        await setField('#ed-rate', '25');
+        await setField('#ed-time', '13');
+        await click('#ed-unkey');
+        await check('a key between two frames is removed at the frame nearest it', async () => {
+            const now = await scene(second);
+            assert.strictEqual(now.fps, 25);
+            assert.deepStrictEqual(now.shapes[0].keys, keyed, (await message(second)).text);
+        });
+        await setField('#ed-rate', '30');
+        await setField('#ed-time', '15');
         const keyedFile = path.join(scratch, 'keyed.json');
         fs.writeFileSync(keyedFile, await second.evaluate(() => window.lumekEditor.saved()));
         await setField('#ed-export-width', '64');

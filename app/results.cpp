@@ -139,9 +139,11 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
         }
         size_t runs = 0;
         for (const ResultGroup& group : results.groups) runs += group.runs.size();
-        out << "Wrote " << printable(path) << ": " << runs << (runs == 1 ? " run" : " runs");
+        out << "Wrote " << printable(path) << ": ";
+        if (runs > 0 || logs.empty()) out << runs << (runs == 1 ? " run" : " runs");
+        if (runs > 0 && !logs.empty()) out << " and ";
         if (!logs.empty())
-            out << " and " << logs.size() << (logs.size() == 1 ? " stress run" : " stress runs");
+            out << logs.size() << (logs.size() == 1 ? " stress run" : " stress runs");
         out << " from " << read.size() << (read.size() == 1 ? " file.\n" : " files.\n");
         return status;
     }

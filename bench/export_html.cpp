@@ -516,14 +516,22 @@ std::string resultsHtml(const ResultSet& results, const std::vector<std::string>
         html += (i ? ", " : "") + std::string("<code>") + escaped(sources[i]) + "</code>";
     size_t runs = 0;
     for (const ResultGroup& group : results.groups) runs += group.runs.size();
-    html += ": " + std::to_string(runs) + (runs == 1 ? " run" : " runs");
+    // What the files held: benchmark runs, stress runs or both.
+    std::vector<std::string> held;
+    if (runs > 0 || results.wrongLeftOut > 0 || logs.empty())
+        held.push_back(std::to_string(runs) + (runs == 1 ? " benchmark run" : " benchmark runs"));
     if (results.wrongLeftOut > 0)
-        html += " (" + std::to_string(results.wrongLeftOut) +
-                " more found wrong frames and have no scores)";
-    html +=
-        ". Scores in Tq7-Marks, higher is better; a bar's whisker is its run's spread. "
-        "Runs of different workloads or benchmark versions measured different things "
-        "and are shown apart.</p>\n";
+        held.back() += " (" + std::to_string(results.wrongLeftOut) +
+                       " more found wrong frames and have no scores)";
+    if (!logs.empty())
+        held.push_back(std::to_string(logs.size()) + (logs.size() == 1 ? " stress run" : " stress runs"));
+    html += ": " + held.front() + (held.size() > 1 ? " and " + held.back() : "") + ".";
+    if (runs > 0)
+        html +=
+            " Scores in Tq7-Marks, higher is better; a bar's whisker is its run's spread. "
+            "Runs of different workloads or benchmark versions measured different things "
+            "and are shown apart.";
+    html += "</p>\n";
     if (results.groups.empty() && logs.empty()) html += "<p>No benchmark results.</p>\n";
     Palette palette;
     for (const ResultGroup& group : results.groups) {

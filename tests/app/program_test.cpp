@@ -317,6 +317,11 @@ TEST(Program, AStressLogIsDrawnOnThePageAndNamedByTheTable) {
     const std::string html = test::readFile(dir.file("report.html"));
     EXPECT_NE(html.find("<svg class=\"chart stress-rate\""), std::string::npos);
     EXPECT_NE(html.find("<svg class=\"chart bars"), std::string::npos) << "the records too";
+    // A page of the log alone speaks of no benchmark runs.
+    const ProcessResult alone = lumek("--report stress.jsonl --output alone.html", dir);
+    EXPECT_EQ(alone.out, "Wrote alone.html: 1 stress run from 1 file.\n");
+    EXPECT_NE(test::readFile(dir.file("alone.html")).find("<code>stress.jsonl</code>: 1 stress run.</p>"),
+              std::string::npos);
     const ProcessResult table = lumek("--results stress.jsonl", dir);
     EXPECT_EQ(table.err.find("lumek: stress.jsonl is a stress log, not benchmark records: "
                              "--report draws it\n"),

@@ -1,5 +1,6 @@
 #include "record/record.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -23,16 +24,59 @@ constexpr uint64_t kShowFrames = 312000ull * kRecordFramesPerSecond / 1000 + 1;
 // The show's view: its width over its height.
 constexpr float kShowAspect = 1.333f;
 
-std::string progressLine(uint64_t frames, uint64_t total, uint32_t showMs, double seconds) {
-    const double rate = seconds > 0 ? static_cast<double>(frames) / seconds : 0;
-    const double left = rate > 0 ? static_cast<double>(total - frames) / rate : 0;
-    char text[160];
-    std::snprintf(text, sizeof text, "%3d %%  %llu frames  show time %s  %.0f frames/s  %s left",
-                  static_cast<int>((frames * 1000 / total + 5) / 10),
-                  static_cast<unsigned long long>(frames), progress::clock(showMs / 1000.0).c_str(),
-                  rate, progress::clock(left).c_str());
-    return text;
-}
+// How far a recording has come, on the progress stream: on a terminal one
+// line redrawn twice a second, elsewhere a line every tenth of the frames.
+class RecordProgress {
+  public:
+    // `timeName`: what the video's clock is called ("show time").
+    RecordProgress(RecordEnvironment& env, uint64_t total, const char* timeName)
+        : env_(env),
+          line_(env.progress, env.progressIsTerminal, env.progressColumns),
+          total_(total),
+          timeName_(timeName),
+          tenth_(std::max<uint64_t>(1, total / 10)),
+          nextTenth_(tenth_),
+          start_(std::chrono::steady_clock::now()) {
+        line_.measureWith(env.measureColumns);
+    }
+
+    double seconds() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
+
+    // After the `written`th frame, which shows `videoSeconds` of the video.
+    void frameWritten(uint64_t written, double videoSeconds) {
+        if (env_.progress == nullptr) return;
+        if (env_.progressIsTerminal) {
+            if (seconds() < nextRedraw_) return;
+            nextRedraw_ = seconds() + 0.5;
+        } else if (written == nextTenth_) {
+            nextTenth_ += tenth_;
+        } else {
+            return;
+        }
+        const double rate = seconds() > 0 ? static_cast<double>(written) / seconds() : 0;
+        const double left = rate > 0 ? static_cast<double>(total_ - written) / rate : 0;
+        char text[160];
+        std::snprintf(text, sizeof text, "%3d %%  %llu frames  %s %s  %.0f frames/s  %s left",
+                      static_cast<int>((written * 1000 / total_ + 5) / 10),
+                      static_cast<unsigned long long>(written), timeName_,
+                      progress::clock(videoSeconds).c_str(), rate, progress::clock(left).c_str());
+        line_.show(text);
+    }
+
+    void finish() { line_.finish(); }
+
+  private:
+    RecordEnvironment& env_;
+    progress::Line line_;
+    uint64_t total_;
+    const char* timeName_;
+    uint64_t tenth_;  // frames between two lines off a terminal
+    uint64_t nextTenth_;
+    double nextRedraw_ = 0;
+    std::chrono::steady_clock::time_point start_;
+};
 
 // The video on standard output, and how its writing ended.
 class VideoStream {
@@ -101,8 +145,6 @@ int recordSize(const char* commandLine) {
 std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
     if (!switches::asks(commandLine, switches::kRecord)) return std::nullopt;
     std::ostream* progress = env.progress;
-    progress::Line line(progress, env.progressIsTerminal, env.progressColumns);
-    line.measureWith(env.measureColumns);
     if (env.outputIsTerminal) {
         if (progress) *progress << recordUsage() << std::flush;
         return 2;
@@ -121,18 +163,13 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
     AnySizeRenderer picture(env.slots, width, height, kShowAspect, env.random, env.threads);
     picture.renderer().prepareFor(largestScene(env.library));
 
-    const auto start = std::chrono::steady_clock::now();
-    auto seconds = [&start] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
+    RecordProgress shown(env, total, "show time");
     VideoStream stream(env);
     const std::string header = y4mHeader(width, height, kShowAspect);
     int status = stream.write(header.data(), header.size(), false);
     std::vector<uint8_t> frame;
     uint64_t written = 0;
     uint32_t lastMs = 0;
-    double nextRedraw = 0;
-    uint64_t nextTenth = total / 10;
     for (uint64_t n = 0; status == 0 && n <= last; ++n) {
         if (env.stopRequested && env.stopRequested()) {
             status = 130;
@@ -158,27 +195,17 @@ std::optional<int> RecordRun(const char* commandLine, RecordEnvironment& env) {
         if (status != 0) break;
         ++written;
         lastMs = env.elapsedMs;
-        if (progress == nullptr) continue;
-        // A terminal gets one line, redrawn twice a second; anything else a
-        // line every tenth of the show.
-        if (env.progressIsTerminal) {
-            if (seconds() < nextRedraw) continue;
-            nextRedraw = seconds() + 0.5;
-            line.show(progressLine(written, total, lastMs, seconds()));
-        } else if (written == nextTenth) {
-            nextTenth += total / 10;
-            line.show(progressLine(written, total, lastMs, seconds()));
-        }
+        shown.frameWritten(written, lastMs / 1000.0);
     }
 
     deleteSceneShapes(env.library);
     env.slots.release();
     if (progress) {
-        line.finish();
+        shown.finish();
         char summary[200];
         std::snprintf(summary, sizeof summary, "%llu frames (show time %s) in %.1f s",
                       static_cast<unsigned long long>(written),
-                      progress::clock(lastMs / 1000.0).c_str(), seconds());
+                      progress::clock(lastMs / 1000.0).c_str(), shown.seconds());
         stream.finish(*progress, status, summary);
     }
     return status;
@@ -203,7 +230,7 @@ int SceneRecordRun(const SceneDocument& scene, RecordEnvironment& env) {
     AnySizeRenderer picture(env.slots, width, height, 1.0f, env.random, env.threads);
     PosedScene posed;
 
-    const auto start = std::chrono::steady_clock::now();
+    RecordProgress shown(env, last - first + 1, "scene time");
     VideoStream stream(env);
     const std::string header = y4mSquarePixelHeader(width, height, scene.framesPerSecond());
     int status = stream.write(header.data(), header.size(), false);
@@ -219,16 +246,17 @@ int SceneRecordRun(const SceneDocument& scene, RecordEnvironment& env) {
                            posed);
         y4mFrame(picture.pixels(), width, height, frame);
         status = stream.write(frame.data(), frame.size(), true);
-        if (status == 0) ++written;
+        if (status != 0) break;
+        ++written;
+        shown.frameWritten(written, sceneFrameTime(scene, number));
     }
     env.slots.release();
     if (progress) {
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        shown.finish();
         char summary[120];
         std::snprintf(summary, sizeof summary, "%llu %s in %.1f s",
                       static_cast<unsigned long long>(written), written == 1 ? "frame" : "frames",
-                      seconds);
+                      shown.seconds());
         stream.finish(*progress, status, summary);
     }
     return status;

@@ -65,7 +65,12 @@ TEST(SceneModes, APictureIsNamedAfterTheFileWhoseNameHoldsSwitches) {
 TEST(SceneModes, ARangeOfFramesIsThatPartOfTheWholeVideo) {
     TempDir dir;
     test::writeFile(dir.file("lamp.json"), kMovingLamp);
-    ASSERT_EQ(lumek("--scene lamp.json -record --size 40x21 > whole.y4m", dir).status, 0);
+    const ProcessResult recorded = lumek("--scene lamp.json -record --size 40x21 > whole.y4m", dir);
+    ASSERT_EQ(recorded.status, 0);
+    // Off a terminal, a line every tenth of the frames, then the summary.
+    EXPECT_NE(recorded.err.find("\n 50 %  5 frames  scene time 0:00  "), std::string::npos)
+        << recorded.err;
+    EXPECT_NE(recorded.err.find("\nRecorded 10 frames in "), std::string::npos) << recorded.err;
     ASSERT_EQ(lumek("--scene lamp.json -record --size 40x21 --frames 4-6 > part.y4m", dir).status,
               0);
     const std::string header = "YUV4MPEG2 W40 H21 F10:1 Ip A1:1 C444 XCOLORRANGE=FULL\n";

@@ -4,10 +4,11 @@
 //    by the page, by its workers and by node in the tests;
 //  - Lumek.Crew: the workers (lumek-worker.js), each with a module of its
 //    own, that render every show frame together, one band of rows each,
-//    and the benchmark that runs on them (Lumek.runBenchmark);
+//    and run the benchmark's entry and rounds;
 //  - the page: the show on a canvas at the display's rate with the
 //    desktop's clock rules, fullscreen on a click, the end screen after any
-//    key or the show's end, the figures overlay and the benchmark.
+//    key or the show's end, the figures overlay and the benchmark's button
+//    (the benchmark itself is benchmark.js, the editor editor.js).
 'use strict';
 
 const Lumek = (() => {
@@ -406,49 +407,7 @@ const Lumek = (() => {
         }
     }
 
-    // ---- The benchmark ----
-
-    // "2026-12-08T12:34:56Z", as the desktop writes a record's time.
-    const utcText = (date) => date.toISOString().replace(/\.\d{3}Z$/, 'Z');
-
-    // The whole benchmark on a crew: the entry and its check line on the
-    // first worker, then about `seconds` of rounds on one worker and on all
-    // of them. `lumek` (an instance on the caller's side) sums up the
-    // rounds and writes the lines, the score line and the record, as the
-    // desktop does; `told(text)` hears the text so far after each step.
-    // `label` names the machine in the record. Resolves with the text (the
-    // score line its last), the score line, the five-line entry, the
-    // record (its line and parsed) and the status (0, or 2 when a frame
-    // was wrong).
-    async function runBenchmark({ crew, lumek, date, seconds = 2, machine = {}, label = 'browser',
-                                  made = null, told = () => {} }) {
-        await crew.settle();  // no show frame left to share the processors with
-        const entry = await crew.entry(date);
-        let text = entry.text;
-        told(text + 'measuring one thread ...\n');
-        const one = lumek.benchFigures(0, await crew.rounds(1, entry.startState, seconds));
-        text += lumek.benchOneLine(one.msPerRound, one.rounds, one.wrongFrames) + '\n';
-        told(text + `measuring ${crew.count} worker${crew.count === 1 ? '' : 's'} ...\n`);
-        const allRounds = await crew.rounds(crew.count, entry.startState, seconds);
-        const all = lumek.benchFigures(1, allRounds);
-        text += lumek.benchAllLine(all.msPerRound, allRounds.length, all.rounds, all.wrongFrames,
-                                   one.msPerRound) + '\n';
-        text += lumek.benchNoiseLine(one.spread);
-        const score = lumek.benchScoreLine(one, all);
-        text += score + '\n';
-        told(text);
-        const recordLine = lumek.benchRecord({
-            date, entry, label, utc: utcText(made || new Date()),
-            userAgent: machine.userAgent || '', hardwareConcurrency: machine.hardwareConcurrency || 0,
-        });
-        const record = JSON.parse(recordLine);
-        return {
-            text, score, entry: text.split('\n').slice(0, 5).join('\n') + '\n', record, recordLine,
-            status: record.check.wrongFrames === 0 ? 0 : 2,
-        };
-    }
-
-    return { compile, load, bands, Crew, runBenchmark };
+    return { compile, load, bands, Crew };
 })();
 
 if (typeof module !== 'undefined') module.exports = Lumek;
@@ -702,15 +661,6 @@ if (typeof document !== 'undefined' && lumekEditorAsked && document.getElementBy
     });
     $('again').addEventListener('click', () => play());
 
-    // The machine's name in the record, as --label gives it on the
-    // desktop: printable, at most 100 bytes of UTF-8 (a page cannot know
-    // the host name, so "browser" when the field is left empty).
-    function benchLabel() {
-        let label = $('bench-label').value.replace(/[\u0000-\u001f\u007f]/g, '').trim();
-        while (new TextEncoder().encode(label).length > 100) label = [...label].slice(0, -1).join('');
-        return label || 'browser';
-    }
-
     // The benchmark runs on the workers, so its timing is the module's
     // alone and the page stays responsive.
     $('bench').addEventListener('click', async () => {
@@ -723,18 +673,14 @@ if (typeof document !== 'undefined' && lumekEditorAsked && document.getElementBy
         delete result.dataset.status;
         try {
             await ready();
-            const run = await Lumek.runBenchmark({
-                crew, lumek, date: new Date(), label: benchLabel(),
+            const benchmark = await import('./benchmark.js');
+            const run = await benchmark.runBenchmark({
+                crew, lumek, date: new Date(), label: benchmark.recordLabel($('bench-label').value),
                 machine: { userAgent: navigator.userAgent,
                            hardwareConcurrency: navigator.hardwareConcurrency },
                 told: (text) => { result.textContent = text; },
             });
-            // The score line stands out: the last line, in bold.
-            result.textContent = run.text.slice(0, run.text.length - run.score.length - 1);
-            const score = document.createElement('strong');
-            score.id = 'bench-score';
-            score.textContent = run.score;
-            result.append(score, '\n');
+            benchmark.showResult(result, run);
             result.dataset.status = String(run.status);
             // bench.txt as the desktop writes it: the five lines alone; and
             // the result record as one line of the desktop's bench.jsonl.

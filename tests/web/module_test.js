@@ -41,6 +41,18 @@ function rgbOf(rgba) {
     return rgb;
 }
 
+// The page's benchmark.js, an ES module: node before 22 reads a .js file
+// outside a package of type "module" as CommonJS, so a copy named .mjs is
+// imported.
+async function benchmarkModule() {
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumek-web-benchmark-'));
+    const copy = path.join(dir, 'benchmark.mjs');
+    fs.copyFileSync(path.resolve(webDir, 'benchmark.js'), copy);
+    const imported = await import(require('url').pathToFileURL(copy).href);
+    fs.rmSync(dir, { recursive: true });
+    return imported;
+}
+
 // A worker_threads worker of the page's worker script, dressed as a
 // browser's Worker for Lumek.Crew.
 function nodeWorker() {
@@ -275,7 +287,13 @@ async function main() {
     const crew = new Lumek.Crew(2, nodeWorker);
     await crew.load(module);
     const date = new Date(2026, 11, 8, 13, 34, 56);
-    const run = await Lumek.runBenchmark({
+    const benchmark = await benchmarkModule();
+    check('a label is one --label would take: printable, at most 100 bytes, "browser" for none', () => {
+        assert.strictEqual(benchmark.recordLabel('  \u0007 \t'), 'browser');
+        assert.strictEqual(benchmark.recordLabel(' lab\u0000 pc\n'), 'lab pc');
+        assert.strictEqual(benchmark.recordLabel('\u00e9'.repeat(60)), '\u00e9'.repeat(50));
+    });
+    const run = await benchmark.runBenchmark({
         crew, lumek, date, seconds: 0.3, label: 'node \u00e9 test',
         machine: { userAgent: 'node under test', hardwareConcurrency: 4 },
     });

@@ -222,8 +222,8 @@ const char* benchScoreLine(double oneMsPerRound, double oneSpread, uint32_t oneW
 
 namespace {
 
-RoundFigures roundSets[2];  // 0: one worker, 1: all workers
-double setFigures[4];       // msPerRound, rounds, wrongFrames, spread
+RoundFigures roundSets[2];   // 0: one worker, 1: all workers
+double setFigures[4];        // msPerRound, rounds, wrongFrames, spread
 std::string recordTexts[3];  // the label, the time (UTC), the browser's user agent
 std::string recordText;
 constexpr int kMostWorkers = 1024;

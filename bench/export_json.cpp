@@ -128,8 +128,8 @@ std::string resultJson(const BenchResult& r) {
           {"version", text(m.system.version)},
           {"distribution", text(m.system.distribution)},
           {"wine", text(m.system.wine)}}},
-        {"userAgent", nullptr},
-        {"hardwareConcurrency", nullptr},
+        {"userAgent", text(r.userAgent)},
+        {"hardwareConcurrency", count(r.hardwareConcurrency)},
     };
     const EntryRatings e = entryRatings(r.renderMs, r.cpuMs);
     j["entry"] = {{"renderMs", r.renderMs},

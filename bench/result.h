@@ -8,7 +8,7 @@
 #include <string>
 
 #include "bench/report.h"
-#include "bench/rounds.h"
+#include "bench/round.h"
 #include "os/machine.h"
 
 namespace lumek {
@@ -40,6 +40,9 @@ struct BenchResult {
     LocalTime local;        // the entry's date and time
     uint64_t workloadId = 0;
     os::MachineInfo machine;
+    // What a web browser says of itself (none elsewhere).
+    std::string userAgent;
+    int hardwareConcurrency = 0;
     uint32_t renderMs = 0;
     uint32_t cpuMs = 0;
     uint64_t framesChecked = 0;

@@ -1,5 +1,6 @@
 #include "bench/round.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "bench/entry.h"
@@ -29,6 +30,22 @@ int BenchWorker::renderRound(const FrameCheck& check, int thread, uint64_t round
         if (frameDone != nullptr) frameDone->fetch_add(1, std::memory_order_relaxed);
     }
     return wrong;
+}
+
+void summarizeFigures(RoundFigures& figures) {
+    figures.rounds = 0;
+    figures.wrongFrames = 0;
+    figures.spread = 0;
+    double roundsPerMs = 0;
+    for (ThreadRounds& slot : figures.perThread) {
+        slot.summary = summarizeRounds(slot.roundNs);
+        figures.rounds += slot.roundNs.size();
+        figures.wrongFrames += slot.wrongFrames;
+        figures.spread = std::max(figures.spread, slot.summary.spread);
+        const double m = slot.summary.medianNs / 1e6;
+        if (m > 0) roundsPerMs += 1 / m;
+    }
+    figures.msPerRound = roundsPerMs > 0 ? 1 / roundsPerMs : 0;
 }
 
 using progress::fixed;

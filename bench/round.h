@@ -84,6 +84,10 @@ inline RoundFigures roundFigures(int threads, uint64_t rounds, uint64_t wrongFra
     return f;
 }
 
+// The figures from each thread's round times: every summary, the count of
+// rounds and wrong frames, the largest spread and the machine's time per round.
+void summarizeFigures(RoundFigures& figures);
+
 // "<label>: 44.84 ms per 32 frames<extra>, rating 756.2 Tq7-Marks".
 std::string ratingLine(const std::string& label, const RoundFigures& f, const std::string& extra);
 

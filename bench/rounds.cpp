@@ -71,22 +71,6 @@ void LineLog::close() {
     line_ = nullptr;
 }
 
-void summarizeFigures(RoundFigures& figures) {
-    figures.rounds = 0;
-    figures.wrongFrames = 0;
-    figures.spread = 0;
-    double roundsPerMs = 0;
-    for (ThreadRounds& slot : figures.perThread) {
-        slot.summary = summarizeRounds(slot.roundNs);
-        figures.rounds += slot.roundNs.size();
-        figures.wrongFrames += slot.wrongFrames;
-        figures.spread = std::max(figures.spread, slot.summary.spread);
-        const double m = slot.summary.medianNs / 1e6;
-        if (m > 0) roundsPerMs += 1 / m;
-    }
-    figures.msPerRound = roundsPerMs > 0 ? 1 / roundsPerMs : 0;
-}
-
 RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCheck& check) {
     // One thread's figure is its median round.
     return measureAllThreads(startState, 1, seconds, check);

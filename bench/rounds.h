@@ -29,10 +29,6 @@ uint32_t benchStartState(const FrameCheck& check, bool& warmUpRight);
 // A steady clock in nanoseconds.
 int64_t steadyNanoseconds();
 
-// The figures from each thread's round times: every summary, the count of
-// rounds and wrong frames, the largest spread and the machine's time per round.
-void summarizeFigures(RoundFigures& figures);
-
 // Rounds on the calling thread for about `seconds`: the median round.
 RoundFigures measureOneThread(uint32_t startState, double seconds, const FrameCheck& check);
 

@@ -4,10 +4,11 @@
 //    by the page, by its workers and by node in the tests;
 //  - Lumek.Crew: the workers (lumek-worker.js), each with a module of its
 //    own, that render every show frame together, one band of rows each,
-//    and the benchmark that runs on them (Lumek.runBenchmark);
+//    and run the benchmark's entry and rounds;
 //  - the page: the show on a canvas at the display's rate with the
 //    desktop's clock rules, fullscreen on a click, the end screen after any
-//    key or the show's end, the figures overlay and the benchmark.
+//    key or the show's end, the figures overlay and the benchmark's button
+//    (the benchmark itself is benchmark.js, the editor editor.js).
 'use strict';
 
 const Lumek = (() => {
@@ -109,7 +110,8 @@ const Lumek = (() => {
                                        date.getHours(), date.getMinutes());
                 return { text: cString(at), status: e.bench_status(),
                          wrongFrames: e.bench_wrong_frames(),
-                         startState: e.bench_start_state() >>> 0 };
+                         startState: e.bench_start_state() >>> 0,
+                         renderMs: e.bench_render_ms() >>> 0, cpuMs: e.bench_cpu_ms() >>> 0 };
             },
             // Rounds of the 32 checked frames: each returns its wrong frames.
             benchRoundsStart: (startState) => e.bench_rounds_start(startState >>> 0),
@@ -120,6 +122,42 @@ const Lumek = (() => {
             benchAllLine: (msPerRound, workers, rounds, wrongFrames, oneMsPerRound) =>
                 cString(e.bench_all_line(msPerRound, workers, rounds, wrongFrames, oneMsPerRound)),
             benchNoiseLine: (spread) => cString(e.bench_noise_line(spread)),
+            // The line the desktop's benchmark ends with, for two sets of
+            // figures ({ msPerRound, spread, wrongFrames } each).
+            benchScoreLine: (one, all) =>
+                cString(e.bench_score_line(one.msPerRound, one.spread, one.wrongFrames >>> 0,
+                                           all.msPerRound, all.spread, all.wrongFrames >>> 0)),
+            // A set of rounds (0: one worker, 1: all of them) summed up as the
+            // desktop sums up its threads, from each worker's
+            // { durations (ms), wrong }: { msPerRound, rounds, wrongFrames,
+            // spread }. The module keeps them for the record.
+            benchFigures(set, perWorker) {
+                if (e.bench_figures_start(set, perWorker.length) !== 1)
+                    throw new Error(`no figures for ${perWorker.length} workers`);
+                perWorker.forEach(({ durations, wrong }, worker) => {
+                    for (const ms of durations) e.bench_figures_round(set, worker, ms);
+                    e.bench_figures_wrong(set, worker, wrong >>> 0);
+                });
+                const [msPerRound, rounds, wrongFrames, spread] =
+                    new Float64Array(memory.buffer, e.bench_figures(set), 4);
+                return { msPerRound, rounds, wrongFrames, spread };
+            },
+            // The result record of an entry (as bench() gives it) and the
+            // last two sets of figures: one line of the desktop's
+            // bench.jsonl, without its line end, written by the desktop's
+            // own writer.
+            benchRecord({ date, entry, label = '', utc = '', userAgent = '',
+                          hardwareConcurrency = 0 }) {
+                [label, utc, userAgent].forEach((text, which) => {
+                    const bytes = new TextEncoder().encode(text).subarray(0, 4096);
+                    const at = e.bench_record_text(which, bytes.length);
+                    new Uint8Array(memory.buffer, at, bytes.length).set(bytes);
+                });
+                return cString(e.bench_record(date.getDate(), date.getMonth() + 1,
+                                              date.getFullYear(), date.getHours(),
+                                              date.getMinutes(), entry.renderMs, entry.cpuMs,
+                                              entry.wrongFrames >>> 0, hardwareConcurrency | 0));
+            },
             // A scene document (the text of a scene file), read by the
             // desktop's own reader: { ok: true } or { ok: false, error }
             // with the place of the fault as the desktop reports it.
@@ -369,142 +407,7 @@ const Lumek = (() => {
         }
     }
 
-    // ---- The benchmark's figures and its result record ----
-
-    const kReferenceRenderMs = 33908;
-
-    const medianOf = (values) => {
-        const s = [...values].sort((a, b) => a - b), n = s.length;
-        if (n === 0) return 0;
-        return n % 2 ? s[(n - 1) / 2] : (s[n / 2 - 1] + s[n / 2]) / 2;
-    };
-
-    // The robust spread of some rounds (nanoseconds): 1.4826 x their median
-    // absolute deviation over their median; 0 for fewer than two.
-    function roundSpread(roundsNs) {
-        const medianNs = Math.round(medianOf(roundsNs));
-        const madNs = Math.round(medianOf(roundsNs.map((ns) => Math.abs(ns - medianNs))));
-        return { medianNs, madNs,
-                 spread: roundsNs.length > 1 && medianNs > 0 ? 1.4826 * madNs / medianNs : 0 };
-    }
-
-    // One thread's rounds (milliseconds each, in order) as the record
-    // holds them.
-    function oneThreadFigures(durationsMs) {
-        const roundsNs = durationsMs.map((ms) => Math.round(ms * 1e6));
-        const { medianNs, madNs, spread } = roundSpread(roundsNs);
-        const msPerRound = medianNs / 1e6;
-        return {
-            roundsNs, medianNs, minNs: Math.min(...roundsNs), maxNs: Math.max(...roundsNs), madNs,
-            spread, noisy: spread > 0.03, msPerRound, rating: kReferenceRenderMs / msPerRound,
-        };
-    }
-
-    // Every worker's rounds side by side: the machine's time per round
-    // from each one's median.
-    function allWorkersFigures(perWorker, oneMsPerRound) {
-        let roundsPerMs = 0;
-        const perThread = perWorker.map((durationsMs, thread) => {
-            const { medianNs, spread } = roundSpread(durationsMs.map((ms) => Math.round(ms * 1e6)));
-            if (medianNs > 0) roundsPerMs += 1e6 / medianNs;
-            return { thread, processor: null, rounds: durationsMs.length, medianNs, spread };
-        });
-        const msPerRound = roundsPerMs > 0 ? 1 / roundsPerMs : 0;
-        const speedUp = oneMsPerRound / msPerRound;
-        // Workers cannot be bound to processors in a browser.
-        return {
-            threads: perWorker.length, perThread, msPerRound,
-            rating: kReferenceRenderMs / msPerRound, speedUp, efficiency: speedUp / perWorker.length,
-            spread: Math.max(0, ...perThread.map((t) => t.spread)), pinned: false,
-        };
-    }
-
-    // The numbers of the five-line entry, as its lines print them.
-    function entryFigures(text) {
-        const number = (pattern) => {
-            const m = text.match(pattern);
-            return m ? Number(m[1]) : null;
-        };
-        return {
-            renderMs: number(/^Render Dauer: (\d+) ms/m),
-            cpuMs: number(/^CPUBench Dauer: (\d+) ms/m),
-            renderRating: number(/^Render Dauer: .* Rating: (\S+) Tq7-Marks/m),
-            cpuRating: number(/^CPUBench Dauer: .* Rating: (\S+) Tq7-Marks/m),
-            fps: number(/\(=(\S+) fps\)/),
-            coefficient: number(/^Ratingkoeffizient: (\S+)$/m),
-        };
-    }
-
-    const two = (n) => String(n).padStart(2, '0');
-
-    // The result record (format version 1), keys in their order; numbers
-    // that are not finite become null in JSON.
-    function resultRecord({ lumek, date, entry, one, all, checked, wrong, machine,
-                            made = new Date() }) {
-        return {
-            format: 'lumek-bench',
-            formatVersion: 1,
-            program: { version: lumek.version(), compiler: lumek.compiler(), target: 'wasm32',
-                       rowShader: 'portable' },
-            time: {
-                utc: made.toISOString().replace(/\.\d{3}Z$/, 'Z'),
-                local: `${date.getFullYear()}-${two(date.getMonth() + 1)}-${two(date.getDate())}` +
-                       `T${two(date.getHours())}:${two(date.getMinutes())}`,
-            },
-            workload: { id: lumek.workloadId(), width: 128, height: 128, frames: 32 },
-            machine: {
-                cpuVendor: null, cpuModel: null,
-                // What the browser lets the page use; the workers may be
-                // fewer or more (?workers=), as allThreads says.
-                logicalOnline: machine.hardwareConcurrency || null,
-                logicalUsable: machine.hardwareConcurrency || null,
-                physicalCores: null, threadsPerCore: null, packages: null,
-                os: { name: 'browser', version: null, distribution: null, wine: null },
-                userAgent: machine.userAgent || null,
-                hardwareConcurrency: machine.hardwareConcurrency || null,
-            },
-            entry: entryFigures(entry.text),
-            check: { framesChecked: checked, wrongFrames: wrong },
-            oneThread: one,
-            allThreads: all,
-            physicalCores: null,
-        };
-    }
-
-    // The whole benchmark on a crew: the entry and its check line on the
-    // first worker, then about `seconds` of rounds on one worker and on all
-    // of them. `lumek` (an instance on the caller's side) formats the lines;
-    // `told(text)` hears the text so far after each step. Resolves with the
-    // text, the five-line entry, the record and the status (0, or 2 when a
-    // frame was wrong).
-    async function runBenchmark({ crew, lumek, date, seconds = 2, machine = {}, told = () => {} }) {
-        await crew.settle();  // no show frame left to share the processors with
-        const entry = await crew.entry(date);
-        let text = entry.text;
-        told(text + 'measuring one thread ...\n');
-        const [oneRounds] = await crew.rounds(1, entry.startState, seconds);
-        const one = oneThreadFigures(oneRounds.durations);
-        text += lumek.benchOneLine(one.msPerRound, oneRounds.durations.length, oneRounds.wrong) + '\n';
-        told(text + `measuring ${crew.count} worker${crew.count === 1 ? '' : 's'} ...\n`);
-        const allRounds = await crew.rounds(crew.count, entry.startState, seconds);
-        const all = allWorkersFigures(allRounds.map((r) => r.durations), one.msPerRound);
-        const roundCount = allRounds.reduce((sum, r) => sum + r.durations.length, 0);
-        const roundWrong = allRounds.reduce((sum, r) => sum + r.wrong, 0);
-        text += lumek.benchAllLine(all.msPerRound, all.threads, roundCount, roundWrong,
-                                   one.msPerRound) + '\n';
-        text += lumek.benchNoiseLine(one.spread);
-        told(text);
-        const checked = 33 + 32 * (oneRounds.durations.length + roundCount);
-        const wrong = entry.wrongFrames + oneRounds.wrong + roundWrong;
-        const record = resultRecord({ lumek, date, entry, one, all, checked, wrong, machine });
-        return {
-            text, entry: text.split('\n').slice(0, 5).join('\n') + '\n', record,
-            status: wrong === 0 ? 0 : 2,
-        };
-    }
-
-    return { compile, load, bands, Crew, runBenchmark, oneThreadFigures, allWorkersFigures,
-             entryFigures };
+    return { compile, load, bands, Crew };
 })();
 
 if (typeof module !== 'undefined') module.exports = Lumek;
@@ -770,19 +673,20 @@ if (typeof document !== 'undefined' && lumekEditorAsked && document.getElementBy
         delete result.dataset.status;
         try {
             await ready();
-            const run = await Lumek.runBenchmark({
-                crew, lumek, date: new Date(),
+            const benchmark = await import('./benchmark.js');
+            const run = await benchmark.runBenchmark({
+                crew, lumek, date: new Date(), label: benchmark.recordLabel($('bench-label').value),
                 machine: { userAgent: navigator.userAgent,
                            hardwareConcurrency: navigator.hardwareConcurrency },
                 told: (text) => { result.textContent = text; },
             });
-            result.textContent = run.text;
+            benchmark.showResult(result, run);
             result.dataset.status = String(run.status);
             // bench.txt as the desktop writes it: the five lines alone; and
             // the result record as one line of the desktop's bench.jsonl.
             $('save').href = URL.createObjectURL(new Blob([run.entry], { type: 'text/plain' }));
             $('save-record').href = URL.createObjectURL(
-                new Blob([JSON.stringify(run.record) + '\n'], { type: 'application/json' }));
+                new Blob([run.recordLine + '\n'], { type: 'application/json' }));
             $('save').hidden = $('save-record').hidden = false;
         } catch (error) {
             // The page's own instance trapped while it wrote the lines: a

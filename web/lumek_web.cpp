@@ -11,19 +11,23 @@
 // Not here: threads (one module is one thread; the page starts workers),
 // files and the stress run.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "bench/entry.h"
+#include "bench/export_json.h"
 #include "bench/report.h"
+#include "bench/result.h"
 #include "bench/round.h"
 #include "bench/verify.h"
 #include "render/any_size.h"
 #include "render/image.h"
 #include "render/random.h"
 #include "render/renderer.h"
+#include "render/targets.h"
 #include "scenes/library.h"
 #include "scenes/scene_file.h"
 #include "scenes/timeline.h"
@@ -69,8 +73,18 @@ std::string benchText;
 int benchStatus = 0;
 int entryWrongFrames = 0;
 uint32_t entryStartState = 0;
+uint32_t entryRenderMs = 0;
+uint32_t entryCpuMs = 0;
 std::unique_ptr<BenchWorker> benchWorker;
 std::string lineText;  // the last line or name handed out
+
+// The web build is always Clang's (wasm32-wasi).
+const char* compilerText() {
+    static const std::string name = "Clang " + std::to_string(__clang_major__) + "." +
+                                    std::to_string(__clang_minor__) + "." +
+                                    std::to_string(__clang_patchlevel__);
+    return name.c_str();
+}
 
 uint32_t pageClockMs() { return static_cast<uint32_t>(static_cast<uint64_t>(lumekNowMs())); }
 
@@ -144,10 +158,14 @@ LUMEK_EXPORT("bench_run") const char* benchRun(int day, int month, int year, int
     benchStatus = figures.wrongFrames == 0 ? 0 : 2;
     entryStartState = figures.startState;
     entryWrongFrames = figures.wrongFrames;
+    entryRenderMs = figures.renderMs;
+    entryCpuMs = figures.cpuMs;
     return benchText.c_str();
 }
 LUMEK_EXPORT("bench_status") int benchStatusCode() { return benchStatus; }
 LUMEK_EXPORT("bench_wrong_frames") int benchWrongFrames() { return entryWrongFrames; }
+LUMEK_EXPORT("bench_render_ms") uint32_t benchRenderMs() { return entryRenderMs; }
+LUMEK_EXPORT("bench_cpu_ms") uint32_t benchCpuMs() { return entryCpuMs; }
 // The generator's state before the entry's first timed frame: where every
 // round starts.
 LUMEK_EXPORT("bench_start_state") uint32_t benchStartState() { return entryStartState; }
@@ -182,6 +200,131 @@ LUMEK_EXPORT("bench_noise_line") const char* benchNoiseLine(double spread) {
     return lineText.c_str();
 }
 
+// The score line as the desktop ends its benchmark with it, for the
+// page's figures: each set's time per round, spread and wrong frames.
+LUMEK_EXPORT("bench_score_line")
+const char* benchScoreLine(double oneMsPerRound, double oneSpread, uint32_t oneWrongFrames,
+                           double allMsPerRound, double allSpread, uint32_t allWrongFrames) {
+    RoundFigures one = roundFigures(1, 0, oneWrongFrames, oneMsPerRound);
+    RoundFigures all = roundFigures(0, 0, allWrongFrames, allMsPerRound);
+    one.spread = oneSpread;
+    all.spread = allSpread;
+    lineText = scoreLine(one, all);
+    return lineText.c_str();
+}
+
+// ---- The result record ------------------------------------------------------
+//
+// The page hands over every round's time, worker by worker, for the one
+// worker and for all of them; the figures and the record are then made by
+// the desktop's own code, so both have the same fields and the same
+// statistics.
+
+namespace {
+
+RoundFigures roundSets[2];   // 0: one worker, 1: all workers
+double setFigures[4];        // msPerRound, rounds, wrongFrames, spread
+std::string recordTexts[3];  // the label, the time (UTC), the browser's user agent
+std::string recordText;
+constexpr int kMostWorkers = 1024;
+
+RoundFigures* roundSet(int set) { return set == 0 || set == 1 ? &roundSets[set] : nullptr; }
+
+ThreadRounds* roundSlot(int set, int worker) {
+    RoundFigures* f = roundSet(set);
+    if (f == nullptr || worker < 0 || static_cast<size_t>(worker) >= f->perThread.size())
+        return nullptr;
+    return &f->perThread[static_cast<size_t>(worker)];
+}
+
+}  // namespace
+
+// A set of rounds begins: `workers` side by side, none bound to a processor.
+LUMEK_EXPORT("bench_figures_start") int benchFiguresStart(int set, int workers) {
+    RoundFigures* f = roundSet(set);
+    if (f == nullptr || workers < 1 || workers > kMostWorkers) return 0;
+    *f = RoundFigures{};
+    f->threads = workers;
+    f->perThread.resize(static_cast<size_t>(workers));
+    for (int i = 0; i < workers; ++i) f->perThread[static_cast<size_t>(i)].thread = i;
+    return 1;
+}
+
+// One round of a worker, in the page's milliseconds.
+LUMEK_EXPORT("bench_figures_round") int benchFiguresRound(int set, int worker, double ms) {
+    ThreadRounds* slot = roundSlot(set, worker);
+    if (slot == nullptr || !(ms >= 0) || !(ms < 1e12)) return 0;
+    slot->roundNs.push_back(static_cast<int64_t>(std::llround(ms * 1e6)));
+    return 1;
+}
+
+LUMEK_EXPORT("bench_figures_wrong") int benchFiguresWrong(int set, int worker, uint32_t wrong) {
+    ThreadRounds* slot = roundSlot(set, worker);
+    if (slot == nullptr) return 0;
+    slot->wrongFrames += wrong;
+    return 1;
+}
+
+// The set's figures, as the desktop sums up its threads: four numbers,
+// the time per round (ms), the rounds, the wrong frames and the largest
+// spread.
+LUMEK_EXPORT("bench_figures") const double* benchFigures(int set) {
+    RoundFigures* f = roundSet(set);
+    if (f == nullptr) return nullptr;
+    summarizeFigures(*f);
+    setFigures[0] = f->msPerRound;
+    setFigures[1] = static_cast<double>(f->rounds);
+    setFigures[2] = static_cast<double>(f->wrongFrames);
+    setFigures[3] = f->spread;
+    return setFigures;
+}
+
+// Room for one of the record's texts of `bytes` bytes: 0 the label, 1 the
+// time the record was made ("2026-12-08T12:34:56Z"), 2 the browser's user
+// agent.
+LUMEK_EXPORT("bench_record_text") char* benchRecordText(int which, uint32_t bytes) {
+    if (which < 0 || which > 2 || bytes > 4096) return nullptr;
+    recordTexts[which].assign(bytes, '\0');
+    return recordTexts[which].data();
+}
+
+// The result record of the entry (its figures from bench_render_ms and
+// friends on the worker that ran it) and the two sets of rounds, as one
+// line of the desktop's bench.jsonl without its line end.
+LUMEK_EXPORT("bench_record")
+const char* benchRecord(int day, int month, int year, int hour, int minute, uint32_t renderMs,
+                        uint32_t cpuMs, uint32_t entryWrong, int hardwareConcurrency) {
+    BenchResult r;
+    r.version = LUMEK_VERSION;
+    r.compiler = compilerText();
+    r.target = "wasm32";
+    for (const fast::RowShaderTarget& t : fast::rowShaderTargets())
+        if (t.supported()) r.rowShader = t.name;
+    r.utc = recordTexts[1];
+    r.label = recordTexts[0];
+    r.local = LocalTime{day, month, year, hour, minute};
+    r.workloadId = benchWorkloadId();
+    // What the browser lets the page use; the workers may be fewer or
+    // more (?workers=), as the all-threads figures say.
+    const int processors = std::max(0, hardwareConcurrency);
+    r.machine.logicalOnline = r.machine.logicalUsable = processors;
+    r.machine.system.name = "browser";
+    r.userAgent = recordTexts[2];
+    r.hardwareConcurrency = processors;
+    r.renderMs = renderMs;
+    r.cpuMs = cpuMs;
+    r.oneThread = roundSets[0];
+    r.allThreads = roundSets[1];
+    r.framesChecked = kBenchFrames;
+    r.wrongFrames = entryWrong;
+    for (const RoundFigures* f : {&r.oneThread, &r.allThreads}) {
+        r.framesChecked += f->rounds * (kBenchFrames - 1);
+        r.wrongFrames += f->wrongFrames;
+    }
+    recordText = resultJson(r);
+    return recordText.c_str();
+}
+
 // What the result record names: the measured work, the program and its
 // compiler.
 LUMEK_EXPORT("bench_workload_id") const char* benchWorkload() {
@@ -189,13 +332,7 @@ LUMEK_EXPORT("bench_workload_id") const char* benchWorkload() {
     return lineText.c_str();
 }
 LUMEK_EXPORT("program_version") const char* programVersion() { return LUMEK_VERSION; }
-LUMEK_EXPORT("program_compiler") const char* programCompiler() {
-    // The web build is always Clang's (wasm32-wasi).
-    static const std::string name = "Clang " + std::to_string(__clang_major__) + "." +
-                                    std::to_string(__clang_minor__) + "." +
-                                    std::to_string(__clang_patchlevel__);
-    return name.c_str();
-}
+LUMEK_EXPORT("program_compiler") const char* programCompiler() { return compilerText(); }
 
 // ---- Scene files ------------------------------------------------------------
 //

@@ -5,7 +5,11 @@
 // bands on 1 to 4 workers are one module's whole frames, and the benchmark
 // on two workers gives its lines and its result record.
 //
-//   node module_test.js <build-web dir> <native lumek_numbers> <golden.h>
+// Its score line and record are checked against the native program's: the
+// same line for the same figures, the same fields in the same order, and
+// `lumek --results` lists the record.
+//
+//   node module_test.js <build-web dir> <native lumek_numbers> <golden.h> <native lumek>
 'use strict';
 
 const assert = require('assert');
@@ -15,7 +19,8 @@ const path = require('path');
 const { execFileSync } = require('child_process');
 const { Worker } = require('worker_threads');
 
-const [webDir, numbersExe, goldenHeader] = process.argv.slice(2);
+const [webDir, numbersExe, goldenHeader, lumekExe] = process.argv.slice(2);
+const os = require('os');
 const Lumek = require(path.resolve(webDir, 'lumek.js'));
 
 const sha256 = (bytes) => crypto.createHash('sha256').update(bytes).digest('hex');
@@ -34,6 +39,18 @@ function rgbOf(rgba) {
         rgb[o++] = rgba[i + 2];
     }
     return rgb;
+}
+
+// The page's benchmark.js, an ES module: node before 22 reads a .js file
+// outside a package of type "module" as CommonJS, so a copy named .mjs is
+// imported.
+async function benchmarkModule() {
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumek-web-benchmark-'));
+    const copy = path.join(dir, 'benchmark.mjs');
+    fs.copyFileSync(path.resolve(webDir, 'benchmark.js'), copy);
+    const imported = await import(require('url').pathToFileURL(copy).href);
+    fs.rmSync(dir, { recursive: true });
+    return imported;
 }
 
 // A worker_threads worker of the page's worker script, dressed as a
@@ -270,8 +287,14 @@ async function main() {
     const crew = new Lumek.Crew(2, nodeWorker);
     await crew.load(module);
     const date = new Date(2026, 11, 8, 13, 34, 56);
-    const run = await Lumek.runBenchmark({
-        crew, lumek, date, seconds: 0.3,
+    const benchmark = await benchmarkModule();
+    check('a label is one --label would take: printable, at most 100 bytes, "browser" for none', () => {
+        assert.strictEqual(benchmark.recordLabel('  \u0007 \t'), 'browser');
+        assert.strictEqual(benchmark.recordLabel(' lab\u0000 pc\n'), 'lab pc');
+        assert.strictEqual(benchmark.recordLabel('\u00e9'.repeat(60)), '\u00e9'.repeat(50));
+    });
+    const run = await benchmark.runBenchmark({
+        crew, lumek, date, seconds: 0.3, label: 'node \u00e9 test',
         machine: { userAgent: 'node under test', hardwareConcurrency: 4 },
     });
     crew.close();
@@ -281,9 +304,10 @@ async function main() {
     const all = lines[7].match(/^All workers: ([0-9.]+) ms per 32 frames on 2 workers \((\d+) rounds?\), rating ([0-9.e+]+) Tq7-Marks, ([0-9.]+) times one thread$/);
     check('the benchmark on two workers gives the entry, its check and both ratings', () => {
         // Five, the check, two ratings, a noise line when the one-thread
-        // rounds spread, the end.
+        // rounds spread, the score, the end.
         const noisy = run.record.oneThread.noisy;
-        assert.strictEqual(lines.length, noisy ? 10 : 9);
+        assert.strictEqual(lines.length, noisy ? 11 : 10);
+        assert.strictEqual(lines[lines.length - 2], run.score);
         if (noisy)
             assert.strictEqual(lines[8], 'Noise: the one-thread rounds spread by ' +
                                (run.record.oneThread.spread * 100).toFixed(1) + ' % (1.4826 x ' +
@@ -300,15 +324,60 @@ async function main() {
     const version = fs.readFileSync(path.join(__dirname, '../../CMakeLists.txt'), 'utf8')
         .match(/project\(lumek VERSION ([0-9.]+)/)[1];
     const workload = native.find((line) => line.startsWith('workload ')).slice(9);
-    const json = JSON.stringify(run.record);
+    const json = run.recordLine;  // as the page saves it
     const r = JSON.parse(json);
-    check('its result record has the desktop\'s shape, with the browser\'s machine', () => {
+    // A record of the native writer: the page's must have its fields, in
+    // its order, at every depth (an array's by its first element).
+    const nativeRecord = JSON.parse(execFileSync(numbersExe, ['--record']).toString());
+    const fields = (value) => {
+        if (Array.isArray(value)) return value.length ? [fields(value[0])] : [];
+        if (value === null || typeof value !== 'object') return typeof value === 'object' ? null : 'value';
+        return Object.entries(value).map(([key, v]) => [key, fields(v)]);
+    };
+    // Where the native sample has a value and the page has none (null),
+    // or the reverse, the field is still the same field.
+    const sameFields = (page, native, where = 'record') => {
+        if (page === null || native === null || typeof page !== 'object' || typeof native !== 'object')
+            return;
+        if (Array.isArray(native)) {
+            assert.ok(Array.isArray(page), `${where} is no array`);
+            if (page.length && native.length) sameFields(page[0], native[0], `${where}[0]`);
+            return;
+        }
+        assert.deepStrictEqual(Object.keys(page), Object.keys(native), `the fields of ${where}`);
+        for (const key of Object.keys(native)) sameFields(page[key], native[key], `${where}.${key}`);
+    };
+    check('its result record has the native record\'s fields, in their order', () => {
         assert.ok(!json.includes('\n'));
-        assert.deepStrictEqual(Object.keys(r), ['format', 'formatVersion', 'program', 'time',
-            'workload', 'machine', 'entry', 'check', 'oneThread', 'allThreads', 'physicalCores']);
+        assert.deepStrictEqual(JSON.parse(json), run.record);
+        assert.ok(fields(nativeRecord).length > 10);
+        sameFields(r, nativeRecord);
+        // Every set of rounds the native record has, the page's has too.
+        assert.ok(r.oneThread.roundsNs.length > 0 && r.allThreads.perThread.length === 2);
+    });
+    check('its score line is the native program\'s for the same figures', () => {
+        const native = (one, all) => execFileSync(numbersExe, ['--score',
+            String(one.msPerRound), String(one.spread), String(one.wrongFrames),
+            String(all.msPerRound), String(all.spread), String(all.wrongFrames)]).toString();
+        const figures = (f) => ({ msPerRound: f.msPerRound, spread: f.spread, wrongFrames: 0 });
+        assert.strictEqual(run.score + '\n', native(figures(r.oneThread), figures(r.allThreads)));
+        assert.match(run.score, /^Score: one thread \S+, all threads \S+ Tq7-Marks \(higher is better\); /);
+        // Noisy rounds, all threads slower than one, wrong frames, no figures.
+        for (const [one, all] of [
+            [{ msPerRound: 44.84, spread: 0.012, wrongFrames: 0 },
+             { msPerRound: 66.9, spread: 0.081, wrongFrames: 0 }],
+            [{ msPerRound: 44.84, spread: 0.2, wrongFrames: 3 },
+             { msPerRound: 20.1, spread: 0, wrongFrames: 1 }],
+            [{ msPerRound: 0, spread: 0, wrongFrames: 0 },
+             { msPerRound: 0, spread: 0, wrongFrames: 0 }],
+        ])
+            assert.strictEqual(lumek.benchScoreLine(one, all) + '\n', native(one, all));
+    });
+    check('its result record names the program, the label and the browser\'s machine', () => {
         assert.strictEqual(r.format, 'lumek-bench');
         assert.strictEqual(r.formatVersion, 1);
-        assert.deepStrictEqual(Object.keys(r.program), ['version', 'compiler', 'target', 'rowShader']);
+        assert.strictEqual(r.benchmarkVersion, nativeRecord.benchmarkVersion);
+        assert.strictEqual(r.label, 'node \u00e9 test');
         assert.strictEqual(r.program.version, version);
         assert.match(r.program.compiler, /^Clang \d+\.\d+\.\d+$/);
         assert.strictEqual(r.program.target, 'wasm32');
@@ -345,9 +414,8 @@ async function main() {
                                           wrongFrames: 0 });
         // One thread: the median round of every round's time.
         const o = r.oneThread;
-        assert.deepStrictEqual(Object.keys(o), ['roundsNs', 'medianNs', 'minNs', 'maxNs', 'madNs',
-                                                'spread', 'noisy', 'msPerRound', 'rating']);
         assert.strictEqual(o.roundsNs.length, oneRounds);
+        assert.strictEqual(o.rounds, oneRounds);
         const sorted = [...o.roundsNs].sort((a, b) => a - b);
         assert.strictEqual(o.minNs, sorted[0]);
         assert.strictEqual(o.maxNs, sorted[sorted.length - 1]);
@@ -356,17 +424,13 @@ async function main() {
                            o.roundsNs.filter((ns) => ns > o.medianNs).length);
         assert.ok(Math.abs(o.spread - 1.4826 * o.madNs / o.medianNs) < 1e-12);
         assert.strictEqual(o.noisy, o.spread > 0.03);
-        assert.strictEqual(o.msPerRound, o.medianNs / 1e6);
+        assert.ok(Math.abs(o.msPerRound - o.medianNs / 1e6) < 1e-9);
         assert.strictEqual(o.msPerRound.toFixed(2), one[1]);
         assert.ok(Math.abs(o.rating - 33908 / o.msPerRound) < 1e-9);
         // All workers: the machine's time per round from each one's median.
         const a = r.allThreads;
-        assert.deepStrictEqual(Object.keys(a), ['threads', 'perThread', 'msPerRound', 'rating',
-                                                'speedUp', 'efficiency', 'spread', 'pinned']);
         assert.strictEqual(a.threads, 2);
         assert.deepStrictEqual(a.perThread.map((t) => [t.thread, t.processor]), [[0, null], [1, null]]);
-        assert.deepStrictEqual(Object.keys(a.perThread[0]),
-                               ['thread', 'processor', 'rounds', 'medianNs', 'spread']);
         assert.strictEqual(a.spread, Math.max(...a.perThread.map((t) => t.spread)));
         assert.strictEqual(a.pinned, false);
         assert.strictEqual(a.perThread[0].rounds + a.perThread[1].rounds, allRounds);
@@ -382,13 +446,15 @@ async function main() {
         const read = execFileSync(numbersExe, ['--records'], { input: json + '\n' }).toString();
         assert.strictEqual(read, 'record\n');
     });
-    check('figures that are not finite are null in the record', () => {
-        const figures = Lumek.entryFigures(
-            'Datum: 1.1.2026   Uhrzeit: 0:0\n' +
-            'Render Dauer: 0 ms   Rating: Infinity Tq7-Marks (=Infinity fps)\n' +
-            'CPUBench Dauer: 0 ms   Rating: Infinity Tq7-Marks\nRatingkoeffizient: -NaN\n\n');
-        assert.strictEqual(JSON.stringify(figures), '{"renderMs":0,"cpuMs":0,"renderRating":null,' +
-                           '"cpuRating":null,"fps":null,"coefficient":null}');
+    check('lumek --results lists a record saved from the page as a run', () => {
+        const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumek-web-record-'));
+        const file = path.join(dir, 'bench.jsonl');
+        fs.writeFileSync(file, run.recordLine + '\n');
+        const table = execFileSync(lumekExe, ['--results', '--csv', file]).toString();
+        fs.rmSync(dir, { recursive: true });
+        const rows = table.trim().split('\n');
+        assert.strictEqual(rows.length, 2, table);
+        assert.ok(rows[1].includes('node \u00e9 test') && rows[1].includes(workload), rows[1]);
     });
 
     finish();

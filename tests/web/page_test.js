@@ -7,8 +7,9 @@
 // With its workers: screenshots at about 5 s (the orange logo) and 33 s
 // (the red, green and blue discs); three size changes leave one loop, at
 // most one show frame per animation frame; 512 x 512 renders; the end
-// screen after a key; the benchmark's entry, check line and both ratings,
-// saved as bench.txt and as the result record; no console errors. Then a
+// screen after a key; the benchmark's entry, check line, both ratings and
+// score line, saved as bench.txt and as the result record with the label
+// typed on the page; no console errors. Then a
 // module that cannot be loaded, and a worker that fails: each says so on
 // the page, and the benchmark too, without an uncaught exception.
 'use strict';
@@ -163,11 +164,19 @@ async function theShow(browser, url) {
                                         stopped: true });
     });
 
+    // The machine's name for the record: "browser" unless told.
+    const defaultLabel = await page.$eval('#bench-label', (input) => input.value);
+    await page.click('#bench-label', { clickCount: 3 });
+    await page.keyboard.type('  test box');
+    // A control character cannot be typed: one pasted in is dropped.
+    await page.$eval('#bench-label', (input) => { input.value += '\u0007 2  '; });
     await page.click('#bench');
     await page.waitForFunction(
         () => document.getElementById('bench-result').dataset.status !== undefined,
         { timeout: 120000 });
     const bench = await page.evaluate(async () => ({
+        score: document.getElementById('bench-score').textContent,
+        scoreBold: getComputedStyle(document.getElementById('bench-score')).fontWeight,
         text: document.getElementById('bench-result').textContent,
         status: document.getElementById('bench-result').dataset.status,
         saved: await (await fetch(document.getElementById('save').href)).text(),
@@ -196,7 +205,11 @@ async function theShow(browser, url) {
         // A noise line after the ratings when the one-thread rounds spread.
         const noisy = JSON.parse(bench.record).oneThread.noisy;
         if (noisy) assert.match(lines[8], /^Noise: the one-thread rounds spread by [0-9.]+ %/);
-        assert.strictEqual(lines.length, noisy ? 10 : 9);
+        assert.strictEqual(lines.length, noisy ? 11 : 10);
+        // The score line last, standing out.
+        assert.strictEqual(lines[lines.length - 2], bench.score);
+        assert.match(bench.score, /^Score: one thread [0-9.e+]+, all threads [0-9.e+]+ Tq7-Marks \(higher is better\); one thread (steady|noisy) \(spread [0-9.]+ %.*\.$/);
+        assert.ok(Number(bench.scoreBold) >= 600, bench.scoreBold);
         assert.strictEqual(bench.saved, lines.slice(0, 5).join('\n') + '\n');
         assert.strictEqual(bench.name, 'bench.txt');
     });
@@ -206,6 +219,12 @@ async function theShow(browser, url) {
         const r = JSON.parse(bench.record);
         assert.strictEqual(r.format, 'lumek-bench');
         assert.strictEqual(r.program.target, 'wasm32');
+        assert.strictEqual(defaultLabel, 'browser');
+        assert.strictEqual(r.label, 'test box 2');
+        // The score line's figures are the record's.
+        const score = bench.score.match(/one thread (\S+), all threads (\S+) Tq7/);
+        assert.strictEqual(Number(score[1]), Number(r.oneThread.rating.toPrecision(6)));
+        assert.strictEqual(Number(score[2]), Number(r.allThreads.rating.toPrecision(6)));
         assert.strictEqual(r.machine.userAgent, bench.userAgent);
         assert.strictEqual(r.machine.hardwareConcurrency, bench.hardwareConcurrency);
         assert.strictEqual(r.machine.logicalUsable, bench.hardwareConcurrency);

@@ -39,7 +39,8 @@ TEST(StressProgram, SigintEndsItWithASummaryAfterKeepingEveryProcessorBusy) {
     // Its one file is its log, from the start line to the summary.
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"err", "out", "stress.jsonl"}));
     const std::string log = test::readFile(dir.file("stress.jsonl"));
-    EXPECT_EQ(log.rfind("{\"type\":\"start\",\"mode\":\"stress\",", 0), 0u) << log;
+    EXPECT_EQ(log.rfind("{\"type\":\"start\",\"run\":\"", 0), 0u) << log;
+    EXPECT_NE(log.find("\",\"mode\":\"stress\","), std::string::npos) << log;
     const size_t last = log.rfind('\n', log.size() - 2);
     EXPECT_NE(log.find("{\"type\":\"summary\",", last == std::string::npos ? 0 : last + 1),
               std::string::npos)

@@ -192,12 +192,13 @@ run_tests() {
     # Left out: the slowest comparisons of the fast renderer (the golden
     # pictures cover it there), tests that time or start many processes,
     # those of signals and descriptors between processes (the emulator stands
-    # between the test and the program), and the stability runs' tests that
-    # wait through many emulated rounds (their logic is the same everywhere).
+    # between the test and the program), and the stability runs' and the
+    # benchmark's tests that wait through many emulated rounds (their logic
+    # is the same everywhere; BenchHashes checks the benchmark's frames).
     build_arm64 lumek_tests
     run_sharded arm64 qemu-aarch64 -L /usr/aarch64-linux-gnu "$here/build-arm64/tests/lumek_tests" \
         --gtest_brief=1 \
-        --gtest_filter='-FastRender.TheEightShotViews:FastRender.ShowPosesAtEveryRenderSize:LargeScene.ThousandsOf*:LargeScene.AMaze*:LargeScene.BeyondSixty*:SceneFile.RefusesMoreShapes*:Record*:Program.AnInterrupt*:BenchmarkProgram.*:Surroundings.*:MemorySweep.*:StressRun.WhereBinding*:StressRun.ASetLength*:StressRun.AStalled*:StressRun.AThreadHeld*:StressRun.OnATerminalAFault*:StressRun.AfterAPause*:StressRun.APause*:StressRun.AThreadMoved*:StressRun.AStopBefore*:StressRun.ALostOutput*:StressLog.*:CycleRun.*'
+        --gtest_filter='-FastRender.TheEightShotViews:FastRender.ShowPosesAtEveryRenderSize:LargeScene.ThousandsOf*:LargeScene.AMaze*:LargeScene.BeyondSixty*:SceneFile.RefusesMoreShapes*:Record*:Program.AnInterrupt*:BenchmarkProgram.*:Surroundings.*:MemorySweep.*:StressRun.WhereBinding*:StressRun.ASetLength*:StressRun.AStalled*:StressRun.AThreadHeld*:StressRun.OnATerminalAFault*:StressRun.AfterAPause*:StressRun.APause*:StressRun.AThreadMoved*:StressRun.AStopBefore*:StressRun.ALostOutput*:StressLog.*:CycleRun.*:BenchRecord.*:BenchmarkRun.*'
 
     # Clang's build is the sanitizers' one, optimised as the release is, so
     # that its golden pictures show that both compilers give the same bytes
@@ -236,12 +237,15 @@ run_tests() {
         exit 1
     fi
 
+    # Left out under it: the longest comparisons with the straightforward render
+    # (the other builds run them; the threads they use are the other tests'
+    # too), and the tests that wait for moments its slowed rounds outlast.
     echo "== The renderer's threads under ThreadSanitizer"
     reconfigure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEK_TSAN=ON \
         -DLUMEK_PERF=OFF -DLUMEK_WINE_TESTS=OFF
     cmake --build "$here/build-tsan" -j "$jobs" --target lumek_thread_tests
     run_sharded tsan "$here/build-tsan/tests/lumek_thread_tests" --gtest_brief=1 \
-        --gtest_filter='Render*:FastRender*:LargeScene.Small*:RendererSetup*:ScreenshotRun.Golden*:Stress*:Cycle*:ThreadGroup*:WorkerPool*-StressLog.*:StressRun.AThreadMoved*'
+        --gtest_filter='Render*:FastRender*:LargeScene.Small*:RendererSetup*:ScreenshotRun.Golden*:Stress*:Cycle*:ThreadGroup*:WorkerPool*-StressLog.*:StressRun.AThreadMoved*:FastRender.TheEightShotViews:Render.CullingNeverDrops*'
 
     echo "== The whole show"
     local show_status=0

@@ -2,6 +2,7 @@
 // SHA-256 of each raw file. Every build on every platform must give these.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -35,5 +36,21 @@ inline std::string goldenPngHash(const std::string& name) {
         if (name == n) return hash;
     return {};
 }
+
+struct ExampleFrame {
+    const char* file;
+    int64_t frame;
+    const char* sha256;  // of the raw RGB picture, as pinned when looked at
+};
+
+// The example scenes' frames (examples/) at the file's size: the same bytes
+// from every build.
+inline constexpr ExampleFrame kExampleFrames[] = {
+    {"lanterns.json", 0, "dbccb44c44d2248be7279fc6dda134662b9c1b7f6be322836eba971c207f6a81"},
+    {"crystal.json", 0, "82b1d35214f7b184e103f24ace8135880fbba81e601ba372db1d8131b8a36559"},
+    {"orbit.json", 0, "9e25593909260b52b25274aa4f6a9ce1a09504ca372ebe1010f07854c0a00589"},
+    {"orbit.json", 45, "156696d7f75ab661f79e332f1d984ccc9b11add2895ef1aaeea11aee4f5e6f59"},
+    {"orbit.json", 179, "be05782839fb2d31a183fc35db4ee0611f5ae53fcbccf4b0f5045d8ad5551941"},
+};
 
 }  // namespace lumek::test

@@ -121,6 +121,33 @@ TEST_F(UnderWine, TheRecordedShowIsTheLinuxStreamByteForByte) {
               "e2911e970cf0da1d4842c10f45f3eb1753a2d6f89a1b143418a84e3fb5f60a1d");
 }
 
+// The example scenes: the Windows program's pictures are the pinned frames,
+// and a frame of its video is the Linux program's.
+TEST_F(UnderWine, ExampleScenesGiveThePinnedPicturesAndTheLinuxVideo) {
+    TempDir dir;
+    for (const char* name : {"lanterns.json", "crystal.json", "orbit.json"})
+        test::writeFile(dir.file(name), readFile(std::string(LUMEK_EXAMPLES_DIR "/") + name));
+    for (const test::ExampleFrame& f : test::kExampleFrames) {
+        // Frames 0 and 45 (1.5 s at 30 frames a second) are moments a
+        // picture can be asked for exactly.
+        if (f.frame != 0 && f.frame != 45) continue;
+        const std::string args = "--scene " + std::string(f.file) + " -shot --output still" +
+                                 (f.frame == 45 ? " --time 1.5" : "");
+        const ProcessResult run = wine(LUMEK_WINDOWS_EXE, args, dir.path());
+        ASSERT_EQ(run.status, 0) << args << "\n" << run.err;
+        EXPECT_EQ(test::sha256Hex(readFile(dir.file("still.raw"))), f.sha256) << args;
+    }
+    const std::string video = "--scene orbit.json -record --frames 178-179 --size 160x90";
+    const ProcessResult windows = wine(LUMEK_WINDOWS_EXE, video + " > windows.y4m", dir.path());
+    ASSERT_EQ(windows.status, 0) << windows.err;
+    const ProcessResult linux =
+        test::runCommand(shellQuote(LUMEK_EXE) + " " + video + " > linux.y4m", dir.path());
+    ASSERT_EQ(linux.status, 0) << linux.err;
+    const std::string frames = readFile(dir.file("windows.y4m"));
+    EXPECT_GT(frames.size(), 2u * 3 * 160 * 90);
+    EXPECT_TRUE(frames == readFile(dir.file("linux.y4m"))) << "the streams differ";
+}
+
 // The result record of the Windows program names Windows and Wine, and
 // measured the same work as every other build.
 TEST_F(UnderWine, TheBenchmarksRecordParsesAndNamesWine) {

@@ -45,20 +45,33 @@ std::string lengthText(int64_t seconds) {
     return plural(count, "second", "seconds");
 }
 
+// Says why a length after -stress or -cycle cannot be used: true when it
+// cannot.
+bool lengthRefused(const switches::Length& asked, const char* mode, const char* usage,
+                   std::ostream& err) {
+    if (asked.status == switches::Length::Invalid)
+        err << "lumek: usage error: " << asked.word << " is no length (did you mean " << asked.hint
+            << "?); " << usage << "\n";
+    else if (asked.status == switches::Length::Twice)
+        err << "lumek: usage error: " << mode << " is given two lengths (" << asked.word << " and "
+            << asked.hint << "); give one\n";
+    else
+        return false;
+    return true;
+}
+
 }  // namespace
 
 std::optional<int> StressRun(const char* commandLine, StressEnvironment& env) {
     if (!switches::asks(commandLine, switches::kStress)) return std::nullopt;
     std::ostream& out = *env.out;
     const switches::Length asked = switches::lengthAfter(commandLine, switches::kStress, 60);
-    if (asked.status == switches::Length::Invalid) {
-        *env.err << "lumek: usage error: " << asked.word << " is no length (did you mean "
-                 << asked.hint
-                 << "?); -stress takes a length in seconds, minutes or hours, at most 31 years "
-                    "(-stress30s, -stress45m, -stress2h; -stress30 counts minutes), or none "
-                    "to run until stopped\n";
+    if (lengthRefused(asked, switches::kStress,
+                      "-stress takes a length in seconds, minutes or hours, at most 31 years "
+                      "(-stress30s, -stress45m, -stress2h; -stress30 counts minutes), or none "
+                      "to run until stopped",
+                      *env.err))
         return 1;
-    }
     const int64_t seconds = asked.status == switches::Length::Valid ? asked.seconds : 0;  // 0: none
     const double length = static_cast<double>(seconds) * env.timeScale;
 
@@ -210,14 +223,12 @@ std::optional<int> CycleRun(const char* commandLine, StressEnvironment& env) {
     if (!switches::asks(commandLine, switches::kCycle)) return std::nullopt;
     std::ostream& out = *env.out;
     const switches::Length asked = switches::lengthAfter(commandLine, switches::kCycle, 1);
-    if (asked.status == switches::Length::Invalid) {
-        *env.err << "lumek: usage error: " << asked.word << " is no length (did you mean "
-                 << asked.hint
-                 << "?); -cycle takes a length in seconds, minutes or hours, at most 31 years "
-                    "on each core (-cycle90s, -cycle2m; -cycle90 counts seconds), or none "
-                    "for 60 seconds\n";
+    if (lengthRefused(asked, switches::kCycle,
+                      "-cycle takes a length in seconds, minutes or hours, at most 31 years "
+                      "on each core (-cycle90s, -cycle2m; -cycle90 counts seconds), or none "
+                      "for 60 seconds",
+                      *env.err))
         return 1;
-    }
     const int64_t perCore = asked.status == switches::Length::Valid ? asked.seconds : 60;
     const double perCoreSeconds = static_cast<double>(perCore) * env.timeScale;
     if (env.processors.empty()) {

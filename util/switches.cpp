@@ -73,6 +73,15 @@ Length lengthAfter(const char* text, const char* switchText, int64_t bareUnitSec
         return invalid(name + number + "s, " + name + number + "m or " + name + number + "h");
     // Beyond what a clock of nanoseconds counts (292 years) no run goes.
     if (value * unit > kLongestLengthSeconds) return invalid(name + "30");
+    // A second length ("-stress1 -stress2") leaves the run's length unsaid.
+    const char* again = std::strstr(at + 1, switchText);
+    while (again != nullptr && !joined(again + length)) again = std::strstr(again + 1, switchText);
+    if (again != nullptr) {
+        out.status = Length::Twice;
+        out.word = wordFrom(at);
+        out.hint = wordFrom(again);
+        return out;
+    }
     out.status = Length::Valid;
     out.seconds = value * unit;
     return out;

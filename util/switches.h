@@ -88,13 +88,14 @@ inline constexpr int64_t kLongestLengthSeconds = 999999999;
 // it is read (not the end of the word, nor the next switch, "-stress-t3");
 // the unit must end the word or be followed by another switch
 // ("-stress2h-t3"). Anything else joined to it ("-stressx", "-stress-5",
-// "-stress=5") is Invalid.
+// "-stress=5") is Invalid; a second place with a length joined to it is
+// Twice.
 struct Length {
-    enum Status { None, Valid, Invalid };
+    enum Status { None, Valid, Invalid, Twice };
     Status status = None;
     int64_t seconds = 0;  // Valid
-    std::string word;     // Invalid: the word as written, for the report
-    std::string hint;     // Invalid: what was probably meant ("-stress5")
+    std::string word;     // Invalid, Twice: the (first) word as written, for the report
+    std::string hint;     // Invalid: what was probably meant ("-stress5"); Twice: the second word
 };
 Length lengthAfter(const char* text, const char* switchText, int64_t bareUnitSeconds);
 

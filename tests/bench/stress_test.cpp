@@ -89,6 +89,19 @@ TEST(StressRun, TextThatGivesNoLengthIsRefusedRatherThanRunForever) {
     }
 }
 
+TEST(StressRun, TwoLengthsAreRefused) {
+    for (const char* line : {"-stress1 -stress2", "-cycle5 -cycle5"}) {
+        Harness h;
+        const bool stress = std::string(line).find("-stress") == 0;
+        EXPECT_EQ(stress ? StressRun(line, h.env) : CycleRun(line, h.env), 1) << line;
+        EXPECT_TRUE(h.out.str().empty()) << line;
+        EXPECT_EQ(h.err.str(), "lumek: usage error: " + std::string(stress ? "-stress" : "-cycle") +
+                                   " is given two lengths (" +
+                                   std::string(line).replace(std::string(line).find(' '), 1, " and ") +
+                                   "); give one\n");
+    }
+}
+
 TEST(StressRun, ShowsProgressAndEndsWithZeroWhenEveryFrameIsRight) {
     Harness h;
     h.runFor(0.9);

@@ -50,6 +50,11 @@ TEST(Switches, NoLengthIsNoneAndAMalformedOneIsNamedWithWhatWasMeant) {
     const switches::Length unit = switches::lengthAfter("-cycle30d", "-cycle", 1);
     EXPECT_EQ(unit.word, "-cycle30d");
     EXPECT_EQ(unit.hint, "-cycle30s, -cycle30m or -cycle30h");
+    // Two lengths leave the run's unsaid; a bare switch beside one is none.
+    const switches::Length twice = switches::lengthAfter("-stress1 -t3 -stress2h", "-stress", 60);
+    EXPECT_EQ(twice.status, switches::Length::Twice);
+    EXPECT_EQ(twice.word + " " + twice.hint, "-stress1 -stress2h");
+    EXPECT_EQ(stressSeconds("-stress -stress5 -stress"), 300);
 }
 
 TEST(Switches, WordsWithoutAnySwitchAreUnknownAndNamedWithTheNearest) {

@@ -68,7 +68,11 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
     if (!report && !switches::asks(text.c_str(), switches::kResults)) return std::nullopt;
     const bool csv = switches::asks(text.c_str(), switches::kCsv);
     const bool markdown = switches::asks(text.c_str(), switches::kMarkdown);
-    if (!report && csv && markdown) {
+    if (report && (csv || markdown)) {
+        err << "lumek: --report writes an HTML page; --csv and --markdown are for --results\n";
+        return 1;
+    }
+    if (csv && markdown) {
         err << "lumek: --csv and --markdown: choose one\n";
         return 1;
     }
@@ -89,8 +93,8 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
             continue;
         }
         read.push_back(file);
-        // A stress log says so in its start lines; anything else is read
-        // as benchmark records.
+        // A stress log says so in its first whole line; anything else is
+        // read as benchmark records.
         std::string bytes, error;
         if (os::readRegularFile(file, uint64_t(1) << 30, bytes, error) == os::ReadResult::Read) {
             std::vector<StressLogData> runs = readStressLog(bytes);
@@ -123,6 +127,9 @@ std::optional<int> ResultsRun(const std::string& text, const std::optional<std::
 
     if (report) {
         const std::string path = output.value_or("report.html");
+        // Nothing read: a page of nothing must not take the place of one
+        // made before.
+        if (read.empty()) return status;
         // The page must never take the place of the records it was made from.
         for (const std::string& file : read) {
             std::error_code same;

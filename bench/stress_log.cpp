@@ -176,10 +176,18 @@ std::vector<StressLogData> readStressLog(const std::string& text) {
     const auto string = [](const Json& j, const char* key) {
         return j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : std::string();
     };
+    bool known = false;  // an object line was seen, so what the file is is known
     while (std::getline(lines, line)) {
         if (line.empty()) continue;
         const Json j = Json::parse(line, nullptr, false);
         const bool entry = j.is_object() && j.contains("type") && j["type"].is_string();
+        // The first whole object tells what the file is: every line of a
+        // stress log has a type, no benchmark record has. (Lines before it
+        // may be cut or foreign; a log appended to records stays theirs.)
+        if (!known && j.is_object()) {
+            if (!entry) return runs;
+            known = true;
+        }
         const std::string run = entry ? string(j, "run") : "";
         // Each run appends its own start line; a file with none is no
         // stress log.

@@ -106,8 +106,9 @@ struct StressLogData {
 };
 
 // The runs of the log in `text`, one for each start line, in order (lines
-// before the first start are the first run's skipped lines); none when no
-// line is a stress log's start.
+// before the first start are the first run's skipped lines); none when the
+// first JSON object is no stress log's line (benchmark records) or no line
+// is a stress log's start.
 std::vector<StressLogData> readStressLog(const std::string& text);
 
 }  // namespace lumek

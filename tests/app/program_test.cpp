@@ -370,7 +370,7 @@ TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"my -bench page.html", "old-bench.jsonl"}));
     for (const char* args : {"--results old-bench.jsonl --output x.html",
                              "--report old-bench.jsonl --label x", "--label box",
-                             "-bench --csv"}) {
+                             "-bench --csv", "--report old-bench.jsonl --markdown"}) {
         const ProcessResult refused = lumek(args, dir);
         EXPECT_EQ(refused.status, 1) << args;
         EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << refused.err;
@@ -391,6 +391,12 @@ TEST(Program, ResultsFilesMayHoldSwitchesAndAMissingOneIsStatusOne) {
     EXPECT_EQ(partly.status, 1);
     EXPECT_EQ(partly.out, "Wrote part: 4 runs from 1 file.\n");
     EXPECT_EQ(partly.err, "lumek: cannot read gone.jsonl: No such file or directory\n");
+    // With no file read, the page made before stays as it was.
+    const std::string before = test::readFile(dir.file("part"));
+    const ProcessResult nothing = lumek("--report gone.jsonl --output part", dir);
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_EQ(nothing.out, "");
+    EXPECT_EQ(test::readFile(dir.file("part")), before);
 }
 
 }  // namespace

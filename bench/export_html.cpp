@@ -420,6 +420,9 @@ std::string overTime(const char* kind, const std::string& heading, const std::st
     return svg + "</svg>\n";
 }
 
+constexpr size_t kMostPoints = 2000;  // intervals drawn of one run
+constexpr size_t kMostRuns = 50;      // stress runs drawn, the latest
+
 std::string stressSection(const StressLogData& log) {
     std::string html =
         "<section class=\"stress\">\n<h2>Stress log <code>" + escaped(log.source) +
@@ -427,7 +430,9 @@ std::string stressSection(const StressLogData& log) {
         " from " + escaped(log.utc) + (log.cpuModel.empty() ? "" : " on " + escaped(log.cpuModel)) +
         ", " + std::to_string(log.names.size()) +
         (log.names.size() == 1 ? " processor" : " processors") + ", " +
-        std::to_string(log.samples.size()) + " intervals; ";
+        std::to_string(log.samples.size()) + " intervals" +
+        (log.samples.size() > kMostPoints ? " (about " + std::to_string(kMostPoints) + " drawn)" : "") +
+        "; ";
     if (log.ended)
         html += std::to_string(log.frames) + " frames, " +
                 (log.errors == 0 ? std::string("every frame right")
@@ -440,7 +445,14 @@ std::string stressSection(const StressLogData& log) {
     std::vector<Series> rates(log.names.size()), clocks(log.names.size());
     for (size_t i = 0; i < log.names.size(); ++i) rates[i].name = clocks[i].name = log.names[i];
     Series temperature{"hottest sensor", {}, {}};
-    for (const StressLogData::Sample& s : log.samples) {
+    // A chart holds at most about kMostPoints intervals (a month's log would
+    // be a page of gigabytes): every step-th, the last, and every one with a
+    // wrong frame.
+    const size_t step = (log.samples.size() + kMostPoints - 1) / kMostPoints;
+    for (size_t n = 0; n < log.samples.size(); ++n) {
+        const StressLogData::Sample& s = log.samples[n];
+        const bool wrong = std::any_of(s.errors.begin(), s.errors.end(), [](uint64_t e) { return e > 0; });
+        if (step > 1 && n % step != 0 && n + 1 != log.samples.size() && !wrong) continue;
         for (size_t i = 0; i < log.names.size(); ++i) {
             rates[i].points.push_back({s.seconds, s.framesPerSecond[i]});
             clocks[i].points.push_back({s.seconds, s.clockMHz[i]});
@@ -548,7 +560,11 @@ std::string resultsHtml(const ResultSet& results, const std::vector<std::string>
         html += table(group);
         html += "</section>\n";
     }
-    for (const StressLogData& log : logs) html += stressSection(log);
+    const size_t first = logs.size() > kMostRuns ? logs.size() - kMostRuns : 0;
+    if (first > 0)
+        html += "<p class=\"muted\">The latest " + std::to_string(kMostRuns) + " of " +
+                std::to_string(logs.size()) + " stress runs are drawn.</p>\n";
+    for (size_t i = first; i < logs.size(); ++i) html += stressSection(logs[i]);
     html += "</body>\n</html>\n";
     return html;
 }

@@ -223,6 +223,28 @@ TEST(StressLog, IsReadBackAndDrawnAsOneLinePerProcessorWithErrorsMarked) {
     EXPECT_EQ(html.find("No benchmark results"), std::string::npos);
 }
 
+// A month of intervals, or thousands of runs, make a page of bounded size:
+// a thinned chart that keeps every wrong frame, and the latest runs.
+TEST(StressLog, AHugeLogMakesAPageOfBoundedSize) {
+    StressLogData month;
+    month.names = {"processor 0"};
+    for (int n = 0; n < 200000; ++n) {
+        StressLogData::Sample s;
+        s.seconds = 10.0 * (n + 1);
+        s.framesPerSecond = {100.0 + n % 7};
+        s.clockMHz = {3000};
+        s.errors = {n == 123457 ? 1u : 0u};
+        month.samples.push_back(s);
+    }
+    std::vector<StressLogData> logs(60, StressLogData{});
+    logs.back() = month;
+    const std::string html = resultsHtml({}, {"stress.jsonl"}, logs);
+    EXPECT_LT(html.size(), 1000000u);
+    EXPECT_NE(html.find("200000 intervals (about 2000 drawn)"), std::string::npos);
+    EXPECT_NE(html.find("The latest 50 of 60 stress runs are drawn."), std::string::npos);
+    EXPECT_NE(html.find("processor 0, 342:56:20: 1 wrong frame<"), std::string::npos);
+}
+
 TEST(StressLog, OnlyAStartLineMakesAFileAStressLogAndEachStartARunOfIt) {
     EXPECT_TRUE(readStressLog("").empty());
     EXPECT_TRUE(readStressLog("{\"entry\":{},\"machine\":{}}\n").empty());
@@ -250,6 +272,8 @@ TEST(StressLog, OnlyAStartLineMakesAFileAStressLogAndEachStartARunOfIt) {
     ASSERT_EQ(after.size(), 1u);
     EXPECT_EQ(after[0].names, std::vector<std::string>{"a"});
     EXPECT_EQ(after[0].skippedLines, 2u);
+    // A log appended to benchmark records leaves the file theirs.
+    EXPECT_TRUE(readStressLog("{\"entry\":{}}\n{\"type\":\"start\",\"processors\":[]}\n").empty());
 }
 
 // Two runs appending to one file at once: each line names its run, so

@@ -69,7 +69,12 @@ Length lengthAfter(const char* text, const char* switchText, int64_t bareUnitSec
         unit = *p == 's' ? 1 : *p == 'm' ? 60 : 3600;
         ++p;
     }
-    if (*p != '\0' && !isBlank(*p) && *p != '-')
+    // Only a switch may follow the length in its word ("-stress2h-t3"):
+    // other text ("-stress1s-5") would be dropped unsaid.
+    bool switchFollows = false;
+    for (const std::string& s : everySwitch())
+        switchFollows = switchFollows || std::strncmp(p, s.c_str(), s.size()) == 0;
+    if (*p != '\0' && !isBlank(*p) && !switchFollows)
         return invalid(name + number + "s, " + name + number + "m or " + name + number + "h");
     // Beyond what a clock of nanoseconds counts (292 years) no run goes.
     if (value * unit > kLongestLengthSeconds) return invalid(name + "30");

@@ -18,6 +18,7 @@ TEST(Printable, ControlCharactersBecomeEscapesAndOtherTextStays) {
     // neighbours in the same block stay.
     EXPECT_EQ(printable("a\xe2\x80\xaetxt.exe\xe2\x81\xa9\xe2\x80\x94\xe2\x80"),
               "a\\u202etxt.exe\\u2069\xe2\x80\x94\xe2\x80");
+    EXPECT_EQ(printable("\xd8\x9c" "1\xe2\x80\xa8" "2\xd8\xa7"), "\\u061c1\\u20282\xd8\xa7");
     EXPECT_EQ(printable(""), "");
 }
 

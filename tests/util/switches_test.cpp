@@ -42,7 +42,8 @@ TEST(Switches, NoLengthIsNoneAndAMalformedOneIsNamedWithWhatWasMeant) {
     for (const char* wrong : {"-stress0", "-stress000s", "-stress1000000000", "-stress30x",
                               "-stress30sec", "-stress=5", "-stress:5", "-stress5.5",
                               "-stress -stress0", "-stress-30", "-stress+5", "-stressx",
-                              "-stressed", "-stress16666667m", "-stress999999999h"})
+                              "-stressed", "-stress16666667m", "-stress999999999h",
+                              "-stress1s-5", "-stress30-x"})
         EXPECT_EQ(stressSeconds(wrong), -2) << wrong;
     const switches::Length equals = switches::lengthAfter("-t3 -stress=5 -r4", "-stress", 60);
     EXPECT_EQ(equals.word, "-stress=5");

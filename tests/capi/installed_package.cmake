@@ -43,6 +43,14 @@ same_bytes(${WORK}/c.rgb ${WORK}/cli.raw "C program (CMake package)")
 run(${WORK}/examples/render_scene_cpp ${scene} ${WORK}/cpp.rgb 100 57 45)
 same_bytes(${WORK}/cpp.rgb ${WORK}/cli.raw "C++ program (CMake package)")
 
+# The static library from a project of C alone.
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/capi/c-only -B ${WORK}/c-only
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH=${prefix}
+  -DEXAMPLE_SOURCE=${SOURCE_DIR}/examples/render_scene.c)
+run(${CMAKE_COMMAND} --build ${WORK}/c-only)
+run(${WORK}/c-only/render_scene_static ${scene} ${WORK}/static.rgb 100 57 45)
+same_bytes(${WORK}/static.rgb ${WORK}/cli.raw "C program (static library, C alone)")
+
 # Through pkg-config, with the system's C compiler.
 find_program(PKG_CONFIG pkg-config REQUIRED)
 set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)

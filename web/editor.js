@@ -170,8 +170,12 @@ const keyFields = (owner) => (keyable(owner).includes($('ed-key-what').value) ? 
 // The key shown at the current frame: keys are found by frame, not by equal
 // times, because a key's time need not fall on a frame (a file's, or one set
 // before the frame rate changed).
-const keyAtFrame = (owner) =>
-    (owner.keys || []).find((k) => Math.round(k.time * (doc.fps || 30)) === currentFrame);
+// Of several keys in one frame, the one nearest the frame's time.
+const keyAtFrame = (owner) => {
+    const t = frameTime();
+    return (owner.keys || []).filter((k) => Math.round(k.time * (doc.fps || 30)) === currentFrame)
+        .reduce((best, k) => (!best || Math.abs(k.time - t) < Math.abs(best.time - t) ? k : best), undefined);
+};
 
 function keyHere() {
     const owner = keyOwner();

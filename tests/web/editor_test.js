@@ -391,6 +391,22 @@ const nativePicture = (file, width, height) => {
             assert.strictEqual(now.fps, 25);
             assert.deepStrictEqual(now.shapes[0].keys, keyed, (await message(second)).text);
         });
+        // Two keys in one frame (0.5 s, and 29/60 s set at 60 fps): the
+        // one at the frame's own moment is the one removed.
+        await setField('#ed-rate', '30');
+        await setField('#ed-time', '15');
+        await click('#ed-key');
+        await setField('#ed-rate', '60');
+        await setField('#ed-time', '29');
+        await click('#ed-key');
+        await setField('#ed-rate', '30');
+        await setField('#ed-time', '15');
+        await click('#ed-unkey');
+        await check('of two keys in one frame, the one at the frame\'s own time is removed', async () =>
+            assert.deepStrictEqual((await scene(second)).shapes[0].keys.map((k) => k.time), [0, 29 / 60, 1]));
+        await setField('#ed-rate', '60');
+        await setField('#ed-time', '29');
+        await click('#ed-unkey');
         await setField('#ed-rate', '30');
         await setField('#ed-time', '15');
         const keyedFile = path.join(scratch, 'keyed.json');

@@ -58,9 +58,10 @@ class RecordProgress {
         const double rate = seconds() > 0 ? static_cast<double>(written) / seconds() : 0;
         const double left = rate > 0 ? static_cast<double>(total_ - written) / rate : 0;
         char text[160];
-        std::snprintf(text, sizeof text, "%3d %%  %llu frames  %s %s  %.0f frames/s  %s left",
+        std::snprintf(text, sizeof text, "%3d %%  %llu %s  %s %s  %.0f frames/s  %s left",
                       static_cast<int>((written * 1000 / total_ + 5) / 10),
-                      static_cast<unsigned long long>(written), timeName_,
+                      static_cast<unsigned long long>(written), written == 1 ? "frame" : "frames",
+                      timeName_,
                       progress::clock(videoSeconds).c_str(), rate, progress::clock(left).c_str());
         line_.show(text);
     }

@@ -92,6 +92,10 @@ SceneGrid::Box SceneGrid::boxOf(const Geometry& g) {
         return {g.a - r, g.b - r, g.a + r, g.b + r};
     }
     const double ex = static_cast<double>(g.a) + g.c, ey = static_cast<double>(g.b) + g.d;
+    // std::min and std::max would drop an end that is not a number: the box
+    // keeps it, so that the shape is tested everywhere, as such a shape may
+    // be met anywhere.
+    if (std::isnan(ex) || std::isnan(ey)) return {ex, ey, ex, ey};
     return {std::min<double>(g.a, ex), std::min<double>(g.b, ey), std::max<double>(g.a, ex),
             std::max<double>(g.b, ey)};
 }

@@ -165,6 +165,10 @@ bool takeValue(const char* option, const std::optional<std::string>& value,
         options.scene = *value;
     } else if (name == switches::kOutput) {
         if (options.output) return twice();
+        // A folder names no file: "shots/" would be written as "shots/.png".
+        const char last = value->back();
+        if (last == '/' || last == '\\' || *value == "." || *value == "..")
+            return fail("a file name (a folder is none)");
         options.output = *value;
     } else if (name == switches::kSaveScenes) {
         if (options.saveScenes) return twice();

@@ -746,6 +746,13 @@ SceneParse parseScene(const std::string& text, const std::string& fileName) {
                                std::to_string(text.size() * 40 / 1000000 + 1) + " MB)";
         return result;
     }
+    // The JSON reader takes a NUL byte for the end of the text: what follows
+    // one (a damaged file's rest) would go unread and unsaid.
+    if (const size_t nul = text.find('\0'); nul != std::string::npos) {
+        placeOf(text, nul, result.error);
+        result.error.message = "not JSON: a NUL byte (no text holds one; is the file damaged?)";
+        return result;
+    }
     json root;
     try {
         root = json::parse(text);

@@ -210,7 +210,7 @@ TEST(ValueOptions, TheValuesAreCheckedAndRead) {
           {"--time", "2."}, {"--time", ".5"}, {"--frames", "5-4"}, {"--frames", "5"},
           {"--frames", "1-1000000000"}, {"--frames", "-3"}, {"--scene"}, {"--output", ""},
           {"--scene", "--size", "10x10"}, {"--save-scenes"}, {"--size", "1x1", "--size", "2x2"},
-          {"--scene", "a", "--scene", "b"}}) {
+          {"--scene", "a", "--scene", "b"}, {"--output", "shots/"}, {"--output", ".."}}) {
         const CommandLine line = fromArguments(bad);
         EXPECT_FALSE(line.error.empty()) << bad[0];
         EXPECT_EQ(line.error.find('\n'), std::string::npos) << line.error;
@@ -219,6 +219,8 @@ TEST(ValueOptions, TheValuesAreCheckedAndRead) {
     EXPECT_EQ(fromArguments({"--size", "0x10"}).error,
               "--size needs a size such as 1920x1080 (1 to 16384 each), not \"0x10\"");
     EXPECT_FALSE(readCommandText("-png --scene").error.empty());
+    EXPECT_EQ(fromArguments({"--output", "shots/"}).error,
+              "--output needs a file name (a folder is none), not \"shots/\"");
 }
 
 TEST(ValueOptions, OnlyWholeWordsAreOptions) {

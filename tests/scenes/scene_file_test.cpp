@@ -150,6 +150,8 @@ TEST(SceneFile, RefusesBadInputNamingThePlace) {
         {"another format", "{\"format\": \"lumek-record\", \"version\": 1}", 1, "\"lumek-record\"",
          "format", "another format"},
         {"no format", "[1, 2]", 1, "[1, 2]", "", "expected a JSON object"},
+        {"a NUL byte", sceneText(disc) + std::string("\0rest of a damaged file", 23), 9, "",
+         "", "a NUL byte"},
         {"newer version", "{\"format\": \"lumek-scene\",\n \"version\": 2}", 2, "2}", "version",
          "newer than this program reads"},
         {"missing field",

@@ -534,7 +534,8 @@ std::string resultsHtml(const ResultSet& results, const std::vector<std::string>
         held.push_back(std::to_string(runs) + (runs == 1 ? " benchmark run" : " benchmark runs"));
     if (results.wrongLeftOut > 0)
         held.back() += " (" + std::to_string(results.wrongLeftOut) +
-                       " more found wrong frames and have no scores)";
+                       (results.wrongLeftOut == 1 ? " more found wrong frames and has no scores)"
+                                                  : " more found wrong frames and have no scores)");
     if (!logs.empty())
         held.push_back(std::to_string(logs.size()) + (logs.size() == 1 ? " stress run" : " stress runs"));
     html += ": " + held.front() + (held.size() > 1 ? " and " + held.back() : "") + ".";

@@ -38,8 +38,14 @@ Length lengthAfter(const char* text, const char* switchText, int64_t bareUnitSec
         return *after != '\0' && !isBlank(*after) &&
                !(after[0] == '-' && after[1] != '\0' && !isDigit(after[1]));
     };
-    const char* at = std::strstr(text, switchText);
-    while (at != nullptr && !joined(at + length)) at = std::strstr(at + 1, switchText);
+    // The next place, from `from` on, where text is joined to the switch.
+    auto joinedFrom = [&](const char* from) {
+        const char* place = std::strstr(from, switchText);
+        while (place != nullptr && !joined(place + length))
+            place = std::strstr(place + 1, switchText);
+        return place;
+    };
+    const char* at = joinedFrom(text);
     Length out;
     if (at == nullptr) return out;
     const char* p = at + length;
@@ -79,9 +85,7 @@ Length lengthAfter(const char* text, const char* switchText, int64_t bareUnitSec
     // Beyond what a clock of nanoseconds counts (292 years) no run goes.
     if (value * unit > kLongestLengthSeconds) return invalid(name + "30");
     // A second length ("-stress1 -stress2") leaves the run's length unsaid.
-    const char* again = std::strstr(at + 1, switchText);
-    while (again != nullptr && !joined(again + length)) again = std::strstr(again + 1, switchText);
-    if (again != nullptr) {
+    if (const char* again = joinedFrom(at + 1); again != nullptr) {
         out.status = Length::Twice;
         out.word = wordFrom(at);
         out.hint = wordFrom(again);

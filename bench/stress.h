@@ -62,6 +62,10 @@ struct StressEnvironment {
     // is no pause: the threads went on.
     std::function<unsigned()> continued = os::continuedCount;
     double pauseSeconds = 1;  // a watcher late by this much may have been paused
+    // The watcher's clock in seconds, from any start; the steady clock when
+    // empty. Tests give one driven by frames, so that rates over time do
+    // not depend on how busy the machine is.
+    std::function<double()> clock;
 };
 
 // Runs the stress mode when the text asks for it ("-stress" anywhere;

@@ -145,6 +145,7 @@ int Session::start(std::function<void(int)> body) {
     for (size_t t = static_cast<size_t>(running_); t < s_->workers.size(); ++t)
         s_->workers[t].done.store(true);
     start_ = std::chrono::steady_clock::now();
+    if (env_.clock) clockStart_ = env_.clock();
     return running_;
 }
 

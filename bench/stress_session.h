@@ -203,6 +203,7 @@ class Session {
     };
 
     double seconds() const {
+        if (env_.clock) return env_.clock() - clockStart_;
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     }
     bool allDone() const;
@@ -224,6 +225,7 @@ class Session {
     os::ThreadGroup threads_;
     int running_ = 0;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    double clockStart_ = 0;  // env_.clock() at the start
     progress::Line line_;
     ThroughputHistory history_;
     std::vector<Watch> watch_;

@@ -36,6 +36,18 @@ struct FrameJob {
     const uint16_t* lists;   // list l holds lists[l * stride ...]
     const uint16_t* counts;  // candidates in list l
     int stride;
+    // When not null, each tile's lists name their shapes nearest first, by
+    // a lower bound of the distance from any of the tile's pixels at which
+    // a line can meet them: buckets[tile * stride + shape] is k when that
+    // bound is at least k * bucketStep, and a list's buckets never fall.
+    // A line stops once its nearest hit on each side is nearer than the
+    // next bucket's bound. When null, lists are in the scene's order.
+    const uint8_t* buckets;
+    float bucketStep;
+    // With buckets, per list: how many of its first shapes may be met at
+    // t > 0 (or at 0), and at t < 0; none after them can.
+    const uint16_t* reachPositive;
+    const uint16_t* reachNegative;
     const float* sinTable;
     const float* cosTable;
     const Vec2* rowOrigins;  // the first pixel of every row

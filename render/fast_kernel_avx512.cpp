@@ -32,6 +32,7 @@ struct Isa {
     // Comparisons restricted to the lanes of a mask, in one instruction.
     static M ltWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LT_OQ); }
     static M gtWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GT_OQ); }
+    static M eqWhere(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_OQ); }
     static M eqOrUnorderedWhere(M m, D a, D b) {
         return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_UQ);
     }

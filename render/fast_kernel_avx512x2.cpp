@@ -109,6 +109,7 @@ struct Isa {
     static C select(M m, C a, C b) { return _mm512_mask_blend_epi32(m, b, a); }
     static M ltWhere(M m, T a, T b) { return _mm512_mask_cmp_ps_mask(m, a, b, _CMP_LT_OQ); }
     static M gtWhere(M m, T a, T b) { return _mm512_mask_cmp_ps_mask(m, a, b, _CMP_GT_OQ); }
+    static M eqWhere(M m, T a, T b) { return _mm512_mask_cmp_ps_mask(m, a, b, _CMP_EQ_OQ); }
     static M eqOrUnorderedWhere(M m, T a, T b) {
         return _mm512_mask_cmp_ps_mask(m, a, b, _CMP_EQ_UQ);
     }

@@ -118,6 +118,7 @@ RayRenderer::RayRenderer(FrameImage* image, RandomStream& random, int threads)
     singles_.resize(flatCounts_.size());
     tileCentres_.resize(static_cast<size_t>(tilesX_) * tilesY_);
     marks_.resize(static_cast<size_t>(pool_.size()));
+    byBound_.resize(static_cast<size_t>(pool_.size()));
 }
 
 RayRenderer::~RayRenderer() = default;
@@ -168,11 +169,96 @@ struct RayRenderer::FastFrame {
     std::atomic<int> nextRow{0};
 };
 
-void RayRenderer::cullRows(void* context, int) {
+namespace {
+
+// A lower bound of the distance along any line from any of a tile's pixels
+// to where it can meet the shape: the distance from the tile's centre less
+// twice the tile's radius (the pixels' positions are running sums, which
+// may drift from the centre's), less a margin for the rounding of every
+// position and of the line's test, which grows with the coordinates'
+// size. 0 where nothing sure is known.
+double nearestPossible(const fast::FlatShape& s, Vec2 p, float tileRadius) {
+    double distance;
+    const double px = p.x, py = p.y;
+    const double size =
+        std::abs(px) + std::abs(py) + std::abs(s.a) + std::abs(s.b) + std::abs(s.c) + std::abs(s.d);
+    if (!s.segment) {
+        // A disc's hit lies where its line passes nearest the centre.
+        const double radius = std::max(std::abs(s.c), std::sqrt(std::abs(s.d)));
+        distance = std::hypot(s.a - px, s.b - py) - radius;
+    } else {
+        const double ax = px - s.a, ay = py - s.b;
+        const double length = s.c * s.c + s.d * s.d;
+        double along = length > 0 ? (ax * s.c + ay * s.d) / length : 0;
+        along = std::clamp(along, 0.0, 1.0);
+        distance = std::hypot(ax - along * s.c, ay - along * s.d);
+    }
+    const double bound = (distance - 2.0 * tileRadius) * (1 - 0x1p-10) - 0x1p-8 * (1 + size);
+    return bound > 0 ? bound : 0;  // and 0 for not a number
+}
+
+}  // namespace
+
+const uint32_t* RayRenderer::nearestFirst(Vec2 p, float tileRadius, float step, uint8_t* buckets,
+                                          std::vector<uint32_t>& order) const {
+    const size_t count = order.size();
+    uint32_t starts[257] = {};
+    for (size_t i = 0; i < count; ++i) {
+        const double bucket = std::floor(nearestPossible(flatShapes_[i], p, tileRadius) / step);
+        buckets[i] = static_cast<uint8_t>(bucket < 255 ? bucket : 255);
+        ++starts[buckets[i] + 1];
+    }
+    for (int k = 0; k < 256; ++k) starts[k + 1] += starts[k];
+    for (size_t i = 0; i < count; ++i) order[starts[buckets[i]]++] = static_cast<uint32_t>(i);
+    return order.data();
+}
+
+void RayRenderer::sidesReached(const uint16_t* list, int count, Vec2 p, float tileRadius, int slot,
+                               uint16_t& positive, uint16_t& negative) const {
+    // A line of direction d meets a shape at t > 0 where the shape lies
+    // towards -d from the origin, at t < 0 towards +d. Over the slot's
+    // directions (less than half a turn) a shape's extent along d is least
+    // and most at the first or the last direction, and a segment's at an
+    // end, a disc's (met where its line passes nearest the centre) at the
+    // centre give or take the radius within which an origin is inside.
+    const int first = slot * fast::kDirectionsPerSlot, last = first + fast::kDirectionsPerSlot - 1;
+    const double d[2][2] = {{sinTable_[first], cosTable_[first]},
+                            {sinTable_[last], cosTable_[last]}};
+    const double px = p.x, py = p.y;
+    positive = negative = 0;
+    for (int j = count; j-- > 0 && (positive == 0 || negative == 0);) {
+        const fast::FlatShape& s = flatShapes_[list[j]];
+        const double size = std::abs(px) + std::abs(py) + std::abs(s.a) + std::abs(s.b) +
+                            std::abs(s.c) + std::abs(s.d);
+        const double margin = 2.0 * tileRadius + 0x1p-8 * (1 + size);
+        double low = INFINITY, high = -INFINITY;
+        bool unknown = false;
+        auto extent = [&](double x, double y, double spread) {
+            for (const auto& dir : d) {
+                const double along = (x - px) * dir[0] + (y - py) * dir[1];
+                unknown = unknown || std::isnan(along);
+                low = std::min(low, along - spread);
+                high = std::max(high, along + spread);
+            }
+        };
+        if (!s.segment) {
+            extent(s.a, s.b, std::max(std::abs(s.c), std::sqrt(std::abs(s.d))));
+        } else {
+            extent(s.a, s.b, 0);
+            extent(s.a + s.c, s.b + s.d, 0);
+        }
+        if (positive == 0 && (unknown || !(low >= margin))) positive = static_cast<uint16_t>(j + 1);
+        if (negative == 0 && (unknown || !(high <= -margin)))
+            negative = static_cast<uint16_t>(j + 1);
+    }
+}
+
+void RayRenderer::cullRows(void* context, int worker) {
     FastFrame& f = *static_cast<FastFrame*>(context);
     RayRenderer& r = *f.renderer;
     const FrameGeometry& g = f.geometry;
     const size_t shapeCount = f.shapes->size();
+    const bool nearestFirst = f.job.buckets != nullptr;
     const size_t stride = static_cast<size_t>(f.job.stride);
     const double stepUx = static_cast<double>(r.tileSize_) * g.u.x;
     const double stepUy = static_cast<double>(r.tileSize_) * g.u.y;
@@ -182,7 +268,14 @@ void RayRenderer::cullRows(void* context, int) {
             const size_t firstList = (static_cast<size_t>(ty) * r.tilesX_ + tx) * kSlotCount;
             uint16_t* lists = r.flatLists() + firstList * stride;
             uint16_t counts[kSlotCount] = {};
-            for (size_t i = 0; i < shapeCount; ++i) {
+            const uint32_t* order = nullptr;
+            if (nearestFirst)
+                order =
+                    r.nearestFirst(p, g.tileRadius, f.job.bucketStep,
+                                   &r.buckets_[(static_cast<size_t>(ty) * r.tilesX_ + tx) * stride],
+                                   r.byBound_[static_cast<size_t>(worker)]);
+            for (size_t n = 0; n < shapeCount; ++n) {
+                const size_t i = order ? order[n] : n;
                 bool hit[kSlotCount];
                 mayHitEverySlot(r.flatShapes_[i], p, g.tileRadius, r.slotNormals_, hit);
                 // Written whether or not it is kept: a list has room for
@@ -193,6 +286,11 @@ void RayRenderer::cullRows(void* context, int) {
                 }
             }
             for (int k = 0; k < kSlotCount; ++k) r.flatCounts_[firstList + k] = counts[k];
+            if (nearestFirst)
+                for (int k = 0; k < kSlotCount; ++k)
+                    r.sidesReached(lists + k * stride, counts[k], p, g.tileRadius, k,
+                                   r.reachPositive_[firstList + k],
+                                   r.reachNegative_[firstList + k]);
             p.x = static_cast<float>(p.x + stepUx);
             p.y = static_cast<float>(p.y + stepUy);
         }
@@ -246,6 +344,20 @@ void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
         flat.narrow = {s.falloff, s.red, s.green, s.blue};
     }
     f.job.smallColours = small;
+    // Buckets as wide as the tile's radius, a little less so that a
+    // bucket's bound k * step, rounded to float, stays below its shapes'.
+    f.job.bucketStep = static_cast<float>(g.tileRadius * (1 - 0x1p-16));
+    f.job.buckets = nullptr;
+    if (shapes.size() > kNearestFirstAbove && std::isfinite(f.job.bucketStep) &&
+        f.job.bucketStep > 0) {
+        buckets_.resize(static_cast<size_t>(tilesX_) * tilesY_ * shapes.size());
+        for (std::vector<uint32_t>& o : byBound_) o.resize(shapes.size());
+        reachPositive_.resize(flatCounts_.size());
+        reachNegative_.resize(flatCounts_.size());
+        f.job.buckets = buckets_.data();
+        f.job.reachPositive = reachPositive_.data();
+        f.job.reachNegative = reachNegative_.data();
+    }
 
     const double stepVx = static_cast<double>(tileSize_) * g.v.x;
     const double stepVy = static_cast<double>(tileSize_) * g.v.y;
@@ -342,6 +454,7 @@ void RayRenderer::cullByGrid(const ShapeList& shapes, const FrameGeometry& g) {
     f.renderer = this;
     f.shapes = &shapes;
     f.geometry = g;
+    f.job.buckets = nullptr;
     prepareFor(shapes.size());
     grid_.build(shapes);
     // Tile centres as the straightforward culling steps them.

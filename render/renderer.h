@@ -139,6 +139,15 @@ class RayRenderer {
     static void shadeRowsByGrid(void* frame, int worker);
     Vec2 finishFrame(const FrameGeometry& g, Vec2& axisX, Vec2& axisY, Vec2* rowOrigins = nullptr);
     ShapeList* candidateLists();
+    // Puts a tile's bucket of every shape in `buckets` and returns the
+    // shapes in `order` (sized to the scene), nearest bucket first and in
+    // the scene's order within a bucket.
+    const uint32_t* nearestFirst(Vec2 p, float tileRadius, float step, uint8_t* buckets,
+                                 std::vector<uint32_t>& order) const;
+    // How many of a list's first shapes a line of the tile at `p` and of
+    // `slot` may meet at t >= 0, and at t < 0.
+    void sidesReached(const uint16_t* list, int count, Vec2 p, float tileRadius, int slot,
+                      uint16_t& positive, uint16_t& negative) const;
     uint16_t* flatLists() const { return reinterpret_cast<uint16_t*>(flatLists_.get()); }
 
     struct SlotEdges {
@@ -181,6 +190,15 @@ class RayRenderer {
     std::vector<Vec2> tileCentres_;
     std::vector<SceneGrid::Marks> marks_;  // one per worker
     uint64_t lastLines_ = 0;
+
+    // Scenes of more shapes than this list them per tile nearest first
+    // (fast::FrameJob::buckets), so that a line stops at its nearest hits.
+    // Smaller scenes keep the scene's order, where stopping early saves
+    // less than it costs.
+    static constexpr size_t kNearestFirstAbove = 64;
+    std::vector<uint8_t> buckets_;                // per tile and shape
+    std::vector<std::vector<uint32_t>> byBound_;  // per worker: a tile's shapes, nearest first
+    std::vector<uint16_t> reachPositive_, reachNegative_;  // per list
 };
 
 // A pixel's sums: up to 32 contributions of 32 bits each, exact in 64.

@@ -34,8 +34,8 @@ View turned(float angle, Vec2 centre, float height) {
 }
 
 // The straightforward render against the cells on every row shader, one
-// thread and three; also against today's per-tile lists where the scene
-// is small enough for them. Returns false after the first difference.
+// thread and three; also against the per-tile lists where the scene is
+// small enough for them.
 void expectCellsAgree(const OwnedShapes& scene, const View& view, int width, int height,
                       uint32_t startState, const std::string& what) {
     FrameImage expected(width, height, 1.0f);
@@ -45,29 +45,36 @@ void expectCellsAgree(const OwnedShapes& scene, const View& view, int width, int
     Vec2 rc = view.centre, rx = view.axisX, ry = view.axisY;
     reference.renderReference(scene.list, rc, rx, ry, view.height);
 
-    for (const fast::RowShaderTarget& t : fast::supportedRowShaders())
-        for (int threads : {1, 3}) {
-            FrameImage image(width, height, 1.0f);
-            std::memset(image.pixels.get(), 0x77, image.byteCount());
-            RandomStream random;
-            random.setState(startState);
-            RayRenderer renderer(&image, random, threads);
-            renderer.useRowShader(t.shade);
-            renderer.useGridAbove(0);
-            ASSERT_TRUE(renderer.usesGrid(scene.list.size()) || scene.list.empty());
-            Vec2 c = view.centre, x = view.axisX, y = view.axisY;
-            renderer.render(scene.list, c, x, y, view.height);
-            const std::string who = what + ", " + t.name + " on " + std::to_string(threads);
-            ASSERT_EQ(random.state(), refRandom.state()) << who;
-            EXPECT_EQ(c, rc) << who;
-            EXPECT_EQ(x, rx) << who;
-            EXPECT_EQ(y, ry) << who;
-            for (size_t i = 0; i < image.byteCount(); i += 4) {
-                ASSERT_EQ(std::memcmp(image.pixels.get() + i, expected.pixels.get() + i, 3), 0)
-                    << who << ": pixel " << i / 4 % width << "," << i / 4 / width;
-                ASSERT_EQ(image.pixels[i + 3], 0x77) << who << ": the fourth byte is left alone";
+    // Cells, and lists (nearest first above a few dozen shapes) where the
+    // scene fits them.
+    std::vector<bool> ways{true};
+    if (scene.list.size() <= 65535) ways.push_back(false);
+    for (const bool cells : ways)
+        for (const fast::RowShaderTarget& t : fast::supportedRowShaders())
+            for (int threads : {1, 3}) {
+                FrameImage image(width, height, 1.0f);
+                std::memset(image.pixels.get(), 0x77, image.byteCount());
+                RandomStream random;
+                random.setState(startState);
+                RayRenderer renderer(&image, random, threads);
+                renderer.useRowShader(t.shade);
+                renderer.useGridAbove(cells ? 0 : 65535);
+                ASSERT_TRUE(renderer.usesGrid(scene.list.size()) == cells || scene.list.empty());
+                Vec2 c = view.centre, x = view.axisX, y = view.axisY;
+                renderer.render(scene.list, c, x, y, view.height);
+                const std::string who = what + ", " + t.name + " on " + std::to_string(threads) +
+                                        (cells ? ", cells" : ", lists");
+                ASSERT_EQ(random.state(), refRandom.state()) << who;
+                EXPECT_EQ(c, rc) << who;
+                EXPECT_EQ(x, rx) << who;
+                EXPECT_EQ(y, ry) << who;
+                for (size_t i = 0; i < image.byteCount(); i += 4) {
+                    ASSERT_EQ(std::memcmp(image.pixels.get() + i, expected.pixels.get() + i, 3), 0)
+                        << who << ": pixel " << i / 4 % width << "," << i / 4 / width;
+                    ASSERT_EQ(image.pixels[i + 3], 0x77)
+                        << who << ": the fourth byte is left alone";
+                }
             }
-        }
 }
 
 TEST(LargeScene, ThousandsOfShortSegmentsAndDiscs) {
@@ -137,6 +144,7 @@ TEST(LargeScene, TiesTouchingDegenerateAndFarShapes) {
         scene.disc(0.05f, -0.5f, 0.4f, 90, 90, 90, 0.0f);
     }
     scene.disc(0.01f, 0.25f, 0.25f, 255, 255, 0, 0.0f);
+
     scene.disc(-0.2f, -0.3f, -0.3f, 40, 40, 250, 1.0f);  // negative radius
     // Zero-length segments, one on a pixel row.
     for (int i = 0; i < 30; ++i) scene.segment(i * 0.03f, -0.5f, i * 0.03f, -0.5f, 255, 0, 0, 1.0f);
@@ -154,6 +162,17 @@ TEST(LargeScene, TiesTouchingDegenerateAndFarShapes) {
     expectCellsAgree(scene, View{{0.015625f, 0.015625f}, {1, 0}, {0, 1}, 2.0f}, 64, 64, 22,
                      "pixels on the walls");
     expectCellsAgree(scene, turned(1.5707964f, {0, 0}, 3.0f), 32, 32, 23, "a quarter turn");
+
+    // Concentric discs meet a line at the same distance, the centre's: the
+    // smaller, earlier in the scene, wins, though the larger comes first in
+    // a list of the nearest first.
+    OwnedShapes rings;
+    for (int i = 0; i < 40; ++i) {
+        const float x = -1.2f + 0.34f * (i % 8), y = -0.8f + 0.4f * static_cast<float>(i / 8);
+        rings.disc(0.01f + 0.001f * i, x, y, 250, 0, 0, 1.0f);
+        rings.disc(0.12f, x, y, 0, 0, 250, 1.0f);
+    }
+    expectCellsAgree(rings, View{}, 128, 96, 24, "concentric discs");
 }
 
 TEST(LargeScene, SmallScenesThroughCellsMatchToo) {

@@ -108,13 +108,21 @@ void chooseWay(R& r, Way way) {
     }
 }
 
-// Shape tests per line of the last frame: counted by the cells where they
-// were used, else the per-tile lists' sizes (every candidate of a list is
-// tested once per line, a list of one too), from the straightforward culling.
+// Whether the renderer counts the lists' tests too.
+template <class S>
+constexpr bool kCountsListTests = requires(S s) {
+    s.lineTests;
+};
+
+// Shape tests per line of the last frame: as the renderer counted them
+// where it does (the cells always; the lists since they stop at a line's
+// nearest hits), else the per-tile lists' sizes (every candidate of a list
+// is tested once per line, a list of one too), from the straightforward
+// culling.
 template <class R>
 double testsPerLine(R& r, const ShapeList& shapes) {
     if constexpr (requires { r.lastLineTests(); }) {
-        if (r.usesGrid(shapes.size()))
+        if (kCountsListTests<fast::RowScratch> || r.usesGrid(shapes.size()))
             return r.lastLines() ? double(r.lastLineTests()) / double(r.lastLines()) : 0.0;
     }
     if (shapes.size() > 20000) return -1;  // too slow to count this way

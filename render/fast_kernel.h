@@ -69,6 +69,7 @@ struct RowScratch {
     uint32_t yFrom[2] = {0, 0};
     bool xKept = false;
     bool yKept = false;
+    uint64_t lineTests = 0;  // shape tests times the lines they served, for benchmarks
 };
 
 // Shades pixel row y, drawing jitter from a generator in `state` (the state

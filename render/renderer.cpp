@@ -438,6 +438,8 @@ void RayRenderer::renderRows(const ShapeList& shapes, Vec2& viewCentre, Vec2& ax
     f.startState = random_->state();
     f.endRow = std::clamp(endRow, 0, height);
     f.nextRow.store(std::clamp(firstRow, 0, f.endRow), std::memory_order_relaxed);
+    for (fast::RowScratch& s : rowScratch_) s.lineTests = 0;
+    for (SceneGrid::Marks& m : marks_) m.tests = 0;
     pool_.run(byGrid ? &RayRenderer::shadeRowsByGrid : &RayRenderer::shadeRows, &f);
     random_->advance(draws);
 }
@@ -445,11 +447,11 @@ void RayRenderer::renderRows(const ShapeList& shapes, Vec2& viewCentre, Vec2& ax
 uint64_t RayRenderer::lastLineTests() const {
     uint64_t tests = 0;
     for (const SceneGrid::Marks& m : marks_) tests += m.tests;
+    for (const fast::RowScratch& s : rowScratch_) tests += s.lineTests;
     return tests;
 }
 
 void RayRenderer::cullByGrid(const ShapeList& shapes, const FrameGeometry& g) {
-    for (SceneGrid::Marks& m : marks_) m.tests = 0;
     FastFrame& f = *frame_;
     f.renderer = this;
     f.shapes = &shapes;

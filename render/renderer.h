@@ -91,8 +91,7 @@ class RayRenderer {
     }
     const SceneGrid& grid() const { return grid_; }
     // Of the last fast frame: its lines (pixels times their slots with
-    // candidates), and, when it went through the cells, the shape tests
-    // those lines made.
+    // candidates), and the shape tests those lines made.
     uint64_t lastLines() const { return lastLines_; }
     uint64_t lastLineTests() const;
 

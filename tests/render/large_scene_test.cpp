@@ -220,5 +220,45 @@ TEST(LargeScene, BeyondSixtyFiveThousandShapes) {
     EXPECT_GT(renderer.grid().columns() * renderer.grid().rows(), 1000);
 }
 
+// Lists nearest first: a line of a maze stops at the walls around it, so
+// fewer than half the shapes the lists hold are tested (about a third), on
+// every row shader.
+TEST(LargeScene, LinesStopAtTheirNearestHits) {
+    OwnedShapes maze;
+    std::mt19937 gen(31);
+    std::uniform_int_distribution<int> coin(0, 1);
+    const float size = 2.4f / 20;
+    for (int i = 0; i <= 20; ++i)
+        for (int j = 0; j < 20; ++j) {
+            const float a = -1.2f + i * size, b = -1.2f + j * size;
+            if (coin(gen)) maze.segment(a, b, a, b + size, 200, 180, 90, 3.0f);
+            if (coin(gen)) maze.segment(b, a, b + size, a, 90, 180, 200, 3.0f);
+        }
+    ASSERT_GT(maze.list.size(), 300u);
+    const int width = 128, height = 96;
+    for (const fast::RowShaderTarget& t : fast::supportedRowShaders()) {
+        FrameImage image(width, height, 1.0f);
+        RandomStream random;
+        RayRenderer renderer(&image, random, 1);
+        renderer.useRowShader(t.shade);
+        Vec2 c{0, 0}, x{1, 0}, y{0, 1};
+        renderer.render(maze.list, c, x, y, 2.0f);
+        // What the lists hold, counted as every line would test them.
+        renderer.cull(maze.list, frameGeometry(width, height, 1.0f, renderer.tileSize(), {0, 0},
+                                               {1, 0}, {0, 1}, 2.0f));
+        const uint64_t tilePixels = uint64_t{1} << (2 * renderer.tileShift());
+        uint64_t listed = 0, lines = 0;
+        for (int ty = 0; ty < renderer.tilesY(); ++ty)
+            for (int tx = 0; tx < renderer.tilesX(); ++tx)
+                for (int k = 0; k < kSlotCount; ++k) {
+                    const size_t n = renderer.candidates(tx, ty, k).size();
+                    listed += n * tilePixels;
+                    lines += n != 0 ? tilePixels : 0;
+                }
+        ASSERT_EQ(renderer.lastLines(), lines) << t.name;
+        EXPECT_LT(renderer.lastLineTests() * 2, listed) << t.name;
+    }
+}
+
 }  // namespace
 }  // namespace lumek

@@ -164,6 +164,10 @@ struct RayRenderer::FastFrame {
     const ShapeList* shapes = nullptr;
     FrameGeometry geometry;
     fast::FrameJob job{};
+    // How far a tile's pixels lie from its centre at most: its radius is
+    // the distance to one corner, the farthest only where the columns and
+    // rows of the view meet at right angles.
+    double tileSpread = 0;
     uint32_t startState = 0;
     int endRow = 0;  // the pixel pass's rows end here
     std::atomic<int> nextRow{0};
@@ -173,11 +177,11 @@ namespace {
 
 // A lower bound of the distance along any line from any of a tile's pixels
 // to where it can meet the shape: the distance from the tile's centre less
-// twice the tile's radius (the pixels' positions are running sums, which
+// twice the pixels' spread around it (their positions are running sums, which
 // may drift from the centre's), less a margin for the rounding of every
 // position and of the line's test, which grows with the coordinates'
 // size. 0 where nothing sure is known.
-double nearestPossible(const fast::FlatShape& s, Vec2 p, float tileRadius) {
+double nearestPossible(const fast::FlatShape& s, Vec2 p, double spread) {
     double distance;
     const double px = p.x, py = p.y;
     const double size =
@@ -193,18 +197,18 @@ double nearestPossible(const fast::FlatShape& s, Vec2 p, float tileRadius) {
         along = std::clamp(along, 0.0, 1.0);
         distance = std::hypot(ax - along * s.c, ay - along * s.d);
     }
-    const double bound = (distance - 2.0 * tileRadius) * (1 - 0x1p-10) - 0x1p-8 * (1 + size);
+    const double bound = (distance - 2.0 * spread) * (1 - 0x1p-10) - 0x1p-8 * (1 + size);
     return bound > 0 ? bound : 0;  // and 0 for not a number
 }
 
 }  // namespace
 
-const uint32_t* RayRenderer::nearestFirst(Vec2 p, float tileRadius, float step, uint8_t* buckets,
+const uint32_t* RayRenderer::nearestFirst(Vec2 p, double spread, float step, uint8_t* buckets,
                                           std::vector<uint32_t>& order) const {
     const size_t count = order.size();
     uint32_t starts[257] = {};
     for (size_t i = 0; i < count; ++i) {
-        const double bucket = std::floor(nearestPossible(flatShapes_[i], p, tileRadius) / step);
+        const double bucket = std::floor(nearestPossible(flatShapes_[i], p, spread) / step);
         buckets[i] = static_cast<uint8_t>(bucket < 255 ? bucket : 255);
         ++starts[buckets[i] + 1];
     }
@@ -213,7 +217,7 @@ const uint32_t* RayRenderer::nearestFirst(Vec2 p, float tileRadius, float step, 
     return order.data();
 }
 
-void RayRenderer::sidesReached(const uint16_t* list, int count, Vec2 p, float tileRadius, int slot,
+void RayRenderer::sidesReached(const uint16_t* list, int count, Vec2 p, double spread, int slot,
                                uint16_t& positive, uint16_t& negative) const {
     // A line of direction d meets a shape at t > 0 where the shape lies
     // towards -d from the origin, at t < 0 towards +d. Over the slot's
@@ -230,7 +234,7 @@ void RayRenderer::sidesReached(const uint16_t* list, int count, Vec2 p, float ti
         const fast::FlatShape& s = flatShapes_[list[j]];
         const double size = std::abs(px) + std::abs(py) + std::abs(s.a) + std::abs(s.b) +
                             std::abs(s.c) + std::abs(s.d);
-        const double margin = 2.0 * tileRadius + 0x1p-8 * (1 + size);
+        const double margin = 2.0 * spread + 0x1p-8 * (1 + size);
         double low = INFINITY, high = -INFINITY;
         bool unknown = false;
         auto extent = [&](double x, double y, double spread) {
@@ -271,7 +275,7 @@ void RayRenderer::cullRows(void* context, int worker) {
             const uint32_t* order = nullptr;
             if (nearestFirst)
                 order =
-                    r.nearestFirst(p, g.tileRadius, f.job.bucketStep,
+                    r.nearestFirst(p, f.tileSpread, f.job.bucketStep,
                                    &r.buckets_[(static_cast<size_t>(ty) * r.tilesX_ + tx) * stride],
                                    r.byBound_[static_cast<size_t>(worker)]);
             for (size_t n = 0; n < shapeCount; ++n) {
@@ -288,7 +292,7 @@ void RayRenderer::cullRows(void* context, int worker) {
             for (int k = 0; k < kSlotCount; ++k) r.flatCounts_[firstList + k] = counts[k];
             if (nearestFirst)
                 for (int k = 0; k < kSlotCount; ++k)
-                    r.sidesReached(lists + k * stride, counts[k], p, g.tileRadius, k,
+                    r.sidesReached(lists + k * stride, counts[k], p, f.tileSpread, k,
                                    r.reachPositive_[firstList + k],
                                    r.reachNegative_[firstList + k]);
             p.x = static_cast<float>(p.x + stepUx);
@@ -305,6 +309,13 @@ void RayRenderer::prepareFor(size_t shapes) {
     if (flatShapes_.size() < shapes) flatShapes_.resize(shapes);
     const size_t need = flatCounts_.size() * std::max<size_t>(shapes, 1);
     flatLists_.atLeast(need * sizeof(uint16_t));
+    if (shapes > kNearestFirstAbove) {
+        // Frames size these to their scene; room for this one now.
+        buckets_.reserve(static_cast<size_t>(tilesX_) * tilesY_ * shapes);
+        for (std::vector<uint32_t>& o : byBound_) o.reserve(shapes);
+        reachPositive_.resize(flatCounts_.size());
+        reachNegative_.resize(flatCounts_.size());
+    }
 }
 
 void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
@@ -344,9 +355,14 @@ void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
         flat.narrow = {s.falloff, s.red, s.green, s.blue};
     }
     f.job.smallColours = small;
-    // Buckets as wide as the tile's radius, a little less so that a
-    // bucket's bound k * step, rounded to float, stays below its shapes'.
-    f.job.bucketStep = static_cast<float>(g.tileRadius * (1 - 0x1p-16));
+    const double halfTile = (static_cast<double>(tileSize_) - 1) * 0.5;
+    const double ux = g.u.x, uy = g.u.y, vx = g.v.x, vy = g.v.y;
+    f.tileSpread =
+        std::max({static_cast<double>(g.tileRadius), halfTile * std::hypot(ux + vx, uy + vy),
+                  halfTile * std::hypot(ux - vx, uy - vy)});
+    // Buckets as wide as that spread, a little less so that a bucket's
+    // bound k * step, rounded to float, stays below its shapes'.
+    f.job.bucketStep = static_cast<float>(f.tileSpread * (1 - 0x1p-16));
     f.job.buckets = nullptr;
     if (shapes.size() > kNearestFirstAbove && std::isfinite(f.job.bucketStep) &&
         f.job.bucketStep > 0) {

@@ -80,10 +80,11 @@ class RayRenderer {
 
     // Scenes of more than this many shapes are sorted into cells instead of
     // listed per tile and slot (the lists hold 16-bit indices, so never more
-    // than 65,535). The lists cost about 2 ms a shape at 1024 x 768 on one
-    // thread, the cells 2 to 5 s a frame whatever the count: measured with
-    // lumek_scene_scale (SceneScaleWay). Tests and benchmarks move it; the
-    // pictures do not change.
+    // than 65,535). The lists take 32 bytes per tile and shape, 192 MiB at
+    // this count and 1024 x 768, though nearest first they stay faster than
+    // the cells (2 to 5 s a frame whatever the count) up to a few thousand
+    // shapes: measured with lumek_scene_scale (SceneScaleWay). Tests and
+    // benchmarks move it; the pictures do not change.
     static constexpr size_t kGridAbove = 2048;
     void useGridAbove(size_t shapes) { gridAbove_ = shapes; }
     bool usesGrid(size_t shapes) const {
@@ -141,11 +142,11 @@ class RayRenderer {
     // Puts a tile's bucket of every shape in `buckets` and returns the
     // shapes in `order` (sized to the scene), nearest bucket first and in
     // the scene's order within a bucket.
-    const uint32_t* nearestFirst(Vec2 p, float tileRadius, float step, uint8_t* buckets,
+    const uint32_t* nearestFirst(Vec2 p, double spread, float step, uint8_t* buckets,
                                  std::vector<uint32_t>& order) const;
     // How many of a list's first shapes a line of the tile at `p` and of
     // `slot` may meet at t >= 0, and at t < 0.
-    void sidesReached(const uint16_t* list, int count, Vec2 p, float tileRadius, int slot,
+    void sidesReached(const uint16_t* list, int count, Vec2 p, double spread, int slot,
                       uint16_t& positive, uint16_t& negative) const;
     uint16_t* flatLists() const { return reinterpret_cast<uint16_t*>(flatLists_.get()); }
 
@@ -192,8 +193,9 @@ class RayRenderer {
 
     // Scenes of more shapes than this list them per tile nearest first
     // (fast::FrameJob::buckets), so that a line stops at its nearest hits.
-    // Smaller scenes keep the scene's order, where stopping early saves
-    // less than it costs.
+    // Smaller scenes, the built-in ones among them, keep the scene's order
+    // and the code they always had; for a hundred short segments the two
+    // cost the same, long segments gain below that too.
     static constexpr size_t kNearestFirstAbove = 64;
     std::vector<uint8_t> buckets_;                // per tile and shape
     std::vector<std::vector<uint32_t>> byBound_;  // per worker: a tile's shapes, nearest first

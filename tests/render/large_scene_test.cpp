@@ -96,6 +96,10 @@ TEST(LargeScene, ThousandsOfShortSegmentsAndDiscs) {
     // Most of the scene outside the view, and a view of nothing at all.
     expectCellsAgree(scene, turned(2.1f, {1.5f, 1.5f}, 0.3f), 32, 32, 5, "the corner");
     expectCellsAgree(scene, View{{40, -30}, {1, 0}, {0, 1}, 1.0f}, 32, 16, 3, "far from it");
+    // Columns and rows far from right angles: a tile's pixels lie much
+    // farther from its centre than its radius, the distance to one corner.
+    expectCellsAgree(scene, View{{0.1f, 0.2f}, {1, 0}, {-0.99f, 0.05f}, 1.0f}, 32, 32, 8,
+                     "skewed axes");
 }
 
 TEST(LargeScene, AMazeOfWallsAndLongSegmentsCrossingTheView) {

@@ -141,11 +141,13 @@ Session::Session(StressEnvironment& env, std::shared_ptr<Shared> shared)
 Session::~Session() { s_->log.around(nullptr); }
 
 int Session::start(std::function<void(int)> body) {
+    // A clock given by the caller moves with the frames: it starts before
+    // the first of them.
+    if (env_.clock) clockStart_ = env_.clock();
     running_ = threads_.start(0, static_cast<int>(s_->workers.size()), std::move(body));
     for (size_t t = static_cast<size_t>(running_); t < s_->workers.size(); ++t)
         s_->workers[t].done.store(true);
     start_ = std::chrono::steady_clock::now();
-    if (env_.clock) clockStart_ = env_.clock();
     return running_;
 }
 

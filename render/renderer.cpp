@@ -175,21 +175,33 @@ struct RayRenderer::FastFrame {
 
 namespace {
 
-// A lower bound of the distance along any line from any of a tile's pixels
-// to where it can meet the shape: the distance from the tile's centre less
-// twice the pixels' spread around it (their positions are running sums, which
-// may drift from the centre's), less a margin for the rounding of every
-// position and of the line's test, which grows with the coordinates'
-// size. 0 where nothing sure is known.
-double nearestPossible(const fast::FlatShape& s, Vec2 p, double spread) {
-    double distance;
+// How far from a disc's centre a line can meet it: its radius, or the root
+// of its squared radius, within which an origin counts as inside.
+double discReach(const fast::FlatShape& s) {
+    return std::max(std::abs(s.c), std::sqrt(std::abs(s.d)));
+}
+
+// What the rounding of every position and of the line's test may take off
+// a distance between a tile's centre at `p` and the shape: it grows with
+// the coordinates' size.
+double roundingMargin(const fast::FlatShape& s, Vec2 p) {
     const double px = p.x, py = p.y;
     const double size =
         std::abs(px) + std::abs(py) + std::abs(s.a) + std::abs(s.b) + std::abs(s.c) + std::abs(s.d);
+    return 0x1p-8 * (1 + size);
+}
+
+// A lower bound of the distance along any line from any of a tile's pixels
+// to where it can meet the shape: the distance from the tile's centre less
+// twice the pixels' spread around it (their positions are running sums, which
+// may drift from the centre's), less the rounding margin. 0 where nothing
+// sure is known.
+double nearestPossible(const fast::FlatShape& s, Vec2 p, double spread) {
+    double distance;
+    const double px = p.x, py = p.y;
     if (!s.segment) {
         // A disc's hit lies where its line passes nearest the centre.
-        const double radius = std::max(std::abs(s.c), std::sqrt(std::abs(s.d)));
-        distance = std::hypot(s.a - px, s.b - py) - radius;
+        distance = std::hypot(s.a - px, s.b - py) - discReach(s);
     } else {
         const double ax = px - s.a, ay = py - s.b;
         const double length = s.c * s.c + s.d * s.d;
@@ -197,7 +209,7 @@ double nearestPossible(const fast::FlatShape& s, Vec2 p, double spread) {
         along = std::clamp(along, 0.0, 1.0);
         distance = std::hypot(ax - along * s.c, ay - along * s.d);
     }
-    const double bound = (distance - 2.0 * spread) * (1 - 0x1p-10) - 0x1p-8 * (1 + size);
+    const double bound = (distance - 2.0 * spread) * (1 - 0x1p-10) - roundingMargin(s, p);
     return bound > 0 ? bound : 0;  // and 0 for not a number
 }
 
@@ -232,21 +244,19 @@ void RayRenderer::sidesReached(const uint16_t* list, int count, Vec2 p, double s
     positive = negative = 0;
     for (int j = count; j-- > 0 && (positive == 0 || negative == 0);) {
         const fast::FlatShape& s = flatShapes_[list[j]];
-        const double size = std::abs(px) + std::abs(py) + std::abs(s.a) + std::abs(s.b) +
-                            std::abs(s.c) + std::abs(s.d);
-        const double margin = 2.0 * spread + 0x1p-8 * (1 + size);
+        const double margin = 2.0 * spread + roundingMargin(s, p);
         double low = INFINITY, high = -INFINITY;
         bool unknown = false;
-        auto extent = [&](double x, double y, double spread) {
+        auto extent = [&](double x, double y, double reach) {
             for (const auto& dir : d) {
                 const double along = (x - px) * dir[0] + (y - py) * dir[1];
                 unknown = unknown || std::isnan(along);
-                low = std::min(low, along - spread);
-                high = std::max(high, along + spread);
+                low = std::min(low, along - reach);
+                high = std::max(high, along + reach);
             }
         };
         if (!s.segment) {
-            extent(s.a, s.b, std::max(std::abs(s.c), std::sqrt(std::abs(s.d))));
+            extent(s.a, s.b, discReach(s));
         } else {
             extent(s.a, s.b, 0);
             extent(s.a + s.c, s.b + s.d, 0);

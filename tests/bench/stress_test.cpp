@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -300,28 +301,35 @@ TEST(StressRun, AWatcherHeldUpWithoutAStopIsNoPause) {
     EXPECT_EQ(out.find("paused"), std::string::npos) << out;
 }
 
+// A clock for the run that moves with its frames, `perFrame(now)`
+// hundredths of a second a frame, so that rates over time do not depend on
+// how busy the machine is. Each frame takes 5 ms at least, so that the
+// clock moves little between two looks of the watcher.
+struct FrameClock {
+    FrameClock(Harness& h, std::function<int64_t(int64_t)> perFrame) {
+        h.env.tamper = [c = hundredths, perFrame](FrameImage&, int, uint64_t, const BenchFrame&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            c->fetch_add(perFrame(c->load()));
+        };
+        h.env.clock = [c = hundredths] { return static_cast<double>(c->load()) / 100; };
+    }
+    std::shared_ptr<std::atomic<int64_t>> hundredths = std::make_shared<std::atomic<int64_t>>(0);
+};
+
 // A pause in the last minute is no fall in throughput: the minutes are of
-// time run. A minute is 0.6 s here, on a clock that moves 10 ms a frame,
-// so that the rates are the same in every minute however busy the machine
-// (each frame takes 5 ms at least, so that the clock moves little between
-// two looks of the watcher); the process stands still for 0.65 s at 1.3 s.
-// Counted in, the pause would leave the last minute almost without frames.
+// time run. A minute is 0.6 s here, on a clock that moves 10 ms a frame;
+// the process stands still for 0.65 s at 1.3 s. Counted in, the pause
+// would leave the last minute almost without frames.
 TEST(StressRun, APauseInTheLastMinuteIsNoThrottling) {
     Harness h;
     h.env.timeScale = 0.01;
     h.env.pauseSeconds = 0.3;
-    auto frames = std::make_shared<std::atomic<uint64_t>>(0);
-    auto stood = std::make_shared<std::atomic<double>>(0.0);
+    const FrameClock clock(h, [](int64_t) { return 1; });
     auto continues = std::make_shared<std::atomic<unsigned>>(0);
-    h.env.tamper = [frames](FrameImage&, int, uint64_t, const BenchFrame&) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        frames->fetch_add(1);
-    };
-    h.env.clock = [frames, stood] { return static_cast<double>(frames->load()) * 0.01 + stood->load(); };
     h.env.continued = [continues] { return continues->load(); };
-    h.env.stopRequested = [clock = h.env.clock, stood, continues] {
-        if (continues->load() == 0 && clock() >= 1.3) {
-            stood->store(0.65);
+    h.env.stopRequested = [c = clock.hundredths, continues] {
+        if (continues->load() == 0 && c->load() >= 130) {
+            c->fetch_add(65);
             continues->fetch_add(1);
         }
         return false;
@@ -493,14 +501,8 @@ TEST(StressRun, ASetLengthEndsTheRunByItselfAndComparesTheFirstAndLastMinute) {
     h.env.stopRequested = [] { return false; };
     // The run's clock moves 10 ms a frame, and from 0.9 s on (the first
     // minute is over, the last not begun) 20 ms: the frames get slower
-    // however busy the machine is. Each takes 5 ms at least, so that the
-    // watcher sees the clock move in small steps.
-    auto hundredths = std::make_shared<std::atomic<int64_t>>(0);
-    h.env.tamper = [hundredths](FrameImage&, int, uint64_t, const BenchFrame&) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        hundredths->fetch_add(hundredths->load() < 90 ? 1 : 2);
-    };
-    h.env.clock = [hundredths] { return static_cast<double>(hundredths->load()) / 100; };
+    // however busy the machine is.
+    const FrameClock clock(h, [](int64_t now) { return now < 90 ? 1 : 2; });
     EXPECT_EQ(StressRun("-t3 -stress3", h.env), 0);
     const std::string out = h.out.str();
     EXPECT_NE(out.find(", for 3 minutes. Stop it earlier with Ctrl+C.\n"), std::string::npos);

@@ -80,11 +80,12 @@ class RayRenderer {
 
     // Scenes of more than this many shapes are sorted into cells instead of
     // listed per tile and slot (the lists hold 16-bit indices, so never more
-    // than 65,535). The lists take 32 bytes per tile and shape, 192 MiB at
-    // this count and 1024 x 768, though nearest first they stay faster than
-    // the cells (2 to 5 s a frame whatever the count) up to a few thousand
-    // shapes: measured with lumek_scene_scale (SceneScaleWay). Tests and
-    // benchmarks move it; the pictures do not change.
+    // than 65,535). The lists take 32 bytes per tile and shape: 48 MiB at
+    // this count and 1024 x 768, 16 GiB at 16384 x 16384, where the cells
+    // take what the shapes need. At 1024 x 768, nearest first, the lists stay
+    // faster than the cells (2 to 5 s a frame whatever the count) up to a
+    // few thousand shapes: measured with lumek_scene_scale (SceneScaleWay).
+    // Tests and benchmarks move it; the pictures do not change.
     static constexpr size_t kGridAbove = 2048;
     void useGridAbove(size_t shapes) { gridAbove_ = shapes; }
     bool usesGrid(size_t shapes) const {

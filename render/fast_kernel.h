@@ -28,12 +28,22 @@ struct FlatShape {
     int32_t segment;  // 0 disc, 1 segment
 };
 
+// A list entry: the shape's index in its low 14 bits. Lists nearest first
+// (FrameJob::buckets) mark in the two high bits which side of the line a
+// shape may be met on: ahead (t > 0, at 0, or not known) and behind (t < 0).
+// A group of lines whose every nearest hit on one side is settled skips the
+// shapes that can only lie on that side.
+constexpr uint16_t kIndexBits = 0x3fff;
+constexpr uint16_t kMayLieAhead = 0x8000;
+constexpr uint16_t kMayLieBehind = 0x4000;
+constexpr int kMostListedShapes = kIndexBits;
+
 // Everything the pixel pass of one frame reads.
 struct FrameJob {
     const FlatShape* shapes;
     int shapeCount;
     bool smallColours;       // every colour channel in -32768 ... 32767
-    const uint16_t* lists;   // list l holds lists[l * stride ...]
+    const uint16_t* lists;   // list l holds lists[l * stride ...] (entries as above)
     const uint16_t* counts;  // candidates in list l
     int stride;
     // When not null, each tile's lists name their shapes nearest first, by

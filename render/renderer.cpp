@@ -168,6 +168,10 @@ struct RayRenderer::FastFrame {
     // the distance to one corner, the farthest only where the columns and
     // rows of the view meet at right angles.
     double tileSpread = 0;
+    // How far a pixel's position may lie from its tile's centre, drift
+    // included: both are running sums of float steps, each of which may
+    // round by half a unit in the last place of the largest coordinate.
+    double pixelReach = 0;
     uint32_t startState = 0;
     int endRow = 0;  // the pixel pass's rows end here
     std::atomic<int> nextRow{0};
@@ -193,10 +197,9 @@ double roundingMargin(const fast::FlatShape& s, Vec2 p) {
 
 // A lower bound of the distance along any line from any of a tile's pixels
 // to where it can meet the shape: the distance from the tile's centre less
-// twice the pixels' spread around it (their positions are running sums, which
-// may drift from the centre's), less the rounding margin. 0 where nothing
-// sure is known.
-double nearestPossible(const fast::FlatShape& s, Vec2 p, double spread) {
+// how far a pixel may lie from it (`reach`), less the rounding margin. 0
+// where nothing sure is known.
+double nearestPossible(const fast::FlatShape& s, Vec2 p, double reach) {
     double distance;
     const double px = p.x, py = p.y;
     if (!s.segment) {
@@ -209,18 +212,18 @@ double nearestPossible(const fast::FlatShape& s, Vec2 p, double spread) {
         along = std::clamp(along, 0.0, 1.0);
         distance = std::hypot(ax - along * s.c, ay - along * s.d);
     }
-    const double bound = (distance - 2.0 * spread) * (1 - 0x1p-10) - roundingMargin(s, p);
+    const double bound = (distance - reach) * (1 - 0x1p-10) - roundingMargin(s, p);
     return bound > 0 ? bound : 0;  // and 0 for not a number
 }
 
 }  // namespace
 
-const uint32_t* RayRenderer::nearestFirst(Vec2 p, double spread, float step, uint8_t* buckets,
+const uint32_t* RayRenderer::nearestFirst(Vec2 p, double reach, float step, uint8_t* buckets,
                                           std::vector<uint32_t>& order) const {
     const size_t count = order.size();
     uint32_t starts[257] = {};
     for (size_t i = 0; i < count; ++i) {
-        const double bucket = std::floor(nearestPossible(flatShapes_[i], p, spread) / step);
+        const double bucket = std::floor(nearestPossible(flatShapes_[i], p, reach) / step);
         buckets[i] = static_cast<uint8_t>(bucket < 255 ? bucket : 255);
         ++starts[buckets[i] + 1];
     }
@@ -229,8 +232,8 @@ const uint32_t* RayRenderer::nearestFirst(Vec2 p, double spread, float step, uin
     return order.data();
 }
 
-void RayRenderer::sidesReached(const uint16_t* list, int count, Vec2 p, double spread, int slot,
-                               uint16_t& positive, uint16_t& negative) const {
+void RayRenderer::markSides(uint16_t* list, int count, Vec2 p, double reach, int slot,
+                            uint16_t& positive, uint16_t& negative) const {
     // A line of direction d meets a shape at t > 0 where the shape lies
     // towards -d from the origin, at t < 0 towards +d. Over the slot's
     // directions (less than half a turn) a shape's extent along d is least
@@ -242,9 +245,9 @@ void RayRenderer::sidesReached(const uint16_t* list, int count, Vec2 p, double s
                             {sinTable_[last], cosTable_[last]}};
     const double px = p.x, py = p.y;
     positive = negative = 0;
-    for (int j = count; j-- > 0 && (positive == 0 || negative == 0);) {
+    for (int j = 0; j < count; ++j) {
         const fast::FlatShape& s = flatShapes_[list[j]];
-        const double margin = 2.0 * spread + roundingMargin(s, p);
+        const double margin = reach + roundingMargin(s, p);
         double low = INFINITY, high = -INFINITY;
         bool unknown = false;
         auto extent = [&](double x, double y, double reach) {
@@ -261,9 +264,16 @@ void RayRenderer::sidesReached(const uint16_t* list, int count, Vec2 p, double s
             extent(s.a, s.b, 0);
             extent(s.a + s.c, s.b + s.d, 0);
         }
-        if (positive == 0 && (unknown || !(low >= margin))) positive = static_cast<uint16_t>(j + 1);
-        if (negative == 0 && (unknown || !(high <= -margin)))
+        uint16_t sides = 0;
+        if (unknown || !(low >= margin)) {
+            sides |= fast::kMayLieAhead;
+            positive = static_cast<uint16_t>(j + 1);
+        }
+        if (unknown || !(high <= -margin)) {
+            sides |= fast::kMayLieBehind;
             negative = static_cast<uint16_t>(j + 1);
+        }
+        list[j] = static_cast<uint16_t>(list[j] | sides);
     }
 }
 
@@ -285,7 +295,7 @@ void RayRenderer::cullRows(void* context, int worker) {
             const uint32_t* order = nullptr;
             if (nearestFirst)
                 order =
-                    r.nearestFirst(p, f.tileSpread, f.job.bucketStep,
+                    r.nearestFirst(p, f.pixelReach, f.job.bucketStep,
                                    &r.buckets_[(static_cast<size_t>(ty) * r.tilesX_ + tx) * stride],
                                    r.byBound_[static_cast<size_t>(worker)]);
             for (size_t n = 0; n < shapeCount; ++n) {
@@ -302,9 +312,8 @@ void RayRenderer::cullRows(void* context, int worker) {
             for (int k = 0; k < kSlotCount; ++k) r.flatCounts_[firstList + k] = counts[k];
             if (nearestFirst)
                 for (int k = 0; k < kSlotCount; ++k)
-                    r.sidesReached(lists + k * stride, counts[k], p, f.tileSpread, k,
-                                   r.reachPositive_[firstList + k],
-                                   r.reachNegative_[firstList + k]);
+                    r.markSides(lists + k * stride, counts[k], p, f.pixelReach, k,
+                                r.reachPositive_[firstList + k], r.reachNegative_[firstList + k]);
             p.x = static_cast<float>(p.x + stepUx);
             p.y = static_cast<float>(p.y + stepUy);
         }
@@ -370,9 +379,23 @@ void RayRenderer::cullFast(const ShapeList& shapes, const FrameGeometry& g) {
     f.tileSpread =
         std::max({static_cast<double>(g.tileRadius), halfTile * std::hypot(ux + vx, uy + vy),
                   halfTile * std::hypot(ux - vx, uy - vy)});
-    // Buckets as wide as that spread, a little less so that a bucket's
-    // bound k * step, rounded to float, stays below its shapes'.
-    f.job.bucketStep = static_cast<float>(f.tileSpread * (1 - 0x1p-16));
+    {
+        // The view's corners bound every coordinate along the way; the
+        // pixels take a step per column and per row, the centres per tile.
+        const double w = image_->getWidth(), h = image_->getHeight();
+        const double ox = g.origin.x, oy = g.origin.y;
+        double largest = 0;
+        for (const double a : {0.0, w})
+            for (const double b : {0.0, h})
+                largest = std::max({largest, std::abs(ox + a * ux + b * vx),
+                                    std::abs(oy + a * uy + b * vy)});
+        const double steps = w + h + tilesX_ + tilesY_ + 4;
+        f.pixelReach = f.tileSpread + steps * 0x1p-23 * (largest + f.tileSpread);
+    }
+    // Buckets half as wide as that spread (narrower ones cost more checks
+    // than they save), a little less so that a bucket's bound k * step,
+    // rounded to float, stays below its shapes'.
+    f.job.bucketStep = static_cast<float>(0.5 * f.tileSpread * (1 - 0x1p-16));
     f.job.buckets = nullptr;
     if (shapes.size() > kNearestFirstAbove && std::isfinite(f.job.bucketStep) &&
         f.job.bucketStep > 0) {

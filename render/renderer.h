@@ -79,8 +79,8 @@ class RayRenderer {
     void prepareFor(size_t shapes);
 
     // Scenes of more than this many shapes are sorted into cells instead of
-    // listed per tile and slot (the lists hold 16-bit indices, so never more
-    // than 65,535). The lists take 32 bytes per tile and shape: 48 MiB at
+    // listed per tile and slot (the lists hold 14-bit indices, so never more
+    // than 16,383). The lists take 32 bytes per tile and shape: 48 MiB at
     // this count and 1024 x 768, 16 GiB at 16384 x 16384, where the cells
     // take what the shapes need. At 1024 x 768, nearest first, the lists stay
     // faster than the cells (2 to 5 s a frame whatever the count) up to a
@@ -89,7 +89,7 @@ class RayRenderer {
     static constexpr size_t kGridAbove = 2048;
     void useGridAbove(size_t shapes) { gridAbove_ = shapes; }
     bool usesGrid(size_t shapes) const {
-        return shapes > std::min<size_t>(gridAbove_, 65535);
+        return shapes > std::min<size_t>(gridAbove_, fast::kMostListedShapes);
     }
     const SceneGrid& grid() const { return grid_; }
     // Of the last fast frame: its lines (pixels times their slots with
@@ -143,12 +143,14 @@ class RayRenderer {
     // Puts a tile's bucket of every shape in `buckets` and returns the
     // shapes in `order` (sized to the scene), nearest bucket first and in
     // the scene's order within a bucket.
-    const uint32_t* nearestFirst(Vec2 p, double spread, float step, uint8_t* buckets,
+    const uint32_t* nearestFirst(Vec2 p, double reach, float step, uint8_t* buckets,
                                  std::vector<uint32_t>& order) const;
-    // How many of a list's first shapes a line of the tile at `p` and of
-    // `slot` may meet at t >= 0, and at t < 0.
-    void sidesReached(const uint16_t* list, int count, Vec2 p, double spread, int slot,
-                      uint16_t& positive, uint16_t& negative) const;
+    // Marks each entry of a list of the tile at `p` and of `slot` with the
+    // sides of a line it may be met on (fast::kMayLieAhead, kMayLieBehind),
+    // and gives how many of the list's first shapes may be met ahead (t >= 0)
+    // and behind (t < 0).
+    void markSides(uint16_t* list, int count, Vec2 p, double reach, int slot, uint16_t& positive,
+                   uint16_t& negative) const;
     uint16_t* flatLists() const { return reinterpret_cast<uint16_t*>(flatLists_.get()); }
 
     struct SlotEdges {

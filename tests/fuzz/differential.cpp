@@ -168,7 +168,7 @@ bool renderersAgree(const uint8_t* data, size_t size, std::string& why) {
             random.setState(c.state);
             RayRenderer renderer(&image, random, threads);
             renderer.useRowShader(t.shade);
-            renderer.useGridAbove(cells ? 0 : 65535);
+            renderer.useGridAbove(cells ? 0 : fast::kMostListedShapes);
             Vec2 fc = c.centre, fx = c.axisX, fy = c.axisY;
             renderer.render(c.shapes, fc, fx, fy, c.viewHeight);
             const std::string who = std::string(t.name) + " on " + std::to_string(threads) +

@@ -48,7 +48,7 @@ void expectCellsAgree(const OwnedShapes& scene, const View& view, int width, int
     // Cells, and lists (nearest first above a few dozen shapes) where the
     // scene fits them.
     std::vector<bool> ways{true};
-    if (scene.list.size() <= 65535) ways.push_back(false);
+    if (scene.list.size() <= fast::kMostListedShapes) ways.push_back(false);
     for (const bool cells : ways)
         for (const fast::RowShaderTarget& t : fast::supportedRowShaders())
             for (int threads : {1, 3}) {
@@ -58,7 +58,7 @@ void expectCellsAgree(const OwnedShapes& scene, const View& view, int width, int
                 random.setState(startState);
                 RayRenderer renderer(&image, random, threads);
                 renderer.useRowShader(t.shade);
-                renderer.useGridAbove(cells ? 0 : 65535);
+                renderer.useGridAbove(cells ? 0 : fast::kMostListedShapes);
                 ASSERT_TRUE(renderer.usesGrid(scene.list.size()) == cells || scene.list.empty());
                 Vec2 c = view.centre, x = view.axisX, y = view.axisY;
                 renderer.render(scene.list, c, x, y, view.height);
@@ -222,6 +222,29 @@ TEST(LargeScene, BeyondSixtyFiveThousandShapes) {
                 << "frame " << frame << ", pixel " << i / 4;
     }
     EXPECT_GT(renderer.grid().columns() * renderer.grid().rows(), 1000);
+}
+
+// The lists at their largest: the shapes in view come last, with indices
+// in the top bits the lists keep for a shape, beside the side marks.
+TEST(LargeScene, ListsAtTheirLargest) {
+    OwnedShapes scene;
+    std::mt19937 gen(9);
+    std::uniform_real_distribution<float> far(900.0f, 1100.0f), near(-1.0f, 1.0f),
+        unit(0.0f, 1.0f);
+    const int count = fast::kMostListedShapes;
+    for (int i = 0; i < count; ++i) {
+        if (i < count - 300) {
+            scene.disc(0.5f, far(gen), far(gen), 10, 10, 10, 1.0f);
+        } else if (i % 2) {
+            scene.disc(0.02f + 0.08f * unit(gen), near(gen), near(gen), 250, i % 256, 40, 2.0f);
+        } else {
+            const float x = near(gen), y = near(gen);
+            scene.segment(x, y, x + 0.3f * (unit(gen) - 0.5f), y + 0.3f * (unit(gen) - 0.5f),
+                          i % 256, 200, 250, 2.0f);
+        }
+    }
+    ASSERT_EQ(scene.list.size(), static_cast<size_t>(fast::kMostListedShapes));
+    expectCellsAgree(scene, View{}, 32, 32, 51, "the largest lists");
 }
 
 // Lists nearest first: a line of a maze stops at the walls around it, so

@@ -389,6 +389,12 @@ SceneGrid::LineHits SceneGrid::searchLine(const Ray& ray, Vec2 p,
     }
     const double gx1 = x0_ + nx_ * cell_, gy1 = y0_ + ny_ * cell_;
     const double slack = margin_ + 1e-6 * (std::fabs(ox) + std::fabs(oy));
+    // The walk multiplies by reciprocals rather than dividing: its distances
+    // only choose cells, and a rounding there moves a boundary by far less
+    // than the margin every shape is entered with.
+    const double inverseX = ray.dir.x != 0 ? 1.0 / static_cast<double>(ray.dir.x) : 0;
+    const double inverseY = ray.dir.y != 0 ? 1.0 / static_cast<double>(ray.dir.y) : 0;
+    const double perCell = 1.0 / cell_;
     // Each side on its own: along the direction (hits ahead, t < 0), then
     // against it (behind, t > 0). Cells come in the order the line enters
     // them; once a cell starts further off than the side's nearest hit (or
@@ -396,30 +402,31 @@ SceneGrid::LineHits SceneGrid::searchLine(const Ray& ray, Vec2 p,
     for (int side : {1, -1}) {
         const double dx = side * static_cast<double>(ray.dir.x);
         const double dy = side * static_cast<double>(ray.dir.y);
+        const double perDx = side * inverseX, perDy = side * inverseY;
         double from = 0, to = kInfinity;
-        auto clip = [&](double o, double d, double lo, double hi) {
+        auto clip = [&](double o, double d, double per, double lo, double hi) {
             if (d == 0) {
                 if (o < lo || o > hi) to = -1;
                 return;
             }
-            const double a = (lo - o) / d, b = (hi - o) / d;
+            const double a = (lo - o) * per, b = (hi - o) * per;
             from = std::max(from, std::min(a, b));
             to = std::min(to, std::max(a, b));
         };
-        clip(ox, dx, x0_, gx1);
-        clip(oy, dy, y0_, gy1);
+        clip(ox, dx, perDx, x0_, gx1);
+        clip(oy, dy, perDy, y0_, gy1);
         if (!(from <= to)) continue;
-        auto cellOf = [](double v, double origin, double size, int count) {
-            const double c = std::floor((v - origin) / size);
+        auto cellOf = [perCell](double v, double origin, int count) {
+            const double c = std::floor((v - origin) * perCell);
             return !(c >= 0) ? 0 : c >= count ? count - 1 : static_cast<int>(c);
         };
-        int ix = cellOf(ox + from * dx, x0_, cell_, nx_);
-        int iy = cellOf(oy + from * dy, y0_, cell_, ny_);
+        int ix = cellOf(ox + from * dx, x0_, nx_);
+        int iy = cellOf(oy + from * dy, y0_, ny_);
         const int stepX = dx > 0 ? 1 : -1, stepY = dy > 0 ? 1 : -1;
-        const double deltaX = dx != 0 ? cell_ / std::fabs(dx) : kInfinity;
-        const double deltaY = dy != 0 ? cell_ / std::fabs(dy) : kInfinity;
-        double nextX = dx != 0 ? (x0_ + (ix + (stepX > 0)) * cell_ - ox) / dx : kInfinity;
-        double nextY = dy != 0 ? (y0_ + (iy + (stepY > 0)) * cell_ - oy) / dy : kInfinity;
+        const double deltaX = dx != 0 ? cell_ * std::fabs(perDx) : kInfinity;
+        const double deltaY = dy != 0 ? cell_ * std::fabs(perDy) : kInfinity;
+        double nextX = dx != 0 ? (x0_ + (ix + (stepX > 0)) * cell_ - ox) * perDx : kInfinity;
+        double nextY = dy != 0 ? (y0_ + (iy + (stepY > 0)) * cell_ - oy) * perDy : kInfinity;
         double entry = from;
         for (;;) {
             const double best = h.inside != kNone ? 0.0 : side > 0 ? negative : positive;

@@ -322,6 +322,7 @@ void RayRenderer::cullRows(void* context, int worker) {
 
 void RayRenderer::prepareFor(size_t shapes) {
     if (usesGrid(shapes)) {
+        grid_.reserve(shapes);
         for (SceneGrid::Marks& m : marks_) m.fit(shapes);
         return;
     }

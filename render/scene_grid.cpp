@@ -19,6 +19,12 @@ constexpr float kFarAway = 1000000.0f;
 
 bool finiteAndModest(double v) { return std::fabs(v) <= kLargest; }  // false for NaN too
 
+// Long shapes fill many cells: the entries may pass 16 a shape only up to
+// 4 Mi in all (16 MiB), and are counted in 32 bits.
+size_t entryBudget(size_t placed) {
+    return std::min<size_t>(std::max<size_t>(16 * placed + 65536, size_t{1} << 22), 0xffffffffu);
+}
+
 bool boxPlaced(double x0, double y0, double x1, double y1) {
     return finiteAndModest(x0) && finiteAndModest(y0) && finiteAndModest(x1) &&
            finiteAndModest(y1);
@@ -181,11 +187,8 @@ void SceneGrid::build(const ShapeList& shapes) {
     cell_ = std::sqrt(width * height / static_cast<double>(placed));
     if (!(cell_ > 0)) cell_ = std::max(width, height) / static_cast<double>(placed);
     cell_ = std::max({cell_, width / kMostCellsPerSide, height / kMostCellsPerSide});
-    // Long shapes fill many cells: coarser cells while the entries pass 16
-    // a shape (and 4 Mi in all, 16 MiB).
-    // Entries are counted in 32 bits.
-    const size_t budget =
-        std::min<size_t>(std::max<size_t>(16 * placed + 65536, size_t{1} << 22), 0xffffffffu);
+    // Coarser cells while the entries pass their budget.
+    const size_t budget = entryBudget(placed);
     bool refined = false;
     for (;;) {
         nx_ = std::min(kMostCellsPerSide, static_cast<int>(width / cell_) + 1);
@@ -229,6 +232,16 @@ void SceneGrid::build(const ShapeList& shapes) {
     // place, and the last end is the total.
     for (size_t c = 0; c + 1 < cellStart_.size(); ++c) cellStart_[c] = cellStart_[c + 1];
     cellStart_.back() = static_cast<uint32_t>(entries_.size());
+}
+
+void SceneGrid::reserve(size_t shapes) {
+    geometry_.reserve(shapes);
+    loose_.reserve(shapes);
+    entries_.reserve(entryBudget(shapes));
+    // At first about a cell a shape, plus a row and a column of them; finer
+    // cells only while there are at most a quarter of kMostCells, each
+    // step adding a row and a column again.
+    cellStart_.reserve(std::max(shapes, kMostCells) + 2 * kMostCellsPerSide + 2);
 }
 
 bool SceneGrid::cellMayMeetSlot(int ix, int iy, Vec2 p, double reach,

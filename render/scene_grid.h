@@ -68,6 +68,9 @@ class SceneGrid {
     // Sorts `shapes` into cells; storage grows to the largest scene and is
     // then reused.
     void build(const ShapeList& shapes);
+    // Grows the storage now for scenes of up to `shapes` shapes, so that
+    // building them allocates nothing.
+    void reserve(size_t shapes);
 
     // Of the scene last built: counts the shapes that pass mayHit for each
     // of a tile's 16 slots, up to 2, and for a count of 1 the shape's

@@ -49,5 +49,28 @@ TEST(RendererMemory, FramesAllocateNothingOnceGrownForTheScene) {
         }
 }
 
+TEST(RendererMemory, TheCellsOfLargeScenesAllocateNothingOnceGrown) {
+    // From the first frame on: long segments fill many cells, short ones
+    // few, and a shape far off stretches the grid.
+    OwnedShapes scenes[2];
+    for (int i = 0; i < 3000; ++i) {
+        const float x = -1.3f + 2.6f * static_cast<float>(i % 60) / 60, y = -1.0f + (i / 60) / 25.0f;
+        scenes[0].segment(x, y, x + 0.02f, y + 0.01f, 100, 200, 50, 1.0f);
+        scenes[1].segment(x, y, -x, 0.5f - y, 100, 200, 50, 1.0f);
+    }
+    scenes[1].disc(1.0f, 400.0f, -300.0f, 50, 50, 250, 1.0f);
+    FrameImage image(64, 48, 1.0f);
+    RandomStream random;
+    RayRenderer renderer(&image, random, 2);
+    ASSERT_TRUE(renderer.usesGrid(scenes[1].list.size()));
+    renderer.prepareFor(scenes[1].list.size());
+    for (int s : {0, 1, 0}) {
+        const uint64_t before = allocations.load();
+        Vec2 c{0, 0}, x{1, 0}, y{0, 1};
+        renderer.render(scenes[s].list, c, x, y, 2.0f);
+        EXPECT_EQ(allocations.load() - before, 0u) << "scene " << s;
+    }
+}
+
 }  // namespace
 }  // namespace lumek

@@ -119,16 +119,18 @@ void SceneGrid::forEachCell(const Geometry& shape, const Box& box, Visit visit) 
     };
     const int ix0 = column(box.x0 - margin_), ix1 = column(box.x1 + margin_);
     const int iy0 = row(box.y0 - margin_), iy1 = row(box.y1 + margin_);
-    if (shape.segment && ix1 - ix0 >= 2 && iy1 - iy0 >= 2) {
+    double ax = shape.a, ay = shape.b;
+    double bx = ax + shape.c, by = ay + shape.d;
+    if (ax > bx) {
+        std::swap(ax, bx);
+        std::swap(ay, by);
+    }
+    const double slope = (by - ay) / (bx - ax);
+    // An upright segment has no slope: where the margin spans several cells
+    // (far from the origin, cells small) its box is the way.
+    if (shape.segment && ix1 - ix0 >= 2 && iy1 - iy0 >= 2 && std::isfinite(slope)) {
         // A long slanted segment: column by column, only the rows it
         // crosses there (its bounding box would fill the grid).
-        double ax = shape.a, ay = shape.b;
-        double bx = ax + shape.c, by = ay + shape.d;
-        if (ax > bx) {
-            std::swap(ax, bx);
-            std::swap(ay, by);
-        }
-        const double slope = (by - ay) / (bx - ax);
         for (int ix = ix0; ix <= ix1; ++ix) {
             const double lo = std::max(ax, x0_ + ix * cell_ - margin_);
             const double hi = std::min(bx, x0_ + (ix + 1) * cell_ + margin_);

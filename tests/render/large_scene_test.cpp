@@ -179,6 +179,25 @@ TEST(LargeScene, TiesTouchingDegenerateAndFarShapes) {
     expectCellsAgree(rings, View{}, 128, 96, 24, "concentric discs");
 }
 
+// Far from the origin the margin each shape is entered with spans several
+// small cells: an upright wall (no slope) must still be entered in every
+// cell along it, not only in the first row.
+TEST(LargeScene, UprightWallsFarFromTheOriginThroughCells) {
+    OwnedShapes scene;
+    scene.disc(0x1.bd8df6p-6f, 0x1.e8481p+19f, 0x1.55cc1p+19f, 108, 228, 42, 0x1.71b136p-1f);
+    scene.segment(0x1.e84804p+19f, 0x1.55cc0cp+19f, 0x1.e84804p+19f - 0x1p-4f,
+                  0x1.55cc0cp+19f + 0x1.8p-3f, 75, 248, 128, 0x1.2793e2p+1f);
+    scene.disc(0x1.ffafa8p-7f, 0x1.e847ecp+19f, 0x1.55cc14p+19f, 121, 150, 249, 0x1.02208cp+1f);
+    scene.disc(0x1.0cff02p-5f, 0x1.e8480cp+19f, 0x1.55cc16p+19f, 99, 15, 201, 0x1.800e4cp-1f);
+    scene.segment(0x1.e8481ap+19f, 0x1.55cc1ap+19f, 0x1.e8481ap+19f, 0x1.55cc1ap+19f - 0x1.8p-3f,
+                  102, 133, 31, 0x1.6d3da4p-1f);
+    const View view{{0x1.e848p+19f, 0x1.55ccp+19f},
+                    {0x1.fe01aap-1f, 0x1.69195ap-4f},
+                    {-0x1.69195ap-4f, 0x1.fe01aap-1f},
+                    1.0f};
+    expectCellsAgree(scene, view, 16, 8, 12346, "upright walls far off");
+}
+
 TEST(LargeScene, SmallScenesThroughCellsMatchToo) {
     // A handful of shapes: lists of 0, 1 and 2 candidates everywhere.
     OwnedShapes few;

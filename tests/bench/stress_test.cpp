@@ -362,19 +362,28 @@ TEST(StressRun, AThreadMovedOffItsProcessorFromOutsideIsNoLongerCountedAsItsOwn)
         const int bound = cores[0];
         const int other = h.env.processors[0] == bound ? h.env.processors[1] : h.env.processors[0];
         auto tid = std::make_shared<std::atomic<int>>(0);
-        h.env.tamper = [tid](FrameImage&, int thread, uint64_t round, const BenchFrame&) {
-            if (thread == 0 && round > 0) tid->store(static_cast<int>(gettid()));
+        auto latest = std::make_shared<std::atomic<uint64_t>>(0);  // thread 0's round
+        h.env.tamper = [tid, latest](FrameImage&, int thread, uint64_t round, const BenchFrame&) {
+            if (thread != 0 || round == 0) return;
+            tid->store(static_cast<int>(gettid()));
+            latest->store(round);
         };
+        // The thread looks at its binding before each round: the run stops
+        // once it has begun a round after the one begun after the move,
+        // however slow the machine (or after 20 s, to fail rather than hang).
         std::optional<Clock::time_point> movedAt;
+        uint64_t roundAtMove = 0;
         h.env.stopRequested = [&] {
             if (!movedAt && tid->load() != 0) {
                 cpu_set_t set;
                 CPU_ZERO(&set);
                 CPU_SET(other, &set);
+                roundAtMove = latest->load();
                 EXPECT_EQ(sched_setaffinity(tid->load(), sizeof set, &set), 0);
                 movedAt = Clock::now();
             }
-            return movedAt && Clock::now() - *movedAt > std::chrono::milliseconds(300);
+            return movedAt && (latest->load() > roundAtMove + 1 ||
+                               Clock::now() - *movedAt > std::chrono::seconds(20));
         };
         const bool cycle = std::string(mode) == "-cycle";
         // -cycle stopped on its first core: no pass, but not for the move.

@@ -250,12 +250,12 @@ void RayRenderer::markSides(uint16_t* list, int count, Vec2 p, double reach, int
         const double margin = reach + roundingMargin(s, p);
         double low = INFINITY, high = -INFINITY;
         bool unknown = false;
-        auto extent = [&](double x, double y, double reach) {
+        auto extent = [&](double x, double y, double radius) {
             for (const auto& dir : d) {
                 const double along = (x - px) * dir[0] + (y - py) * dir[1];
                 unknown = unknown || std::isnan(along);
-                low = std::min(low, along - reach);
-                high = std::max(high, along + reach);
+                low = std::min(low, along - radius);
+                high = std::max(high, along + radius);
             }
         };
         if (!s.segment) {

@@ -78,18 +78,27 @@ class RayRenderer {
     // now, so that rendering them later allocates nothing.
     void prepareFor(size_t shapes);
 
-    // Scenes of more than this many shapes are sorted into cells instead of
+    // Scenes of more than kGridAbove shapes are sorted into cells instead of
     // listed per tile and slot (the lists hold 14-bit indices, so never more
-    // than 16,383). The lists take 32 bytes per tile and shape: 48 MiB at
-    // this count and 1024 x 768, 16 GiB at 16384 x 16384, where the cells
-    // take what the shapes need. At 1024 x 768, nearest first, the lists stay
-    // faster than the cells (2 to 5 s a frame whatever the count) up to a
-    // few thousand shapes: measured with lumek_scene_scale (SceneScaleWay).
-    // Tests and benchmarks move it; the pictures do not change.
-    static constexpr size_t kGridAbove = 2048;
+    // than 16,383). The lists take 33 bytes per tile and shape (16 entries
+    // and a bucket), where the cells take what the shapes need: up to
+    // kListsAtAnySize shapes the lists are kept at any picture size (16.5
+    // GiB at 16384 x 16384), as they always were; beyond it only while they
+    // take at most kMostListBytes (at 1024 x 768, up to 5,295 shapes). There
+    // they are faster than the cells for every kind of scene measured
+    // (lumek_scene_scale, SceneScaleWay: 1.3 to 1.9 times at 4,000 shapes).
+    // Tests and benchmarks move kGridAbove; the pictures do not change.
+    static constexpr size_t kGridAbove = 8192;
+    static constexpr size_t kListsAtAnySize = 2048;
+    static constexpr size_t kMostListBytes = size_t{128} << 20;
     void useGridAbove(size_t shapes) { gridAbove_ = shapes; }
     bool usesGrid(size_t shapes) const {
-        return shapes > std::min<size_t>(gridAbove_, fast::kMostListedShapes);
+        if (shapes > std::min<size_t>(gridAbove_, fast::kMostListedShapes)) return true;
+        const size_t perTileAndShape = kSlotCount * sizeof(uint16_t) + 1;
+        return shapes > kListsAtAnySize &&
+               static_cast<double>(tilesX_) * tilesY_ * static_cast<double>(shapes) *
+                       perTileAndShape >
+                   static_cast<double>(kMostListBytes);
     }
     const SceneGrid& grid() const { return grid_; }
     // Of the last fast frame: its lines (pixels times their slots with

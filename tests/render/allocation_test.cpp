@@ -31,7 +31,7 @@ namespace {
 TEST(RendererMemory, FramesAllocateNothingOnceGrownForTheScene) {
     // Scene orders and lists nearest first, up to the largest listed size.
     OwnedShapes scenes[3];
-    const int sizes[3] = {64, 65, 2048};
+    const int sizes[3] = {64, 65, static_cast<int>(RayRenderer::kGridAbove)};
     for (int s = 0; s < 3; ++s)
         for (int i = 0; i < sizes[s]; ++i)
             scenes[s].disc(0.01f, -1.2f + 2.4f * (i % 50) / 50, -0.9f + 1.8f * (i / 50) / 41.0f,
@@ -39,7 +39,7 @@ TEST(RendererMemory, FramesAllocateNothingOnceGrownForTheScene) {
     FrameImage image(256, 192, 1.0f);
     RandomStream random;
     RayRenderer renderer(&image, random, 2);
-    renderer.prepareFor(2048);
+    renderer.prepareFor(RayRenderer::kGridAbove);
     for (int round = 0; round < 2; ++round)
         for (int s : {1, 0, 2, 1}) {
             const uint64_t before = allocations.load();
@@ -62,6 +62,7 @@ TEST(RendererMemory, TheCellsOfLargeScenesAllocateNothingOnceGrown) {
     FrameImage image(64, 48, 1.0f);
     RandomStream random;
     RayRenderer renderer(&image, random, 2);
+    renderer.useGridAbove(2048);
     ASSERT_TRUE(renderer.usesGrid(scenes[1].list.size()));
     renderer.prepareFor(scenes[1].list.size());
     for (int s : {0, 1, 0}) {

@@ -266,6 +266,26 @@ TEST(LargeScene, ListsAtTheirLargest) {
     expectCellsAgree(scene, View{}, 32, 32, 51, "the largest lists");
 }
 
+// Past a few thousand shapes the lists stay only while they take at most
+// 128 MiB (33 bytes a tile and shape); below that, at any picture size.
+TEST(LargeScene, ManyShapesKeepTheListsWhileTheyFitTheirMemory) {
+    auto usesGrid = [](int width, int height, size_t shapes) {
+        FrameImage image(width, height, 1.0f);
+        RandomStream random;
+        RayRenderer renderer(&image, random, 1);
+        return renderer.usesGrid(shapes);
+    };
+    // 32 x 24 tiles of 32 pixels: 128 MiB / (768 x 33 bytes) is 5,295.8.
+    EXPECT_FALSE(usesGrid(1024, 768, 5295));
+    EXPECT_TRUE(usesGrid(1024, 768, 5296));
+    // 16 x 12 tiles: up to the most the lists take in any picture.
+    EXPECT_FALSE(usesGrid(512, 384, RayRenderer::kGridAbove));
+    EXPECT_TRUE(usesGrid(512, 384, RayRenderer::kGridAbove + 1));
+    // 16,384 tiles: 2,048 shapes take 1.1 GB, as they always could.
+    EXPECT_FALSE(usesGrid(4096, 4096, RayRenderer::kListsAtAnySize));
+    EXPECT_TRUE(usesGrid(4096, 4096, RayRenderer::kListsAtAnySize + 1));
+}
+
 // Lists nearest first: a line of a maze stops at the walls around it, so
 // fewer than half the shapes the lists hold are tested (about a third), on
 // every row shader.

@@ -85,8 +85,9 @@ class RayRenderer {
     // kListsAtAnySize shapes the lists are kept at any picture size (16.5
     // GiB at 16384 x 16384), as they always were; beyond it only while they
     // take at most kMostListBytes (at 1024 x 768, up to 5,295 shapes). There
-    // they are faster than the cells for every kind of scene measured
-    // (lumek_scene_scale, SceneScaleWay: 1.3 to 1.9 times at 4,000 shapes).
+    // they are faster than the cells for short segments, mazes and discs
+    // (lumek_scene_scale, SceneScaleWay: 1.7 to 1.9 times at 4,000 shapes),
+    // though not for long segments that cross the whole view (0.75 times).
     // Tests and benchmarks move kGridAbove; the pictures do not change.
     static constexpr size_t kGridAbove = 8192;
     static constexpr size_t kListsAtAnySize = 2048;

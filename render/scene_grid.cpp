@@ -20,9 +20,10 @@ constexpr float kFarAway = 1000000.0f;
 bool finiteAndModest(double v) { return std::fabs(v) <= kLargest; }  // false for NaN too
 
 // Long shapes fill many cells: the entries may pass 16 a shape only up to
-// 4 Mi in all (16 MiB), and are counted in 32 bits.
+// 16 Mi in all (64 MiB, what a million shapes take anyway), and are counted
+// in 32 bits.
 size_t entryBudget(size_t placed) {
-    return std::min<size_t>(std::max<size_t>(16 * placed + 65536, size_t{1} << 22), 0xffffffffu);
+    return std::min<size_t>(std::max<size_t>(16 * placed + 65536, size_t{1} << 24), 0xffffffffu);
 }
 
 bool boxPlaced(double x0, double y0, double x1, double y1) {
@@ -211,9 +212,12 @@ void SceneGrid::build(const ShapeList& shapes) {
             continue;
         }
         // Long shapes crowd each cell they cross: finer cells while a cell
-        // holds several on average and the entries stay within the budget.
+        // holds several on average and the entries may stay within the
+        // budget. Halving the cells about doubles a long segment's entries
+        // (a large disc's, four times): a finer grid that passes the budget
+        // is counted, and the loop goes back to the last that fitted.
         const size_t cells = static_cast<size_t>(nx_) * ny_;
-        if (!refined && total > 4 * cells && 4 * total <= budget && cells * 4 <= kMostCells &&
+        if (!refined && total > 4 * cells && 2 * total <= budget && cells * 4 <= kMostCells &&
             nx_ < kMostCellsPerSide / 2 && ny_ < kMostCellsPerSide / 2) {
             cell_ /= 2;
             continue;

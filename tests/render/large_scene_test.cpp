@@ -266,6 +266,36 @@ TEST(LargeScene, ListsAtTheirLargest) {
     expectCellsAgree(scene, View{}, 32, 32, 51, "the largest lists");
 }
 
+// Discs that each cover the whole scene crowd every cell: a grid twice as
+// fine would pass the cells' budget of entries (16 Mi), so the build counts
+// it and goes back to the last that fitted.
+TEST(LargeScene, CrowdedCellsRefineOnlyWithinTheirBudget) {
+    OwnedShapes scene;
+    std::mt19937 gen(3);
+    std::uniform_real_distribution<float> near(-0.1f, 0.1f);
+    for (int i = 0; i < 2500; ++i)
+        scene.disc(1.0f + 0.001f * (i % 7), near(gen), near(gen), 40 + i % 200, 90, 200, 2.0f);
+    FrameImage expected(16, 16, 1.0f);
+    RandomStream refRandom;
+    RayRenderer reference(&expected, refRandom, 1);
+    Vec2 rc{0.3f, 0}, rx{1, 0}, ry{0, 1};
+    reference.renderReference(scene.list, rc, rx, ry, 2.5f);
+    for (int threads : {1, 3}) {
+        FrameImage image(16, 16, 1.0f);
+        RandomStream random;
+        RayRenderer renderer(&image, random, threads);
+        renderer.useGridAbove(0);
+        Vec2 c{0.3f, 0}, x{1, 0}, y{0, 1};
+        renderer.render(scene.list, c, x, y, 2.5f);
+        EXPECT_LE(renderer.grid().entries(), size_t{1} << 24);
+        EXPECT_GT(renderer.grid().entries(), size_t{1} << 22) << "crowded enough to refine";
+        ASSERT_EQ(random.state(), refRandom.state());
+        for (size_t i = 0; i < image.byteCount(); i += 4)
+            ASSERT_EQ(std::memcmp(image.pixels.get() + i, expected.pixels.get() + i, 3), 0)
+                << threads << " threads, pixel " << i / 4;
+    }
+}
+
 // Past a few thousand shapes the lists stay only while they take at most
 // 128 MiB (33 bytes a tile and shape); below that, at any picture size.
 TEST(LargeScene, ManyShapesKeepTheListsWhileTheyFitTheirMemory) {

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <random>
 #include <string>
@@ -102,7 +103,11 @@ enum Way { kChosen, kLists, kCells };
 // The way the renderer takes, where this build has a choice.
 template <class R>
 void chooseWay(R& r, Way way) {
-    if constexpr (requires { r.useGridAbove(size_t{0}); }) {
+    if constexpr (requires { r.useGridAbove(size_t{0}, size_t{0}); }) {
+        // Lists whatever memory they take.
+        if (way == kLists) r.useGridAbove(65535, SIZE_MAX);
+        if (way == kCells) r.useGridAbove(0);
+    } else if constexpr (requires { r.useGridAbove(size_t{0}); }) {
         if (way == kLists) r.useGridAbove(65535);
         if (way == kCells) r.useGridAbove(0);
     }
@@ -157,6 +162,8 @@ void sceneFrames(benchmark::State& state, Way way) {
     }
     state.counters["tests_per_line"] = testsPerLine(renderer, scene->list);
     state.counters["shapes"] = count;
+    if constexpr (requires { renderer.usesGrid(size_t{0}); })
+        state.counters["cells"] = renderer.usesGrid(scene->list.size());
 }
 
 void BM_SceneScale(benchmark::State& state) { sceneFrames(state, kChosen); }
@@ -171,7 +178,7 @@ void BM_SceneScaleWay(benchmark::State& state) {
     sceneFrames(state, state.range(2) == 0 ? kLists : kCells);
 }
 BENCHMARK(BM_SceneScaleWay)
-    ->ArgsProduct({{32, 64, 128, 256, 512, 1024}, {0, 1, 2, 3}, {0, 1}})
+    ->ArgsProduct({{32, 64, 128, 256, 512, 1024, 4096, 8192}, {0, 1, 2, 3}, {0, 1}})
     ->ArgNames({"", "kind", "cells"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()

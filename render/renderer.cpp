@@ -320,12 +320,13 @@ void RayRenderer::cullRows(void* context, int worker) {
     }
 }
 
+void RayRenderer::prepareCellsFor(size_t shapes) {
+    grid_.reserve(shapes);
+    for (SceneGrid::Marks& m : marks_) m.fit(shapes);
+}
+
 void RayRenderer::prepareFor(size_t shapes) {
-    if (usesGrid(shapes)) {
-        grid_.reserve(shapes);
-        for (SceneGrid::Marks& m : marks_) m.fit(shapes);
-        return;
-    }
+    if (usesGrid(shapes)) return prepareCellsFor(shapes);
     if (flatShapes_.size() < shapes) flatShapes_.resize(shapes);
     const size_t need = flatCounts_.size() * std::max<size_t>(shapes, 1);
     flatLists_.atLeast(need * sizeof(uint16_t));
@@ -445,7 +446,12 @@ void RayRenderer::renderRows(const ShapeList& shapes, Vec2& viewCentre, Vec2& ax
                                           axisX, axisY, viewHeight);
     lastTileRadius_ = g.tileRadius;
 
-    const bool byGrid = usesGrid(shapes.size());
+    // A band of rows (each of the page's workers draws one) would still
+    // cull and hold the whole frame's lists: beyond what the lists take at
+    // any size, the cells, whose cost follows the band.
+    const bool band = firstRow > 0 || endRow < height;
+    const bool byGrid =
+        usesGrid(shapes.size()) || (band && shapes.size() > std::min(kListsAtAnySize, gridAbove_));
     if (byGrid)
         cullByGrid(shapes, g);
     else
@@ -507,7 +513,7 @@ void RayRenderer::cullByGrid(const ShapeList& shapes, const FrameGeometry& g) {
     f.shapes = &shapes;
     f.geometry = g;
     f.job.buckets = nullptr;
-    prepareFor(shapes.size());
+    prepareCellsFor(shapes.size());  // a band takes the cells where a frame would not
     grid_.build(shapes);
     // Tile centres as the straightforward culling steps them.
     const double stepUx = static_cast<double>(tileSize_) * g.u.x;

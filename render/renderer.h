@@ -74,8 +74,9 @@ class RayRenderer {
     void renderRows(const ShapeList& shapes, Vec2& viewCentre, Vec2& axisX, Vec2& axisY,
                     float viewHeight, int firstRow, int endRow);
 
-    // Grows the fast path's frame data for scenes of up to `shapes` shapes
-    // now, so that rendering them later allocates nothing.
+    // Grows the fast path's frame data for scenes of `shapes` shapes now, so
+    // that rendering them later allocates nothing; smaller scenes too, as
+    // long as they take the same way (usesGrid).
     void prepareFor(size_t shapes);
 
     // Scenes of more than kGridAbove shapes are sorted into cells instead of
@@ -86,20 +87,23 @@ class RayRenderer {
     // GiB at 16384 x 16384), as they always were; beyond it only while they
     // take at most kMostListBytes (at 1024 x 768, up to 5,295 shapes). There
     // they are faster than the cells for short segments, mazes and discs
-    // (lumek_scene_scale, SceneScaleWay: 1.7 to 1.9 times at 4,000 shapes),
-    // though not for long segments that cross the whole view (0.75 times).
-    // Tests and benchmarks move kGridAbove; the pictures do not change.
+    // (lumek_scene_scale, SceneScaleWay: 1.5 to 1.9 times at 4,096 shapes),
+    // though not for long segments that cross the whole view (0.9 times).
+    // Tests and benchmarks move both limits; the pictures do not change.
     static constexpr size_t kGridAbove = 8192;
     static constexpr size_t kListsAtAnySize = 2048;
     static constexpr size_t kMostListBytes = size_t{128} << 20;
-    void useGridAbove(size_t shapes) { gridAbove_ = shapes; }
+    void useGridAbove(size_t shapes, size_t listBytes = kMostListBytes) {
+        gridAbove_ = shapes;
+        mostListBytes_ = listBytes;
+    }
     bool usesGrid(size_t shapes) const {
         if (shapes > std::min<size_t>(gridAbove_, fast::kMostListedShapes)) return true;
         const size_t perTileAndShape = kSlotCount * sizeof(uint16_t) + 1;
         return shapes > kListsAtAnySize &&
                static_cast<double>(tilesX_) * tilesY_ * static_cast<double>(shapes) *
                        perTileAndShape >
-                   static_cast<double>(kMostListBytes);
+                   static_cast<double>(mostListBytes_);
     }
     const SceneGrid& grid() const { return grid_; }
     // Of the last fast frame: its lines (pixels times their slots with
@@ -120,6 +124,7 @@ class RayRenderer {
     void cullFast(const ShapeList& shapes, const FrameGeometry& geometry);
     // The same for large scenes: the cells, then how many shapes pass per
     // tile and slot.
+    void prepareCellsFor(size_t shapes);
     void cullByGrid(const ShapeList& shapes, const FrameGeometry& geometry);
 
     // Chooses the fast pixel pass's instruction set (tests and benchmarks;
@@ -198,6 +203,7 @@ class RayRenderer {
     // Large scenes: the cells, and per tile and slot how many shapes pass
     // (0, 1, 2 for two or more) and the one that does when one does.
     size_t gridAbove_ = kGridAbove;
+    size_t mostListBytes_ = kMostListBytes;
     SceneGrid grid_;
     std::vector<uint32_t> singles_;
     std::vector<Vec2> tileCentres_;

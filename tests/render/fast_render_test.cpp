@@ -273,6 +273,36 @@ TEST(FastRender, BandsOfRowsMakeTheWholeFrame) {
         0);
 }
 
+// A band of a scene the whole frame lists (a small picture, more shapes
+// than the lists take at any size) takes the cells, whose cost follows the
+// band, and its rows are still the whole frame's.
+TEST(FastRender, ABandOfManyShapesTakesTheCells) {
+    RandomScene scene;
+    std::mt19937 gen(17);
+    std::uniform_real_distribution<float> pos(-1.5f, 1.5f), unit(0.0f, 1.0f);
+    for (int i = 0; i < 3000; ++i) {
+        const float x = pos(gen), y = pos(gen);
+        if (i % 3)
+            addSegment(scene, x, y, x + 0.2f * (unit(gen) - 0.5f), y + 0.2f * (unit(gen) - 0.5f),
+                       i % 256, 120, 200, 2.0f);
+        else
+            addDisc(scene, 0.01f + 0.03f * unit(gen), x, y, 250, i % 256, 60, 2.0f);
+    }
+    FrameImage whole(64, 48, 1.0f), band(64, 48, 1.0f);
+    RandomStream wholeRandom, bandRandom;
+    RayRenderer wholeRenderer(&whole, wholeRandom, 1), bandRenderer(&band, bandRandom, 2);
+    ASSERT_FALSE(wholeRenderer.usesGrid(scene.list.size()));
+    Vec2 c1{0, 0}, x1{1, 0}, y1{0, 1}, c2 = c1, x2 = x1, y2 = y1;
+    wholeRenderer.render(scene.list, c1, x1, y1, 2.0f);
+    bandRenderer.renderRows(scene.list, c2, x2, y2, 2.0f, 8, 24);
+    EXPECT_EQ(wholeRenderer.grid().columns(), 0);
+    EXPECT_GT(bandRenderer.grid().columns(), 0);
+    EXPECT_EQ(bandRandom.state(), wholeRandom.state());
+    const size_t rowBytes = 64 * 4;
+    for (size_t i = 8 * rowBytes; i < 24 * rowBytes; i += 4)
+        ASSERT_EQ(std::memcmp(band.pixels.get() + i, whole.pixels.get() + i, 3), 0) << i / 4;
+}
+
 TEST(FastRender, AnEmptyBandDrawsNothingButKeepsTheStream) {
     SceneLibrary lib;
     buildSceneLibrary(lib);

@@ -26,6 +26,13 @@ size_t entryBudget(size_t placed) {
     return std::min<size_t>(std::max<size_t>(16 * placed + 65536, size_t{1} << 24), 0xffffffffu);
 }
 
+// One shape far from the rest (a stray point of a map) would stretch the
+// cells until the others all shared one: shapes wholly outside the core of
+// the scene (where all but 1/256 of it lies on each side, widened by its own
+// size every way) are tested by every line instead, while there are so few.
+constexpr size_t kMostStrays = 32;
+constexpr size_t kCoreSample = 65536;  // shapes whose boxes locate the core
+
 bool boxPlaced(double x0, double y0, double x1, double y1) {
     return finiteAndModest(x0) && finiteAndModest(y0) && finiteAndModest(x1) &&
            finiteAndModest(y1);
@@ -172,6 +179,33 @@ void SceneGrid::build(const ShapeList& shapes) {
         gy1 = std::max(gy1, b.y1);
         ++placed;
     }
+    keep_ = {-kInfinity, -kInfinity, kInfinity, kInfinity};
+    if (placed > 0) {
+        const Box core = coreOf(n);
+        size_t strays = 0;
+        for (size_t i = 0; i < n && strays <= kMostStrays; ++i) {
+            const Box b = boxOf(geometry_[i]);
+            strays += boxPlaced(b.x0, b.y0, b.x1, b.y1) && !within(b, core);
+        }
+        if (strays > 0 && strays <= kMostStrays) {
+            keep_ = core;
+            gx0 = gy0 = kInfinity;
+            gx1 = gy1 = -kInfinity;
+            for (size_t i = 0; i < n; ++i) {
+                const Box b = boxOf(geometry_[i]);
+                if (!boxPlaced(b.x0, b.y0, b.x1, b.y1)) continue;
+                if (!within(b, keep_)) {
+                    loose_.push_back(static_cast<uint32_t>(i));
+                    --placed;
+                    continue;
+                }
+                gx0 = std::min(gx0, b.x0);
+                gy0 = std::min(gy0, b.y0);
+                gx1 = std::max(gx1, b.x1);
+                gy1 = std::max(gy1, b.y1);
+            }
+        }
+    }
     entries_.clear();
     if (placed == 0) {
         nx_ = ny_ = 0;
@@ -200,7 +234,7 @@ void SceneGrid::build(const ShapeList& shapes) {
         size_t total = 0;
         for (size_t i = 0; i < n; ++i) {
             const Box b = boxOf(geometry_[i]);
-            if (!boxPlaced(b.x0, b.y0, b.x1, b.y1)) continue;
+            if (!inCells(b)) continue;
             forEachCell(geometry_[i], b, [&](size_t c) {
                 ++cellStart_[c + 1];
                 ++total;
@@ -230,7 +264,7 @@ void SceneGrid::build(const ShapeList& shapes) {
     // order and cellStart_ ends up where it started.
     for (size_t i = n; i-- > 0;) {
         const Box b = boxOf(geometry_[i]);
-        if (!boxPlaced(b.x0, b.y0, b.x1, b.y1)) continue;
+        if (!inCells(b)) continue;
         forEachCell(geometry_[i], b,
                     [&](size_t c) { entries_[--cellStart_[c + 1]] = static_cast<uint32_t>(i); });
     }
@@ -240,7 +274,40 @@ void SceneGrid::build(const ShapeList& shapes) {
     cellStart_.back() = static_cast<uint32_t>(entries_.size());
 }
 
+bool SceneGrid::within(const Box& b, const Box& region) {
+    return b.x0 >= region.x0 && b.y0 >= region.y0 && b.x1 <= region.x1 && b.y1 <= region.y1;
+}
+
+bool SceneGrid::inCells(const Box& b) const {
+    return boxPlaced(b.x0, b.y0, b.x1, b.y1) && within(b, keep_);
+}
+
+SceneGrid::Box SceneGrid::coreOf(size_t n) {
+    // Every stride-th shape: at most kCoreSample of them, what reserve keeps.
+    const size_t stride = n > kCoreSample ? n / kCoreSample + 1 : 1;
+    for (std::vector<float>& e : edges_) e.clear();
+    for (size_t i = 0; i < n; i += stride) {
+        const Box b = boxOf(geometry_[i]);
+        if (!boxPlaced(b.x0, b.y0, b.x1, b.y1)) continue;
+        edges_[0].push_back(static_cast<float>(b.x0));
+        edges_[1].push_back(static_cast<float>(b.y0));
+        edges_[2].push_back(static_cast<float>(b.x1));
+        edges_[3].push_back(static_cast<float>(b.y1));
+    }
+    if (edges_[0].empty()) return {-kInfinity, -kInfinity, kInfinity, kInfinity};
+    auto at = [](std::vector<float>& v, double q) {
+        const auto k = v.begin() + static_cast<std::ptrdiff_t>(q * static_cast<double>(v.size() - 1));
+        std::nth_element(v.begin(), k, v.end());
+        return static_cast<double>(*k);
+    };
+    const double x0 = at(edges_[0], 1.0 / 256), y0 = at(edges_[1], 1.0 / 256);
+    const double x1 = at(edges_[2], 255.0 / 256), y1 = at(edges_[3], 255.0 / 256);
+    const double size = std::max(x1 - x0, y1 - y0);
+    return {x0 - size, y0 - size, x1 + size, y1 + size};
+}
+
 void SceneGrid::reserve(size_t shapes) {
+    for (std::vector<float>& e : edges_) e.reserve(std::min(shapes, kCoreSample + 1));
     geometry_.reserve(shapes);
     loose_.reserve(shapes);
     entries_.reserve(entryBudget(shapes));

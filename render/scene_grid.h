@@ -101,6 +101,10 @@ class SceneGrid {
         uint32_t segment;
     };
     static Box boxOf(const Geometry& g);
+    static bool within(const Box& b, const Box& region);
+    // Where most of the scene lies, widened (see kMostStrays).
+    Box coreOf(size_t shapes);
+    bool inCells(const Box& b) const;
 
     template <class Visit>
     void forEachCell(const Geometry& g, const Box& box, Visit visit) const;
@@ -111,6 +115,8 @@ class SceneGrid {
     std::vector<uint32_t> cellStart_;  // cell c holds entries_[cellStart_[c] ... cellStart_[c + 1])
     std::vector<uint32_t> entries_;
     std::vector<uint32_t> loose_;  // shapes in no cell: tested everywhere
+    Box keep_{};                   // the cells hold only shapes within this
+    std::vector<float> edges_[4];  // coreOf's sample of box edges
     double x0_ = 0, y0_ = 0, cell_ = 1, margin_ = 0;
     int nx_ = 0, ny_ = 0;
 };

@@ -266,6 +266,36 @@ TEST(LargeScene, ListsAtTheirLargest) {
     expectCellsAgree(scene, View{}, 32, 32, 51, "the largest lists");
 }
 
+// A stray shape far from the rest (and a wall from the scene out to it)
+// would stretch the cells until every other shape shared one: they are
+// tested by every line instead, and the rest keep cells of their own size.
+TEST(LargeScene, AFewStrayShapesFarAwayDoNotCrowdTheCells) {
+    OwnedShapes scene;
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<float> pos(-1.5f, 1.5f), unit(0.0f, 1.0f);
+    for (int i = 0; i < 3000; ++i) {
+        const float x = pos(gen), y = pos(gen);
+        if (i % 3)
+            scene.segment(x, y, x + 0.05f * (unit(gen) - 0.5f), y + 0.05f * (unit(gen) - 0.5f),
+                          i % 256, 120, 200, 2.0f);
+        else
+            scene.disc(0.005f + 0.01f * unit(gen), x, y, 250, i % 256, 60, 2.0f);
+        if (i == 1000) scene.disc(0.01f, 1e5f, 1e5f, 255, 255, 255, 1.0f);
+    }
+    scene.segment(0.1f, 0.1f, 1e5f, -1e5f, 255, 0, 0, 1.0f);
+    expectCellsAgree(scene, View{}, 32, 32, 77, "strays");
+
+    FrameImage image(64, 48, 1.0f);
+    RandomStream random;
+    RayRenderer renderer(&image, random, 1);
+    renderer.useGridAbove(0);
+    Vec2 c{0, 0}, x{1, 0}, y{0, 1};
+    renderer.render(scene.list, c, x, y, 2.5f);
+    EXPECT_EQ(renderer.grid().looseShapes(), 2u);
+    // About 12; every shape a line, had the far disc set the cells' size.
+    EXPECT_LT(renderer.lastLineTests(), 50 * renderer.lastLines());
+}
+
 // Discs that each cover the whole scene crowd every cell: a grid twice as
 // fine would pass the cells' budget of entries (16 Mi), so the build counts
 // it and goes back to the last that fitted.

@@ -99,11 +99,10 @@ class RayRenderer {
     }
     bool usesGrid(size_t shapes) const {
         if (shapes > std::min<size_t>(gridAbove_, fast::kMostListedShapes)) return true;
-        const size_t perTileAndShape = kSlotCount * sizeof(uint16_t) + 1;
-        return shapes > kListsAtAnySize &&
-               static_cast<double>(tilesX_) * tilesY_ * static_cast<double>(shapes) *
-                       perTileAndShape >
-                   static_cast<double>(mostListBytes_);
+        const double tiles = static_cast<double>(tilesX_) * tilesY_;
+        const double perTileAndShape = kSlotCount * sizeof(uint16_t) + 1;
+        const double bytes = tiles * static_cast<double>(shapes) * perTileAndShape;
+        return shapes > kListsAtAnySize && bytes > static_cast<double>(mostListBytes_);
     }
     const SceneGrid& grid() const { return grid_; }
     // Of the last fast frame: its lines (pixels times their slots with

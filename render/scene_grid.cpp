@@ -296,7 +296,8 @@ SceneGrid::Box SceneGrid::coreOf(size_t n) {
     }
     if (edges_[0].empty()) return {-kInfinity, -kInfinity, kInfinity, kInfinity};
     auto at = [](std::vector<float>& v, double q) {
-        const auto k = v.begin() + static_cast<std::ptrdiff_t>(q * static_cast<double>(v.size() - 1));
+        const auto k =
+            v.begin() + static_cast<std::ptrdiff_t>(q * static_cast<double>(v.size() - 1));
         std::nth_element(v.begin(), k, v.end());
         return static_cast<double>(*k);
     };

@@ -327,6 +327,8 @@ void RayRenderer::prepareCellsFor(size_t shapes) {
 
 void RayRenderer::prepareFor(size_t shapes) {
     if (usesGrid(shapes)) return prepareCellsFor(shapes);
+    // Bands of rows of such a scene take the cells (renderRows).
+    if (shapes > std::min(kListsAtAnySize, gridAbove_)) prepareCellsFor(shapes);
     if (flatShapes_.size() < shapes) flatShapes_.resize(shapes);
     const size_t need = flatCounts_.size() * std::max<size_t>(shapes, 1);
     flatLists_.atLeast(need * sizeof(uint16_t));

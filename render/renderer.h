@@ -75,8 +75,8 @@ class RayRenderer {
                     float viewHeight, int firstRow, int endRow);
 
     // Grows the fast path's frame data for scenes of `shapes` shapes now, so
-    // that rendering them later allocates nothing; smaller scenes too, as
-    // long as they take the same way (usesGrid).
+    // that rendering them (whole or in bands) later allocates nothing;
+    // smaller scenes too, as long as they take the same way (usesGrid).
     void prepareFor(size_t shapes);
 
     // Scenes of more than kGridAbove shapes are sorted into cells instead of

@@ -28,8 +28,8 @@ size_t entryBudget(size_t placed) {
 
 // One shape far from the rest (a stray point of a map) would stretch the
 // cells until the others all shared one: shapes wholly outside the core of
-// the scene (where all but 1/256 of it lies on each side, widened by its own
-// size every way) are tested by every line instead, while there are so few.
+// the scene (where all but its outermost shapes lie, widened by its own size
+// every way) are tested by every line instead, while there are so few.
 constexpr size_t kMostStrays = 32;
 constexpr size_t kCoreSample = 65536;  // shapes whose boxes locate the core
 
@@ -227,6 +227,8 @@ void SceneGrid::build(const ShapeList& shapes) {
     // Coarser cells while the entries pass their budget.
     const size_t budget = entryBudget(placed);
     bool refined = false;
+    bool finer = false;  // this grid halved the last one's cells
+    size_t coarserTotal = 0;
     for (;;) {
         nx_ = std::min(kMostCellsPerSide, static_cast<int>(width / cell_) + 1);
         ny_ = std::min(kMostCellsPerSide, static_cast<int>(height / cell_) + 1);
@@ -240,20 +242,27 @@ void SceneGrid::build(const ShapeList& shapes) {
                 ++total;
             });
         }
-        if (total > budget && (nx_ > 1 || ny_ > 1)) {
+        // Back to the coarser grid where the finer passes the budget, or
+        // where its shapes fill their cells as much as before (shapes large
+        // against the cells gain nothing: four times the entries in four
+        // times the cells).
+        if ((total > budget || (finer && total > 3 * coarserTotal)) && (nx_ > 1 || ny_ > 1)) {
             cell_ *= 2;
             refined = true;  // no way back to finer cells
+            finer = false;
             continue;
         }
         // Long shapes crowd each cell they cross: finer cells while a cell
         // holds several on average and the entries may stay within the
         // budget. Halving the cells about doubles a long segment's entries
-        // (a large disc's, four times): a finer grid that passes the budget
-        // is counted, and the loop goes back to the last that fitted.
+        // (a large disc's, four times): the finer grid is counted, and kept
+        // only as above.
         const size_t cells = static_cast<size_t>(nx_) * ny_;
         if (!refined && total > 4 * cells && 2 * total <= budget && cells * 4 <= kMostCells &&
             nx_ < kMostCellsPerSide / 2 && ny_ < kMostCellsPerSide / 2) {
             cell_ /= 2;
+            finer = true;
+            coarserTotal = total;
             continue;
         }
         entries_.resize(total);
@@ -295,14 +304,17 @@ SceneGrid::Box SceneGrid::coreOf(size_t n) {
         edges_[3].push_back(static_cast<float>(b.y1));
     }
     if (edges_[0].empty()) return {-kInfinity, -kInfinity, kInfinity, kInfinity};
-    auto at = [](std::vector<float>& v, double q) {
-        const auto k =
-            v.begin() + static_cast<std::ptrdiff_t>(q * static_cast<double>(v.size() - 1));
-        std::nth_element(v.begin(), k, v.end());
-        return static_cast<double>(*k);
+    // Past the kMostStrays outermost edges of the sample on every side (a
+    // quarter of them in a small sample), so that as many strays on one
+    // side leave the core; in a sparser sample each stands for several.
+    const size_t m = edges_[0].size();
+    const size_t skip = std::min(kMostStrays, (m - 1) / 4);
+    auto at = [](std::vector<float>& v, size_t k) {
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(k), v.end());
+        return static_cast<double>(v[k]);
     };
-    const double x0 = at(edges_[0], 1.0 / 256), y0 = at(edges_[1], 1.0 / 256);
-    const double x1 = at(edges_[2], 255.0 / 256), y1 = at(edges_[3], 255.0 / 256);
+    const double x0 = at(edges_[0], skip), y0 = at(edges_[1], skip);
+    const double x1 = at(edges_[2], m - 1 - skip), y1 = at(edges_[3], m - 1 - skip);
     const double size = std::max(x1 - x0, y1 - y0);
     return {x0 - size, y0 - size, x1 + size, y1 + size};
 }

@@ -47,6 +47,12 @@ TEST(RendererMemory, FramesAllocateNothingOnceGrownForTheScene) {
             renderer.render(scenes[s].list, c, x, y, 2.0f);
             EXPECT_EQ(allocations.load() - before, 0u) << sizes[s] << " shapes, round " << round;
         }
+    // A band of the largest takes the cells.
+    const uint64_t before = allocations.load();
+    Vec2 c{0, 0}, x{1, 0}, y{0, 1};
+    renderer.renderRows(scenes[2].list, c, x, y, 2.0f, 32, 96);
+    EXPECT_GT(renderer.grid().columns(), 0);
+    EXPECT_EQ(allocations.load() - before, 0u) << "a band";
 }
 
 TEST(RendererMemory, TheCellsOfLargeScenesAllocateNothingOnceGrown) {

@@ -147,6 +147,12 @@ double testsPerLine(R& r, const ShapeList& shapes) {
     return lines != 0 ? tests / lines : 0.0;
 }
 
+// Which way the frame took (1 the cells), where this build has a choice.
+template <class R>
+void countWay(benchmark::State& state, R& r, size_t shapes) {
+    if constexpr (requires { r.usesGrid(shapes); }) state.counters["cells"] = r.usesGrid(shapes);
+}
+
 void sceneFrames(benchmark::State& state, Way way) {
     const int count = static_cast<int>(state.range(0));
     const int kind = static_cast<int>(state.range(1));
@@ -162,8 +168,7 @@ void sceneFrames(benchmark::State& state, Way way) {
     }
     state.counters["tests_per_line"] = testsPerLine(renderer, scene->list);
     state.counters["shapes"] = count;
-    if constexpr (requires { renderer.usesGrid(size_t{0}); })
-        state.counters["cells"] = renderer.usesGrid(scene->list.size());
+    countWay(state, renderer, scene->list.size());
 }
 
 void BM_SceneScale(benchmark::State& state) { sceneFrames(state, kChosen); }

@@ -328,7 +328,7 @@ void RayRenderer::prepareCellsFor(size_t shapes) {
 void RayRenderer::prepareFor(size_t shapes) {
     if (usesGrid(shapes)) return prepareCellsFor(shapes);
     // Bands of rows of such a scene take the cells (renderRows).
-    if (shapes > std::min(kListsAtAnySize, gridAbove_)) prepareCellsFor(shapes);
+    if (bandUsesGrid(shapes)) prepareCellsFor(shapes);
     if (flatShapes_.size() < shapes) flatShapes_.resize(shapes);
     const size_t need = flatCounts_.size() * std::max<size_t>(shapes, 1);
     flatLists_.atLeast(need * sizeof(uint16_t));
@@ -452,8 +452,7 @@ void RayRenderer::renderRows(const ShapeList& shapes, Vec2& viewCentre, Vec2& ax
     // cull and hold the whole frame's lists: beyond what the lists take at
     // any size, the cells, whose cost follows the band.
     const bool band = firstRow > 0 || endRow < height;
-    const bool byGrid =
-        usesGrid(shapes.size()) || (band && shapes.size() > std::min(kListsAtAnySize, gridAbove_));
+    const bool byGrid = usesGrid(shapes.size()) || (band && bandUsesGrid(shapes.size()));
     if (byGrid)
         cullByGrid(shapes, g);
     else

@@ -104,6 +104,11 @@ class RayRenderer {
         const double bytes = tiles * static_cast<double>(shapes) * perTileAndShape;
         return shapes > kListsAtAnySize && bytes > static_cast<double>(mostListBytes_);
     }
+    // A band of rows takes the cells from here on, whatever its frame takes
+    // (renderRows).
+    bool bandUsesGrid(size_t shapes) const {
+        return shapes > std::min(kListsAtAnySize, gridAbove_);
+    }
     const SceneGrid& grid() const { return grid_; }
     // Of the last fast frame: its lines (pixels times their slots with
     // candidates), and the shape tests those lines made.

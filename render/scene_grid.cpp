@@ -157,6 +157,12 @@ void SceneGrid::build(const ShapeList& shapes) {
     geometry_.resize(n);
     loose_.clear();
     double gx0 = kInfinity, gy0 = kInfinity, gx1 = -kInfinity, gy1 = -kInfinity;
+    auto grow = [&](const Box& b) {  // the cells' shapes' bounds
+        gx0 = std::min(gx0, b.x0);
+        gy0 = std::min(gy0, b.y0);
+        gx1 = std::max(gx1, b.x1);
+        gy1 = std::max(gy1, b.y1);
+    };
     size_t placed = 0;
     for (size_t i = 0; i < n; ++i) {
         const Shape& shape = *shapes[i];
@@ -173,10 +179,7 @@ void SceneGrid::build(const ShapeList& shapes) {
             loose_.push_back(static_cast<uint32_t>(i));
             continue;
         }
-        gx0 = std::min(gx0, b.x0);
-        gy0 = std::min(gy0, b.y0);
-        gx1 = std::max(gx1, b.x1);
-        gy1 = std::max(gy1, b.y1);
+        grow(b);
         ++placed;
     }
     keep_ = {-kInfinity, -kInfinity, kInfinity, kInfinity};
@@ -199,10 +202,7 @@ void SceneGrid::build(const ShapeList& shapes) {
                     --placed;
                     continue;
                 }
-                gx0 = std::min(gx0, b.x0);
-                gy0 = std::min(gy0, b.y0);
-                gx1 = std::max(gx1, b.x1);
-                gy1 = std::max(gy1, b.y1);
+                grow(b);
             }
         }
     }
